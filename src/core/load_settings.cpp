@@ -1,0 +1,67 @@
+#include "core/load_settings.h"
+
+#include <QRegularExpression>
+
+#include "core/paths.h"
+#include "core/settings_store.h"
+
+namespace ringwise {
+
+namespace {
+
+const QString kSettingsTitle = QStringLiteral("Settings");
+
+quint16 readServerPort(const QString &text, const MessageSink &messages) {
+    if (text.isEmpty())
+        return kDefaultServerPort;
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    if (ok && port >= 1 && port <= 65535)
+        return static_cast<quint16>(port);
+    if (messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("ServerPort \"%1\" is not a port number between 1 and 65535; "
+                                "listening on %2 instead.")
+                     .arg(text)
+                     .arg(kDefaultServerPort));
+    return kDefaultServerPort;
+}
+
+void writeDefault(SettingsStore &store, const QString &key, const QString &value) {
+    if (store.Read(key).isEmpty())
+        store.Write(key, value);
+}
+
+}  // namespace
+
+bool isSerialPortName(const QString &name) {
+    static const QRegularExpression comName(QStringLiteral("^COM[1-7]$"));
+    return comName.match(name).hasMatch() ||
+           (name.startsWith(QLatin1String("/dev/")) && name.size() > 5);
+}
+
+QString serialDevicePath(const QString &name) {
+    if (name.startsWith(QLatin1String("COM")))
+        return QStringLiteral("/dev/ttyS%1").arg(name.mid(3).toInt() - 1);
+    return name;
+}
+
+ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
+    ServerSettings settings;
+    settings.serverPort = readServerPort(store.Read(key::ServerPort), messages);
+
+    const QString dbPath = store.Read(key::ServerDB);
+    settings.dbPathIsDefault = dbPath.isEmpty();
+    settings.dbPath = dbPath.isEmpty() ? defaultDatabasePath() : dbPath;
+
+    const QString serialPort = store.Read(key::ServerCOM);
+    // Anything else is replaced for this run only; the stored value stays as it is.
+    settings.serialPort = isSerialPortName(serialPort) ? serialPort : QStringLiteral("COM1");
+
+    writeDefault(store, key::ServerCheckDGS, QStringLiteral("True"));
+    writeDefault(store, key::ServerMinimized, QStringLiteral("False"));
+    writeDefault(store, key::ServerPing, QStringLiteral("120"));
+    return settings;
+}
+
+}  // namespace ringwise

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include "core/message.h"
+
+namespace ringwise {
+
+class SettingsStore;
+
+constexpr quint16 kDefaultServerPort = 6996;
+
+// The values loaded once at start-up; every other key is read when it is used.
+struct ServerSettings {
+    quint16 serverPort = kDefaultServerPort;
+    QString dbPath;
+    // Only the default database may be created when it is missing.
+    bool dbPathIsDefault = true;
+    // The port selector's text: "COM1".."COM7" or an absolute device path.
+    QString serialPort = QStringLiteral("COM1");
+};
+
+// Reads the start-up keys and writes the three defaults that are empty
+// (ServerCheckDGS "True", ServerMinimized "False", ServerPing "120"), nothing else.
+// A ServerPort that is not a port number is reported through the sink.
+ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages);
+
+// True for "COM1".."COM7" and for an absolute path under /dev/.
+bool isSerialPortName(const QString &name);
+// The device path of a serial port name: COMn is /dev/ttyS(n-1).
+QString serialDevicePath(const QString &name);
+
+}  // namespace ringwise

@@ -1,0 +1,50 @@
+#include "core/settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace ringwise {
+
+namespace {
+
+const QString kSection = QStringLiteral("Settings/");
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+}  // namespace
+
+SettingsStore::SettingsStore(const QString &filePath)
+    : m_filePath(filePath), m_settings(filePath, QSettings::IniFormat) {}
+
+QString SettingsStore::Read(const QString &key) const {
+    // Another process (the dialog, --set) may have written the file meanwhile.
+    m_settings.sync();
+    const QVariant value = m_settings.value(kSection + key);
+    // An unquoted comma in a hand-edited file makes QSettings read a list.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
+}
+
+bool SettingsStore::Write(const QString &key, const QString &text) {
+    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    restrictFileMode();
+    m_settings.setValue(kSection + key, text);
+    m_settings.sync();
+    restrictFileMode();
+    return m_settings.status() == QSettings::NoError;
+}
+
+void SettingsStore::restrictFileMode() {
+    QFile file(m_filePath);
+    if (!file.exists()) {
+        // Created empty with the final mode, so the password is never readable by others.
+        if (!file.open(QIODevice::WriteOnly, kOwnerOnly))
+            return;
+        file.close();
+    }
+    file.setPermissions(kOwnerOnly);
+}
+
+}  // namespace ringwise

@@ -1,0 +1,108 @@
+#include "db/database.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <sqlite3.h>
+
+#include <QFileInfo>
+
+#include "db/database_error.h"
+#include "db/schema.h"
+#include "db/sql_functions.h"
+
+namespace ringwise {
+
+namespace {
+
+// Long enough that a backup tool or the sqlite3 shell holding a read lock does not fail a call.
+constexpr int kBusyTimeoutMs = 5000;
+
+void bindValue(SQLite::Statement &statement, int index, const QVariant &value) {
+    if (value.isNull()) {
+        statement.bind(index);
+        return;
+    }
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            statement.bind(index, static_cast<int64_t>(value.toLongLong()));
+            break;
+        case QMetaType::Double:
+            statement.bind(index, value.toDouble());
+            break;
+        default:
+            statement.bind(index, value.toString().toStdString());
+            break;
+    }
+}
+
+}  // namespace
+
+Database::Database() = default;
+Database::~Database() = default;
+
+void Database::open(const QString &path, OpenMode mode) {
+    close();
+    int flags = SQLite::OPEN_READWRITE;
+    if (mode == OpenMode::CreateIfMissing)
+        flags |= SQLite::OPEN_CREATE;
+    try {
+        auto connection =
+            std::make_unique<SQLite::Database>(path.toStdString(), flags, kBusyTimeoutMs);
+        // The first statements read the file header, so a file that is not a database
+        // or is locked fails here rather than at the first call.
+        connection->exec("PRAGMA journal_mode=WAL");
+        connection->exec("PRAGMA synchronous=FULL");
+        createSchema(*connection);
+        registerSqlFunctions(connection->getHandle());
+        m_connection = std::move(connection);
+        m_path = path;
+    } catch (const SQLite::Exception &error) {
+        throw DatabaseError::from(error);
+    }
+}
+
+void Database::close() {
+    // Destroying the connection closes it; SQLite finishes the WAL checkpoint itself.
+    m_connection.reset();
+}
+
+Query Database::query(const QString &sql, const QVariantList &values) {
+    return Query(prepare(sql, values));
+}
+
+void Database::exec(const QString &sql, const QVariantList &values) {
+    auto statement = prepare(sql, values);
+    try {
+        statement->exec();
+    } catch (const SQLite::Exception &error) {
+        throw DatabaseError::from(error);
+    }
+}
+
+qint64 Database::lastInsertRowId() const {
+    return connection().getLastInsertRowid();
+}
+
+std::unique_ptr<SQLite::Statement> Database::prepare(const QString &sql,
+                                                     const QVariantList &values) {
+    try {
+        auto statement = std::make_unique<SQLite::Statement>(connection(), sql.toStdString());
+        for (int i = 0; i < values.size(); ++i)
+            bindValue(*statement, i + 1, values.at(i));
+        return statement;
+    } catch (const SQLite::Exception &error) {
+        throw DatabaseError::from(error);
+    }
+}
+
+SQLite::Database &Database::connection() const {
+    if (!m_connection)
+        throw DatabaseError(SQLITE_MISUSE, QStringLiteral("The database is not open"));
+    return *m_connection;
+}
+
+}  // namespace ringwise

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace SQLite {
+class Statement;
+}
+
+namespace ringwise {
+
+// A forward-only result: positioned on its first row when it is returned.
+class Query {
+public:
+    explicit Query(std::unique_ptr<SQLite::Statement> statement);
+    Query(Query &&) noexcept;
+    Query &operator=(Query &&) noexcept;
+    ~Query();
+
+    bool atEnd() const { return m_atEnd; }
+    // True only for a result that has no rows: there is no row to stand on.
+    bool atStart() const { return m_atEnd && m_rowsPassed == 0; }
+    // The column's value in the current row as text; a null reads as the empty text.
+    QString field(const char *column) const;
+    bool isNull(const char *column) const;
+    void next();
+
+private:
+    void step();
+
+    std::unique_ptr<SQLite::Statement> m_statement;
+    bool m_atEnd = true;
+    qint64 m_rowsPassed = 0;
+};
+
+}  // namespace ringwise

@@ -1,0 +1,12 @@
+#pragma once
+
+struct sqlite3;
+
+namespace ringwise {
+
+// Registers Int(x) on the connection: the whole-number part rounded down
+// (Int(2.7) = 2, Int(-2.5) = -3); text that reads as a number is converted first,
+// anything else, and NULL, gives NULL.
+void registerSqlFunctions(sqlite3 *handle);
+
+}  // namespace ringwise

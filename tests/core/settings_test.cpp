@@ -1,0 +1,182 @@
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QtTest>
+
+#include "core/load_settings.h"
+#include "core/paths.h"
+#include "core/settings_store.h"
+#include "support/temp_environment.h"
+
+using namespace ringwise;
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+    static unsigned fileMode(const QString &path) {
+        struct stat info = {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+    }
+
+private slots:
+    void storeLivesUnderXdgConfigHome() {
+        test::TempEnvironment env;
+        QCOMPARE(defaultSettingsPath(), env.settingsPath());
+        QCOMPARE(defaultDatabasePath(), env.databasePath());
+    }
+
+    void emptyStoreWritesExactlyThreeDefaults() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        QStringList warnings;
+        const ServerSettings settings = LoadSettings(
+            store, [&](MessageIcon, const QString &, const QString &text) { warnings << text; });
+
+        QCOMPARE(settings.serverPort, quint16(6996));
+        QCOMPARE(settings.dbPath, env.databasePath());
+        QVERIFY(settings.dbPathIsDefault);
+        QCOMPARE(settings.serialPort, QStringLiteral("COM1"));
+        QVERIFY(warnings.isEmpty());
+
+        QSettings file(env.settingsPath(), QSettings::IniFormat);
+        QCOMPARE(file.allKeys(), (QStringList{"Settings/ServerCheckDGS", "Settings/ServerMinimized",
+                                              "Settings/ServerPing"}));
+        QCOMPARE(file.value("Settings/ServerCheckDGS").toString(), QStringLiteral("True"));
+        QCOMPARE(file.value("Settings/ServerMinimized").toString(), QStringLiteral("False"));
+        QCOMPARE(file.value("Settings/ServerPing").toString(), QStringLiteral("120"));
+    }
+
+    void storedValuesAreKeptAndMissingKeysReadEmpty() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        QVERIFY(store.Write(key::ServerCheckDGS, "False"));
+        QVERIFY(store.Write(key::ServerPing, "45"));
+        LoadSettings(store, {});
+        QCOMPARE(store.Read(key::ServerCheckDGS), QStringLiteral("False"));
+        QCOMPARE(store.Read(key::ServerPing), QStringLiteral("45"));
+        QCOMPARE(store.Read(key::ServerPassword), QString());
+        QCOMPARE(store.Read(key::ServerDirectoryHost), QString());
+    }
+
+    void onlyExactTrueCounts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("set");
+        QTest::newRow("True") << "True" << true;
+        QTest::newRow("true") << "true" << false;
+        QTest::newRow("TRUE") << "TRUE" << false;
+        QTest::newRow("True with blank") << "True " << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void onlyExactTrueCounts() {
+        QFETCH(QString, text);
+        QFETCH(bool, set);
+        QCOMPARE(isTrue(text), set);
+    }
+
+    void serialPortChoice_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("empty") << ""
+                               << "COM1";
+        QTest::newRow("COM3") << "COM3"
+                              << "COM3";
+        QTest::newRow("COM7") << "COM7"
+                              << "COM7";
+        QTest::newRow("lower-case com3") << "com3"
+                                         << "COM1";
+        QTest::newRow("bare digit") << "3"
+                                    << "COM1";
+        QTest::newRow("COM8") << "COM8"
+                              << "COM1";
+        QTest::newRow("COM0") << "COM0"
+                              << "COM1";
+        QTest::newRow("COM12") << "COM12"
+                               << "COM1";
+        QTest::newRow("usb device") << "/dev/ttyUSB0"
+                                    << "/dev/ttyUSB0";
+        QTest::newRow("by-id path") << "/dev/serial/by-id/usb-x"
+                                    << "/dev/serial/by-id/usb-x";
+        QTest::newRow("relative path") << "dev/ttyUSB0"
+                                       << "COM1";
+        QTest::newRow("bare /dev/") << "/dev/"
+                                    << "COM1";
+    }
+    void serialPortChoice() {
+        QFETCH(QString, stored);
+        QFETCH(QString, selected);
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        if (!stored.isEmpty())
+            store.Write(key::ServerCOM, stored);
+        QCOMPARE(LoadSettings(store, {}).serialPort, selected);
+        QCOMPARE(store.Read(key::ServerCOM), stored);
+    }
+
+    void serialDevicePaths() {
+        QCOMPARE(serialDevicePath("COM1"), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(serialDevicePath("COM7"), QStringLiteral("/dev/ttyS6"));
+        QCOMPARE(serialDevicePath("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB0"));
+    }
+
+    void serverPort_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("empty") << "" << 6996 << false;
+        QTest::newRow("1") << "1" << 1 << false;
+        QTest::newRow("8000") << "8000" << 8000 << false;
+        QTest::newRow("above 16-bit signed") << "40000" << 40000 << false;
+        QTest::newRow("65535") << "65535" << 65535 << false;
+        QTest::newRow("0") << "0" << 6996 << true;
+        QTest::newRow("65536") << "65536" << 6996 << true;
+        QTest::newRow("negative") << "-5" << 6996 << true;
+        QTest::newRow("letters") << "abc" << 6996 << true;
+        QTest::newRow("fraction") << "80.5" << 6996 << true;
+    }
+    void serverPort() {
+        QFETCH(QString, stored);
+        QFETCH(int, port);
+        QFETCH(bool, warned);
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        if (!stored.isEmpty())
+            store.Write(key::ServerPort, stored);
+        QStringList warnings;
+        const ServerSettings settings = LoadSettings(
+            store, [&](MessageIcon, const QString &, const QString &text) { warnings << text; });
+        QCOMPARE(int(settings.serverPort), port);
+        QCOMPARE(!warnings.isEmpty(), warned);
+        QCOMPARE(store.Read(key::ServerPort), stored);
+    }
+
+    void configuredDatabasePathIsNotDefault() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerDB, "/srv/calls.db");
+        const ServerSettings settings = LoadSettings(store, {});
+        QCOMPARE(settings.dbPath, QStringLiteral("/srv/calls.db"));
+        QVERIFY(!settings.dbPathIsDefault);
+    }
+
+    void fileIsOwnerOnlyAndStaysSo() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        QVERIFY(store.Write(key::ServerPassword, "secret-password"));
+        QCOMPARE(fileMode(env.settingsPath()), 0600u);
+        QVERIFY(store.Write(key::ServerPing, "60"));
+        QCOMPARE(fileMode(env.settingsPath()), 0600u);
+    }
+
+    void valuesSurviveAsWritten() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        const QString awkward = QStringLiteral("a, b;c=d \"e\" ø");
+        QVERIFY(store.Write(key::ServerPassword, awkward));
+        SettingsStore reopened(defaultSettingsPath());
+        QCOMPARE(reopened.Read(key::ServerPassword), awkward);
+    }
+};
+
+QTEST_APPLESS_MAIN(SettingsTest)
+#include "settings_test.moc"

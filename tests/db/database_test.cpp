@@ -1,0 +1,158 @@
+#include <QFile>
+#include <QtTest>
+
+#include "db/database.h"
+#include "db/database_error.h"
+#include "support/temp_environment.h"
+
+using namespace ringwise;
+
+class DatabaseTest : public QObject {
+    Q_OBJECT
+
+private:
+    static QStringList names(Database &db, const QString &type) {
+        Query rows = db.query(
+            "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite_%' "
+            "ORDER BY name",
+            {type});
+        QStringList result;
+        for (; !rows.atEnd(); rows.next())
+            result << rows.field("name");
+        return result;
+    }
+
+    static void checkSchema(Database &db) {
+        QCOMPARE(names(db, "table"), (QStringList{"tblCalls", "tblContacts"}));
+        QCOMPARE(names(db, "index").size(), 6);
+    }
+
+private slots:
+    void schemaOnNewFile() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("new.db"), Database::OpenMode::CreateIfMissing);
+        checkSchema(db);
+        db.exec("INSERT INTO tblContacts (Unrecognized) VALUES(?)", {"12345678"});
+        Query row = db.query("SELECT TotalCalls FROM tblContacts");
+        QCOMPARE(row.field("TotalCalls"), QStringLiteral("0"));
+    }
+
+    void schemaOnEmptyFileAndOnFileWithoutTables() {
+        test::TempEnvironment env;
+        QFile empty(env.filePath("empty.db"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        Database db;
+        db.open(empty.fileName(), Database::OpenMode::MustExist);
+        checkSchema(db);
+
+        db.exec("DROP TABLE tblCalls");
+        db.close();
+        db.open(empty.fileName(), Database::OpenMode::MustExist);
+        checkSchema(db);
+    }
+
+    void keysKeepGrowingAfterNewestRowIsDeleted() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("keys.db"), Database::OpenMode::CreateIfMissing);
+        db.exec("INSERT INTO tblCalls (CallNumber) VALUES(?)", {"1"});
+        db.exec("INSERT INTO tblCalls (CallNumber) VALUES(?)", {"2"});
+        QCOMPARE(db.lastInsertRowId(), 2);
+        db.exec("DELETE FROM tblCalls WHERE ID = ?", {2});
+        db.exec("INSERT INTO tblCalls (CallNumber) VALUES(?)", {"3"});
+        QCOMPARE(db.lastInsertRowId(), 3);
+        Query newest = db.query("SELECT MAX(ID) As CallsID FROM tblCalls");
+        QCOMPARE(newest.field("CallsID"), QStringLiteral("3"));
+    }
+
+    void maxOnEmptyLogReadsEmpty() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("empty-log.db"), Database::OpenMode::CreateIfMissing);
+        Query newest = db.query("SELECT MAX(ID) As CallsID FROM tblCalls");
+        QVERIFY(!newest.atEnd());
+        QVERIFY(newest.isNull("CallsID"));
+        QCOMPARE(newest.field("CallsID"), QString());
+    }
+
+    void intRoundsDownAndRanksNumbersAndText() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("int.db"), Database::OpenMode::CreateIfMissing);
+        auto intOf = [&](const QVariant &value) {
+            return db.query("SELECT Int(?) AS v", {value}).field("v");
+        };
+        QCOMPARE(intOf(2.7), QStringLiteral("2.0"));
+        QCOMPARE(intOf(-2.5), QStringLiteral("-3.0"));
+        QCOMPARE(intOf(7), QStringLiteral("7"));
+        QCOMPARE(intOf("12"), QStringLiteral("12.0"));
+        QCOMPARE(intOf(" 3.9 "), QStringLiteral("3.0"));
+        QCOMPARE(intOf("abc"), QString());
+        QCOMPARE(intOf(QVariant()), QString());
+
+        // Totals stored as numbers and as text rank by their value, not as text ("9" > "10").
+        const QList<QVariant> totals{9, QStringLiteral("10"), 2, QStringLiteral("30")};
+        for (const QVariant &total : totals)
+            db.exec("INSERT INTO tblContacts (FullName, TotalCalls) VALUES(?, ?)",
+                    {total.toString(), total});
+        Query ranked = db.query("SELECT * FROM tblContacts ORDER BY Int(TotalCalls) DESC");
+        QStringList order;
+        for (; !ranked.atEnd(); ranked.next())
+            order << ranked.field("FullName");
+        QCOMPARE(order, (QStringList{"30", "10", "9", "2"}));
+    }
+
+    void valuesAreBoundNotJoined() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("quote.db"), Database::OpenMode::CreateIfMissing);
+        const QString name = QStringLiteral("O'Brien'); DROP TABLE tblContacts; --");
+        db.exec("INSERT INTO tblContacts (FullName) VALUES(?)", {name});
+        Query row = db.query("SELECT FullName FROM tblContacts WHERE FullName = ?", {name});
+        QVERIFY(!row.atEnd());
+        QCOMPARE(row.field("FullName"), name);
+        const QString danish = QStringLiteral("Søren Ærø");
+        db.exec("UPDATE tblContacts SET FullName = (?) WHERE ID = ?", {danish, 1});
+        QCOMPARE(db.query("SELECT FullName FROM tblContacts").field("FullName"), danish);
+    }
+
+    void resultIsForwardOnly() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("cursor.db"), Database::OpenMode::CreateIfMissing);
+        Query none = db.query("SELECT * FROM tblContacts");
+        QVERIFY(none.atEnd());
+        QVERIFY(none.atStart());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, none.field("ID"));
+
+        db.exec("INSERT INTO tblContacts (FullName) VALUES(?)", {"A"});
+        Query one = db.query("SELECT * FROM tblContacts");
+        QVERIFY(!one.atStart());
+        QVERIFY(!one.atEnd());
+        QCOMPARE(one.field("FullName"), QStringLiteral("A"));
+        QCOMPARE(one.field("Email"), QString());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, one.field("NoSuchColumn"));
+        one.next();
+        QVERIFY(one.atEnd());
+    }
+
+    void failingStatementCarriesNumberAndDescription() {
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("fail.db"), Database::OpenMode::CreateIfMissing);
+        try {
+            db.exec("INSERT INTO tblNowhere VALUES(1)");
+            QFAIL("no error");
+        } catch (const DatabaseError &error) {
+            QCOMPARE(error.number(), 1);
+            QVERIFY(error.description().contains("tblNowhere"));
+        }
+        db.close();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.query("SELECT 1"));
+    }
+};
+
+QTEST_APPLESS_MAIN(DatabaseTest)
+#include "database_test.moc"
