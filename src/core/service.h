@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "core/load_settings.h"
+#include "core/message.h"
+#include "intake/call_record.h"
+
+namespace ringwise {
+
+class SettingsStore;
+
+// The values of the "TCP/IP status" panel.
+struct HostingLabels {
+    QString isHosting = QStringLiteral("No");
+    QString localIp = QStringLiteral("Not hosting.");
+    QString localPort = QStringLiteral("Not hosting.");
+    QString connections = QStringLiteral("0");
+    QString nextPing = QStringLiteral("0");
+    bool operator==(const HostingLabels &other) const {
+        return isHosting == other.isHosting && localIp == other.localIp &&
+               localPort == other.localPort && connections == other.connections &&
+               nextPing == other.nextPing;
+    }
+};
+
+// What a front end must do when the service cannot go on: show the message, then (on the
+// desktop) the settings dialog modally, after a bind error also the "Settings" box, remove
+// the tray icon and end the program with status 1.
+enum class FatalKind { Database, Bind, Disconnect };
+
+// The clock, tick source and intervals the service runs on; tests pass fast fakes.
+struct ServiceEnvironment {
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    std::function<qint32()> tickCount;  // milliseconds since boot; empty: the monotonic clock
+    int pingIntervalMs = 1000;
+    int loginDeadlineMs = 5000;
+    int serialRetryMs = 5000;
+    int lookupTimeoutMs = 20000;
+};
+
+// Owns everything the server is: settings, database, call record, parser, logger, serial
+// device, client table, protocol, hosting, directory lookup and timers. The front ends
+// show its state and forward the user's commands; they hold no state of their own.
+class Service : public QObject {
+    Q_OBJECT
+public:
+    Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent = nullptr);
+    ~Service() override;
+
+    // Start-up in order: version, tray request, settings (and the Connect and minimise
+    // they may trigger), ping timer, reset call record, open database. False when a
+    // fatal path was requested (the front end ends the program).
+    bool start();
+    // Shut-down: tray removal request, close the serial port and clients, close database.
+    void shutdown();
+
+    // State shown by the front ends.
+    const ServerSettings &settings() const;
+    const CallRecord &callRecord() const;
+    QString deviceOutput() const;  // the bounded device output kept in memory
+    bool isRunning() const;        // Connect done: selector disabled, button "Disconnect"
+    QString selectedPort() const;  // the port selector's text
+    HostingLabels hostingLabels() const;
+    QStringList connectionList() const;
+
+    // Commands.
+    void setSelectedPort(const QString &port);  // only while stopped
+    void toggleConnection();                    // the Connect/Disconnect action
+    void fakeIncomingCall();                    // "Fake opkald": A12345678#RRR
+    void fakeOutgoingRequest();                 // "Fake outgoing": STATS:CNTS;00
+
+signals:
+    void callFieldChanged(ringwise::CallField field, const QString &value);
+    void deviceOutputAppended(const QString &text);
+    void runningChanged(bool running);
+    void selectedPortChanged(const QString &port);
+    void hostingLabelsChanged(const ringwise::HostingLabels &labels);
+    void connectionListChanged(const QStringList &lines);
+    void trayIconRequested(bool visible);
+    void minimizeRequested();
+    void message(ringwise::MessageIcon icon, const QString &title, const QString &text);
+    void fatal(ringwise::FatalKind kind, const QString &title, const QString &text);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+};
+
+}  // namespace ringwise
