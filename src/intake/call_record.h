@@ -23,6 +23,9 @@ enum class CallField {
 };
 constexpr int kCallFieldCount = 12;
 
+// The number of a call whose caller withheld it.
+inline const QString kSecretNumber = QStringLiteral("Secret number");
+
 // The field values of one call, as texts.
 class CallFields {
 public:

@@ -1,0 +1,87 @@
+#include "intake/device_parser.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "intake/call_events.h"
+#include "intake/call_record.h"
+#include "intake/device_output.h"
+
+namespace ringwise {
+
+namespace {
+
+const QString kIngoing = QStringLiteral("Ingoing");
+const QString kCallTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString kTestCallLine = QStringLiteral("A12345678#RRR");
+
+}  // namespace
+
+DeviceParser::DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output,
+                           std::function<QDateTime()> now)
+    : m_record(record), m_events(events), m_output(output), m_now(std::move(now)) {}
+
+void DeviceParser::HandleDeviceText(QChar text) {
+    try {
+        handle(text);
+    } catch (const std::exception &) {
+        m_record.ResetCallDisplay();
+        return;
+    }
+    m_output.append(QString(text));
+}
+
+void DeviceParser::feedTestCall() {
+    for (const QChar character : kTestCallLine)
+        HandleDeviceText(character);
+}
+
+void DeviceParser::handle(QChar text) {
+    switch (text.unicode()) {
+        case 'A':
+            openCall(false);
+            break;
+        case 'D':
+            openCall(true);
+            break;
+        case '#':
+            m_events.LogCall();
+            break;
+        case 'R':
+            countRing();
+            break;
+        default:
+            if (text >= u'0' && text <= u'9')
+                takeDigit(text);
+            break;
+    }
+}
+
+void DeviceParser::openCall(bool withheld) {
+    m_record.ResetCallDisplay();
+    m_record.set(CallField::CallType, kIngoing);
+    if (withheld)
+        m_record.set(CallField::Number, kSecretNumber);
+    m_record.set(CallField::CallTime, m_now().toString(kCallTimeFormat));
+    // Every call starts on a line of its own.
+    m_output.append(QStringLiteral("\r\n"));
+}
+
+void DeviceParser::countRing() {
+    bool ok = false;
+    const qint64 rings = m_record.value(CallField::Rings).toLongLong(&ok);
+    if (!ok)
+        throw std::invalid_argument("the ring count is not a number");
+    m_record.set(CallField::Rings, QString::number(rings + 1));
+    m_events.RecordRing();
+}
+
+void DeviceParser::takeDigit(QChar digit) {
+    // Digits outside a call, and after a withheld number, are only shown.
+    if (m_record.value(CallField::CallType) != kIngoing ||
+        m_record.value(CallField::Number) == kSecretNumber)
+        return;
+    m_record.set(CallField::Number, m_record.value(CallField::Number) + digit);
+}
+
+}  // namespace ringwise

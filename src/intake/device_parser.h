@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QChar>
+#include <QDateTime>
+#include <functional>
+
+namespace ringwise {
+
+class CallEvents;
+class CallRecord;
+class DeviceOutput;
+
+// The device's stream, one character at a time: "A" or "D" opens a call, digits build
+// its number, "#" logs it and each "R" is a ring. Case matters; anything else is only
+// shown in the device output.
+class DeviceParser {
+public:
+    DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output,
+                 std::function<QDateTime()> now);
+
+    // A failure while handling the character resets the call and leaves it out of the
+    // device output; the next character is handled normally.
+    void HandleDeviceText(QChar text);
+    // The "Fake opkald" test line, fed exactly as if the device had sent it.
+    void feedTestCall();
+
+private:
+    void handle(QChar text);
+    void openCall(bool withheld);
+    void countRing();
+    void takeDigit(QChar digit);
+
+    CallRecord &m_record;
+    CallEvents &m_events;
+    DeviceOutput &m_output;
+    std::function<QDateTime()> m_now;
+};
+
+}  // namespace ringwise

@@ -1,0 +1,76 @@
+#include "intake/serial_device.h"
+
+namespace ringwise {
+
+SerialDevice::SerialDevice(std::function<void(QChar)> receive,
+                           std::function<void(const QString &title, const QString &text)> report,
+                           int retryIntervalMs, QObject *parent)
+    : QObject(parent), m_receive(std::move(receive)), m_report(std::move(report)) {
+    m_port.setBaudRate(QSerialPort::Baud2400);
+    m_port.setParity(QSerialPort::EvenParity);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_retryTimer.setInterval(retryIntervalMs);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialDevice::readBytes);
+    // Queued: the port must not be closed from inside its own read notification.
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialDevice::handleError,
+            Qt::QueuedConnection);
+    connect(&m_retryTimer, &QTimer::timeout, this, &SerialDevice::retry);
+}
+
+bool SerialDevice::open(const QString &displayName, const QString &devicePath) {
+    close();
+    m_displayName = displayName;
+    m_devicePath = devicePath;
+    m_port.setPortName(devicePath);
+    if (m_port.open(QIODevice::ReadOnly))
+        return true;
+    startRetrying(QStringLiteral("Cannot open %1: %2.").arg(portText(), m_port.errorString()));
+    return false;
+}
+
+void SerialDevice::close() {
+    m_retryTimer.stop();
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialDevice::readBytes() {
+    const QByteArray bytes = m_port.readAll();
+    for (const char byte : bytes)
+        m_receive(QLatin1Char(byte));
+}
+
+void SerialDevice::handleError(QSerialPort::SerialPortError error) {
+    // An unplugged adapter reports a lost resource. A hung-up line, or a pseudo-terminal
+    // whose other side closed, reads end-of-file instead, which the port reports as a read
+    // error whose system text is stale.
+    if (!m_port.isOpen() ||
+        (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
+        return;
+    const QString reason = error == QSerialPort::ResourceError
+                               ? m_port.errorString()
+                               : QStringLiteral("it can no longer be read");
+    m_port.close();
+    startRetrying(QStringLiteral("%1 was lost: %2.").arg(portText(), reason));
+}
+
+void SerialDevice::retry() {
+    if (m_port.open(QIODevice::ReadOnly))
+        m_retryTimer.stop();
+}
+
+void SerialDevice::startRetrying(const QString &problem) {
+    m_report(QStringLiteral("Serial port"),
+             problem + QStringLiteral(" Trying again every %1 s.")
+                           .arg(QString::number(m_retryTimer.interval() / 1000.0)));
+    m_retryTimer.start();
+}
+
+QString SerialDevice::portText() const {
+    // The port's own name drops "/dev/"; the user is shown the whole path.
+    return QStringLiteral("%1 (%2)").arg(m_displayName, m_devicePath);
+}
+
+}  // namespace ringwise

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+namespace ringwise {
+
+// The caller-ID device's serial port: 2400 bit/s, even parity, 8 data bits, 1 stop bit,
+// read only. Every byte received goes on as one Latin-1 character, in arrival order. A port
+// that cannot be opened, or that goes away while open, is reported once and tried again
+// at a fixed interval until it opens or close() is called.
+class SerialDevice : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultRetryMs = 5000;
+
+    SerialDevice(std::function<void(QChar)> receive,
+                 std::function<void(const QString &title, const QString &text)> report,
+                 int retryIntervalMs = kDefaultRetryMs, QObject *parent = nullptr);
+
+    // displayName is what the user chose ("COM1"), devicePath the device it stands for.
+    // False when the port is not open yet; it is then being retried.
+    bool open(const QString &displayName, const QString &devicePath);
+    // Closes the port and stops retrying.
+    void close();
+    bool isOpen() const { return m_port.isOpen(); }
+
+private:
+    void readBytes();
+    void handleError(QSerialPort::SerialPortError error);
+    void retry();
+    void startRetrying(const QString &problem);
+    QString portText() const;
+
+    std::function<void(QChar)> m_receive;
+    std::function<void(const QString &title, const QString &text)> m_report;
+    QSerialPort m_port{this};
+    QTimer m_retryTimer{this};
+    QString m_displayName;
+    QString m_devicePath;
+};
+
+}  // namespace ringwise
