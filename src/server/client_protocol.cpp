@@ -1,0 +1,112 @@
+#include "server/client_protocol.h"
+
+#include "server/client_table.h"
+
+namespace ringwise {
+
+namespace {
+
+const QString kPasswordAccepted = QStringLiteral("Password accepted.");
+const QString kInvalidPassword = QStringLiteral("Invalid password.");
+const QString kPasswordNotReceived = QStringLiteral("Password not received. Disconnecting.");
+const QString kStatsPrefix = QStringLiteral("STATS:");
+const QString kContactPrefix = QStringLiteral("CNTAC:");
+const QString kPongPrefix = QStringLiteral("PONG_:");
+const QString kPingPrefix = QStringLiteral("PING_:");
+constexpr int kPrefixLength = 6;
+
+}  // namespace
+
+ClientProtocol::ClientProtocol(ClientTable &table, ClientProtocolSeams seams, int loginDeadlineMs,
+                               int pingIntervalMs, QObject *parent)
+    : QObject(parent), m_table(table), m_seams(std::move(seams)), m_pendingLogins(loginDeadlineMs) {
+    m_table.setLoginRequired([password = m_seams.password] { return !password().isEmpty(); });
+    connect(&m_table, &ClientTable::dataArrived, this, &ClientProtocol::HandleClientText);
+    m_loginTimer.setSingleShot(true);
+    connect(&m_loginTimer, &QTimer::timeout, this, &ClientProtocol::LoginDeadlineTick);
+    m_pingTimer.setInterval(pingIntervalMs);
+    connect(&m_pingTimer, &QTimer::timeout, this, &ClientProtocol::PingTick);
+}
+
+void ClientProtocol::clientAccepted(int slot) {
+    m_pendingLogins.add(slot, m_seams.tickCount());
+    armLoginTimer();
+}
+
+void ClientProtocol::startPingTimer() {
+    m_pingTimer.start();
+}
+
+void ClientProtocol::HandleClientText(int slot) {
+    const QByteArray bytes = m_table.read(slot);
+    if (bytes.isEmpty())
+        return;
+    if (bytes.size() > ClientTable::kMaxMessageBytes) {
+        refuse(slot);
+        return;
+    }
+    const QString text = QString::fromLatin1(bytes);
+    const QString password = m_seams.password();
+    if (text == password) {
+        m_table.sendTo(slot, kPasswordAccepted);
+        m_table.markLoggedIn(slot);
+        m_pendingLogins.remove(slot);
+        return;
+    }
+    const QString prefix = text.left(kPrefixLength);
+    if (prefix == kPongPrefix)
+        return;
+    const bool served = password.isEmpty() || m_table.isLoggedIn(slot);
+    if (served && prefix == kStatsPrefix) {
+        if (m_seams.statsRequest)
+            m_seams.statsRequest(text);
+        return;
+    }
+    if (served && prefix == kContactPrefix) {
+        if (m_seams.contactRequest)
+            m_seams.contactRequest(text);
+        return;
+    }
+    refuse(slot);
+}
+
+void ClientProtocol::LoginDeadlineTick() {
+    const QList<int> due = m_pendingLogins.takeDue(m_seams.tickCount());
+    // Without a password nobody has to log in; the record is just cleared.
+    if (!due.isEmpty() && !m_seams.password().isEmpty()) {
+        for (const int slot : due) {
+            m_table.sendTo(slot, kPasswordNotReceived);
+            m_table.disconnectAfterSending(slot);
+            m_table.RefreshConnectionList();
+        }
+    }
+    armLoginTimer();
+}
+
+void ClientProtocol::PingTick() {
+    const qint32 interval = PingSchedule::interval(m_seams.pingSetting());
+    if (m_pingSchedule.tick(interval))
+        m_table.SendToClients(kPingPrefix + QString::number(m_seams.tickCount()));
+    const QString nextPing = m_pingSchedule.nextPingText(interval);
+    if (nextPing == m_nextPing)
+        return;
+    m_nextPing = nextPing;
+    emit nextPingChanged(m_nextPing);
+}
+
+void ClientProtocol::refuse(int slot) {
+    m_pendingLogins.remove(slot);
+    m_table.sendTo(slot, kInvalidPassword);
+    m_table.disconnectAfterSending(slot);
+    m_table.RefreshConnectionList();
+}
+
+void ClientProtocol::armLoginTimer() {
+    if (const std::optional<qint32> left =
+            m_pendingLogins.timeUntilNextDeadline(m_seams.tickCount()))
+        m_loginTimer.start(*left);
+    else
+        m_loginTimer.stop();
+}
+
+}  // namespace ringwise

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+#include "server/pending_logins.h"
+#include "server/ping_schedule.h"
+
+namespace ringwise {
+
+class ClientTable;
+
+// What the protocol needs from the rest of the service. Settings are read at each use,
+// so a change made in the settings dialog acts at once.
+struct ClientProtocolSeams {
+    std::function<QString()> password;                    // ServerPassword
+    std::function<QString()> pingSetting;                 // ServerPing
+    std::function<void(const QString &)> statsRequest;    // a whole "STATS:" message
+    std::function<void(const QString &)> contactRequest;  // a whole "CNTAC:" message
+    std::function<qint32()> tickCount;                    // milliseconds since boot, signed 32-bit
+};
+
+// The client side of the conversation: login with a deadline per client, request
+// dispatch, and the keep-alive ping. With a password set, only clients that sent it
+// receive broadcasts and may send requests.
+class ClientProtocol : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kLoginDeadlineMs = 5000;
+    static constexpr int kPingIntervalMs = 1000;
+
+    ClientProtocol(ClientTable &table, ClientProtocolSeams seams,
+                   int loginDeadlineMs = kLoginDeadlineMs, int pingIntervalMs = kPingIntervalMs,
+                   QObject *parent = nullptr);
+
+    // A client was just accepted into the slot: its deadline starts now.
+    void clientAccepted(int slot);
+    // Starts the once-a-second keep-alive timer, which runs from then on.
+    void startPingTimer();
+    QString nextPing() const { return m_nextPing; }
+    const PendingLogins &pendingLogins() const { return m_pendingLogins; }
+
+    void HandleClientText(int slot);
+    void LoginDeadlineTick();
+    void PingTick();
+
+signals:
+    void nextPingChanged(const QString &text);
+
+private:
+    void refuse(int slot);
+    void armLoginTimer();
+
+    ClientTable &m_table;
+    ClientProtocolSeams m_seams;
+    PendingLogins m_pendingLogins;
+    PingSchedule m_pingSchedule;
+    QTimer m_loginTimer;
+    QTimer m_pingTimer;
+    QString m_nextPing = QStringLiteral("0");
+};
+
+}  // namespace ringwise

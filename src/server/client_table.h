@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QTcpSocket;
+
+namespace ringwise {
+
+// The numbered client slots (1 and up; 0 would be the listening socket), the broadcast
+// and the connection list. A slot without a socket is closed and may be handed out again.
+class ClientTable : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxSlots = 32767;
+    // One read of a client socket never returns more than this plus one byte, so a longer
+    // message shows itself as too long instead of growing the buffer without bound.
+    static constexpr qint64 kMaxMessageBytes = 64 * 1024;
+
+    ClientTable(std::function<void(const QString &)> appendDeviceOutput,
+                std::function<QDateTime()> now, int maxSlots = kMaxSlots,
+                QObject *parent = nullptr);
+    ~ClientTable() override;
+
+    // With a login required, broadcasts reach only the slots marked as logged in.
+    void setLoginRequired(std::function<bool()> loginRequired);
+
+    // The lowest closed slot, or a new one above all others; empty when none is left.
+    std::optional<int> AllocateSlot();
+    // Takes ownership of a connected socket for a slot that AllocateSlot() gave.
+    void attach(int slot, QTcpSocket *socket);
+    int highestSlot() const { return m_highestSlot; }
+
+    void SendToClients(const QString &text);
+    void RefreshConnectionList();
+    QStringList connectionList() const { return m_connectionList; }
+
+    bool isConnected(int slot) const;
+    void sendTo(int slot, const QString &text);
+    QByteArray read(int slot);
+    // Closes the connection once what was sent on it has gone out.
+    void disconnectAfterSending(int slot);
+    // Closes every connected client; slots in other states are left alone.
+    void closeAll();
+
+    void markLoggedIn(int slot);
+    bool isLoggedIn(int slot) const;
+
+    // Notes a socket error in the device output.
+    void reportSocketError(int error, const QString &description);
+
+signals:
+    void connectionListChanged(const QStringList &lines);
+    void dataArrived(int slot);
+
+private:
+    struct Slot {
+        QTcpSocket *socket = nullptr;
+        bool loggedIn = false;
+    };
+
+    QTcpSocket *connectedSocket(int slot) const;
+    void release(int slot);
+    void handleReadyRead(int slot, QTcpSocket *socket);
+    void handleDisconnected(int slot, QTcpSocket *socket);
+    void handleError(int slot, QTcpSocket *socket, int error);
+
+    std::function<void(const QString &)> m_appendDeviceOutput;
+    std::function<QDateTime()> m_now;
+    std::function<bool()> m_loginRequired;
+    const int m_maxSlots;
+    int m_highestSlot = 0;
+    std::vector<Slot> m_slots;  // index 0 stays unused, so slot n lives at m_slots[n]
+    QStringList m_connectionList;
+};
+
+}  // namespace ringwise

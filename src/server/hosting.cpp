@@ -1,0 +1,108 @@
+#include "server/hosting.h"
+
+#include <QNetworkInterface>
+#include <QStringList>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "server/client_protocol.h"
+#include "server/client_table.h"
+
+namespace ringwise {
+
+namespace {
+
+const QString kLineBreak = QStringLiteral("\r\n");
+
+// The host's first IPv4 address that is not loopback, or 127.0.0.1 without one.
+QString firstLocalIpv4() {
+    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address.toString();
+    }
+    return QHostAddress(QHostAddress::LocalHost).toString();
+}
+
+}  // namespace
+
+QString bindErrorText() {
+    return QStringList{QStringLiteral("Unable to bind."), QString(),
+                       QStringLiteral("Possible errors:"),
+                       QStringLiteral("* Make sure the port is not in use."),
+                       QStringLiteral("* A Ringwise server is already started at this port.")}
+        .join(kLineBreak);
+}
+
+QString disconnectErrorText() {
+    return QStringList{QStringLiteral("Error disconnecting."), QString(),
+                       QStringLiteral("Possible errors:"),
+                       QStringLiteral("* Make sure no other program is trying to connect to "
+                                      "Ringwise Server port.")}
+        .join(kLineBreak);
+}
+
+Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
+                 QHostAddress listenAddress, QObject *parent)
+    : QObject(parent),
+      m_table(table),
+      m_protocol(protocol),
+      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")),
+      m_listenAddress(std::move(listenAddress)) {
+    connect(&m_server, &QTcpServer::newConnection, this, &Hosting::acceptPending);
+    connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
+}
+
+bool Hosting::StartHosting(quint16 port) {
+    m_server.close();
+    if (!m_server.listen(m_listenAddress, port))
+        return false;
+    setStatus(HostingStatus{QStringLiteral("Yes"), firstLocalIpv4(),
+                            QString::number(m_server.serverPort())});
+    return true;
+}
+
+void Hosting::StopHosting() {
+    m_table.closeAll();
+    m_server.close();
+    setStatus(HostingStatus{});
+}
+
+void Hosting::acceptPending() {
+    while (QTcpSocket *socket = m_server.nextPendingConnection())
+        admit(socket);
+}
+
+void Hosting::admit(QTcpSocket *socket) {
+    // A request that cannot be taken (the client already gone, no slot left) is dropped
+    // alone; listening goes on.
+    const std::optional<int> slot =
+        socket->state() == QAbstractSocket::ConnectedState ? m_table.AllocateSlot() : std::nullopt;
+    if (!slot) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_table.attach(*slot, socket);
+    m_table.sendTo(*slot, m_greeting);
+    m_protocol.clientAccepted(*slot);
+    m_table.RefreshConnectionList();
+}
+
+void Hosting::handleAcceptError(QAbstractSocket::SocketError error) {
+    m_table.reportSocketError(error, m_server.errorString());
+    // The listening socket pauses itself after such an error; without a retry no client
+    // could connect until Disconnect and Connect.
+    QTimer::singleShot(kAcceptRetryMs, this, [this] {
+        if (m_server.isListening())
+            m_server.resumeAccepting();
+    });
+}
+
+void Hosting::setStatus(const HostingStatus &status) {
+    if (status == m_status)
+        return;
+    m_status = status;
+    emit statusChanged(m_status);
+}
+
+}  // namespace ringwise

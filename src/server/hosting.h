@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+#include "server/hosting_status.h"
+
+class QTcpSocket;
+
+namespace ringwise {
+
+class ClientProtocol;
+class ClientTable;
+
+// What a front end shows when listening fails, and when stopping fails.
+inline const QString kBindErrorTitle = QStringLiteral("Bind Error.");
+inline const QString kDisconnectErrorTitle = QStringLiteral("Disconnect Error");
+QString bindErrorText();
+QString disconnectErrorText();
+
+// The listening socket: accepts each client into a slot of the table, greets it and starts
+// its login deadline; keeps the hosting labels.
+class Hosting : public QObject {
+    Q_OBJECT
+public:
+    // A listening socket that cannot accept (out of descriptors) tries again after this.
+    static constexpr int kAcceptRetryMs = 1000;
+
+    Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
+            QHostAddress listenAddress = QHostAddress::AnyIPv4, QObject *parent = nullptr);
+
+    // False when the port cannot be listened on; the caller raises the bind error.
+    bool StartHosting(quint16 port);
+    void StopHosting();
+
+    bool isHosting() const { return m_server.isListening(); }
+    const HostingStatus &status() const { return m_status; }
+    // The port actually bound, which differs from the one asked for when that was 0.
+    quint16 localPort() const { return m_server.serverPort(); }
+
+signals:
+    void statusChanged(const ringwise::HostingStatus &status);
+
+private:
+    void acceptPending();
+    void admit(QTcpSocket *socket);
+    void handleAcceptError(QAbstractSocket::SocketError error);
+    void setStatus(const HostingStatus &status);
+
+    ClientTable &m_table;
+    ClientProtocol &m_protocol;
+    const QString m_greeting;
+    const QHostAddress m_listenAddress;
+    QTcpServer m_server;
+    HostingStatus m_status;
+};
+
+}  // namespace ringwise

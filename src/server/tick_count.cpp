@@ -1,0 +1,13 @@
+#include "server/tick_count.h"
+
+#include <QElapsedTimer>
+
+namespace ringwise {
+
+qint32 bootTickCount() {
+    QElapsedTimer now;
+    now.start();
+    return static_cast<qint32>(static_cast<quint32>(now.msecsSinceReference()));
+}
+
+}  // namespace ringwise
