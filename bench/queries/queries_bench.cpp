@@ -1,0 +1,141 @@
+// Times the client queries on a large database. Run by hand on a Release build:
+//   queries_bench
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "db/database.h"
+#include "queries/contact_requests.h"
+#include "queries/stats_queries.h"
+
+using namespace ringwise;
+
+namespace {
+
+constexpr int kRepeats = 15;
+const QString kRareName = QStringLiteral("Zebediah Quill");
+
+// Every tenth contact is an unnamed caller with Unrecognized set, as call logging leaves
+// them; the others have a name, a home number, some a mobile, business number and e-mail.
+void fill(Database &db, int contacts, int calls) {
+    // A large cache only while filling: the random keys of the call log's contact index
+    // would otherwise make the fill take much longer than the queries. The requests are
+    // then timed with the default cache the server runs with.
+    const QString serverCache = db.query("PRAGMA cache_size").field("cache_size");
+    db.exec("PRAGMA cache_size = -262144");
+    db.exec("BEGIN");
+    db.exec(R"sql(
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?)
+INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, BusinessPhone, BusinessFax, Email,
+                         TotalCalls, Unrecognized)
+SELECT CASE WHEN i % 10 = 0 THEN NULL ELSE 'Family' || (i % 997) || ', Given' || i END,
+       printf('%08d', (i * 7919) % 100000000),
+       CASE WHEN i % 3 = 0 THEN printf('%08d', (i * 104729) % 100000000) END,
+       CASE WHEN i % 5 = 0 THEN printf('%08d', (i * 15485863) % 100000000) END,
+       NULL,
+       CASE WHEN i % 10 <> 0 THEN 'given' || i || '@example.dk' END,
+       (i * 31) % 50,
+       CASE WHEN i % 10 = 0 THEN printf('%08d', (i * 7919) % 100000000) END
+FROM n)sql",
+            {contacts});
+    db.exec("UPDATE tblContacts SET FullName = ? WHERE ID = ?", {kRareName, contacts / 2 + 1});
+    db.exec(R"sql(
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?)
+INSERT INTO tblCalls (ContactID, CallTime, CallRings, CallNumber)
+SELECT (i * 2654435761) % ? + 1, datetime(1700000000 + i * 60, 'unixepoch'), i % 6,
+       printf('%08d', (i * 7919) % 100000000)
+FROM n)sql",
+            {calls, contacts});
+    db.exec("COMMIT");
+    db.exec("PRAGMA cache_size = " + serverCache);
+}
+
+double medianMs(const std::function<void()> &run) {
+    std::vector<double> times;
+    for (int i = 0; i < kRepeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// One database with its two handlers; the answers only have their size kept.
+class Bench {
+public:
+    Bench(QTextStream &out, const QString &path, int contacts, int calls) : m_out(out) {
+        m_db.open(path, Database::OpenMode::CreateIfMissing);
+        QElapsedTimer timer;
+        timer.start();
+        fill(m_db, contacts, calls);
+        m_out << QStringLiteral("%1 contacts, %2 calls: filled in %3 ms\n")
+                     .arg(contacts)
+                     .arg(calls)
+                     .arg(timer.elapsed());
+        m_out.flush();
+    }
+
+    double time(const QString &request) {
+        auto send = [this](const QString &answer) { m_answerSize = answer.size(); };
+        StatsQueries stats(m_db, send);
+        ContactRequests contacts(m_db, send);
+        const bool isStats = request.startsWith(QLatin1String("STATS:"));
+        const double ms = medianMs([&] {
+            if (isStats)
+                stats.HandleStatsRequest(request);
+            else
+                contacts.HandleContactRequest(request);
+        });
+        m_out << QStringLiteral("  %1 %2 ms  (answer %3 characters)\n")
+                     .arg(request, -36)
+                     .arg(ms, 9, 'f', 3)
+                     .arg(m_answerSize);
+        m_out.flush();
+        return ms;
+    }
+
+    void plan(const QString &statement) {
+        Query steps = m_db.query(QStringLiteral("EXPLAIN QUERY PLAN ") + statement);
+        m_out << "  plan of " << statement << "\n";
+        for (; !steps.atEnd(); steps.next())
+            m_out << "    " << steps.field("detail") << "\n";
+        m_out.flush();
+    }
+
+private:
+    Database m_db;
+    QTextStream &m_out;
+    qsizetype m_answerSize = 0;
+};
+
+}  // namespace
+
+int main() {
+    QTemporaryDir dir;
+    QTextStream out(stdout);
+    Bench small(out, dir.filePath("small.db"), 10000, 100000);
+    Bench large(out, dir.filePath("large.db"), 100000, 1000000);
+
+    out << "10,000 contacts, 100,000 calls:\n";
+    small.time("STATS:LAST;100");
+    const double smallContacts = small.time(kFakeOutgoingRequest);
+    out << "100,000 contacts, 1,000,000 calls:\n";
+    large.time("STATS:LAST;100");
+    large.time("STATS:UNKN;100");
+    large.time("STATS:TOPS;10");
+    const double largeContacts = large.time(kFakeOutgoingRequest);
+    large.time("CNTAC:SEAR;ALLF;12");
+    large.time("CNTAC:SEAR;NAME;" + kRareName.left(8));
+    large.plan(
+        "SELECT a.*, b.* FROM tblCalls A, tblContacts B WHERE a.ContactID = b.ID "
+        "ORDER BY a.ID DESC");
+    large.plan("SELECT * FROM tblContacts ORDER By Unrecognized, FullName");
+    out << QStringLiteral("STATS:CNTS;00 at 100,000 contacts / at 10,000: %1\n")
+               .arg(largeContacts / smallContacts, 0, 'f', 1);
+    return 0;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace ringwise {
+
+class Database;
+
+// Answers "CNTAC:" requests: "SAVE" adds or changes a contact, "SEAR" looks contacts up.
+// Everything a client sends is bound as a statement value, never joined into SQL.
+class ContactRequests {
+public:
+    ContactRequests(Database &database, std::function<void(const QString &)> sendToClients);
+
+    // Sends exactly one answer, "CNTAC:ERRO;" and a description on any failure; an
+    // unknown request or search field gets none.
+    void HandleContactRequest(const QString &text);
+
+private:
+    QString save(const QString &payload);
+    QString search(const QString &text);
+
+    Database &m_database;
+    std::function<void(const QString &)> m_sendToClients;
+};
+
+}  // namespace ringwise

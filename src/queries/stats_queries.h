@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace ringwise {
+
+class Database;
+
+// The request of the main window's "Fake outgoing" button.
+inline constexpr char kFakeOutgoingRequest[] = "STATS:CNTS;00";
+
+// Answers "STATS:" requests with a ready-made view of the call log or the contact book.
+// The answer starts with the request itself, so every client can tell what it answers.
+class StatsQueries {
+public:
+    StatsQueries(Database &database, std::function<void(const QString &)> sendToClients);
+
+    // A malformed request, or one the database fails, gets no answer at all.
+    void HandleStatsRequest(const QString &text);
+
+private:
+    Database &m_database;
+    std::function<void(const QString &)> m_sendToClients;
+};
+
+}  // namespace ringwise
