@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+
+#include "directory/directory_url.h"
+#include "intake/call_record.h"
+
+namespace ringwise {
+
+class Database;
+
+// Asks the online directory who an unnamed caller is, names the caller's contact from the
+// result page and announces the name to the clients. One lookup at a time; it keeps the
+// call it was started for, so a newer call cannot receive its result.
+class DirectoryLookup : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Connecting, Receiving, Parsing };
+    Q_ENUM(State)
+
+    static constexpr int kDefaultTimeoutMs = 20000;
+    static constexpr qint64 kDefaultMaxResponseBytes = 2 * 1024 * 1024;
+
+    // directoryHost: "host" or "host:port", asked at every lookup.
+    // report: a message for the user (a message box, or a line on standard error).
+    DirectoryLookup(Database &database, CallRecord &record, std::function<QString()> directoryHost,
+                    std::function<void(const QString &)> sendToClients,
+                    std::function<void(const QString &title, const QString &text)> report,
+                    int timeoutMs = kDefaultTimeoutMs,
+                    qint64 maxResponseBytes = kDefaultMaxResponseBytes, QObject *parent = nullptr);
+    ~DirectoryLookup() override;
+
+    // Looks up the number of the call; the result goes to the call's contact. Does nothing
+    // while a lookup runs: the call is neither queued nor remembered.
+    void StartLookup(const CallFields &call);
+    State state() const { return m_state; }
+
+private:
+    void ConnectURL(const QString &url);
+    void ParseResult();
+    void nameContact(const QString &name, const QString &nameSuffix);
+
+    void onConnected();
+    void onReadyRead();
+    void onDisconnected();
+    void onSocketError(QAbstractSocket::SocketError error);
+    // Appends what has arrived to strInput; past the size limit it fails the lookup.
+    bool takeArrivedBytes();
+    void failLookup(const QString &text);
+    void endLookup();
+
+    Database &m_database;
+    CallRecord &m_record;
+    std::function<QString()> m_directoryHost;
+    std::function<void(const QString &)> m_sendToClients;
+    std::function<void(const QString &, const QString &)> m_report;
+    const int m_timeoutMs;
+    const qint64 m_maxResponseBytes;
+
+    State m_state = State::Idle;
+    CallFields m_call;
+    quint64 m_callSerial = 0;
+    DirectoryUrl m_url;
+    QByteArray m_strInput;
+    QTcpSocket m_sckSync;
+    QTimer m_deadline;
+};
+
+}  // namespace ringwise
