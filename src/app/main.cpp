@@ -1,23 +1,28 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
-#include <cstdio>
 
+#include "app/headless_front_end.h"
 #include "app/signal_watcher.h"
-#include "core/load_settings.h"
-#include "core/open_database.h"
 #include "core/paths.h"
+#include "core/service.h"
 #include "core/settings_store.h"
 #include "core/version.h"
-#include "db/database.h"
-#include "db/database_error.h"
 
 using namespace ringwise;
 
 namespace {
 
-void printError(const QString &title, const QString &text) {
-    QTextStream(stderr) << title << ": " << text << Qt::endl;
+int runHeadless(QCoreApplication &app, SettingsStore &store) {
+    Service service(store, ServiceEnvironment{});
+    HeadlessFrontEnd frontEnd(service);
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app,
+                     [] { QCoreApplication::quit(); });
+    if (!service.start(Service::StartConnect::Always))
+        return 1;
+    const int status = app.exec();
+    service.shutdown();
+    return status;
 }
 
 }  // namespace
@@ -28,35 +33,18 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationVersion(versionText);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Caller-ID server for one telephone line: reads the caller-ID device on a "
-                       "serial port, stores each call and announces it to the TCP clients."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Caller-ID server for one telephone line: reads the caller-ID device on a serial port, "
+        "stores each call and announces it to the TCP clients.\n\n"
+        "Headless (with --headless, or when no display is available) the server always "
+        "connects at start-up: it opens the serial port named by ServerCOM and listens on "
+        "ServerPort, whatever ServerAutoStart says."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"),
                       QStringLiteral("Run without windows: output on the terminal.")});
     parser.process(app);
 
-    QTextStream out(stdout);
     SettingsStore store(defaultSettingsPath());
-    const ServerSettings settings = LoadSettings(
-        store,
-        [](MessageIcon, const QString &title, const QString &text) { printError(title, text); });
-    out << "Settings loaded from " << store.filePath() << Qt::endl;
-
-    Database database;
-    try {
-        OpenDatabase(database, settings);
-    } catch (const DatabaseError &error) {
-        printError(kDatabaseErrorTitle, databaseErrorText(error));
-        return 1;
-    }
-    out << "Database opened: " << database.path() << Qt::endl;
-
-    SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app,
-                     [] { QCoreApplication::quit(); });
-    const int status = app.exec();
-    database.close();
-    return status;
+    return runHeadless(app, store);
 }

@@ -52,10 +52,14 @@ public:
     Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent = nullptr);
     ~Service() override;
 
-    // Start-up in order: version, tray request, settings (and the Connect and minimise
-    // they may trigger), ping timer, reset call record, open database. False when a
-    // fatal path was requested (the front end ends the program).
-    bool start();
+    // Whether start-up performs the Connect action: as ServerAutoStart says, or always
+    // (headless, where there is no Connect button).
+    enum class StartConnect { AsConfigured, Always };
+
+    // Start-up in order: tray request, settings (and the Connect and minimise they may
+    // trigger), ping timer, reset call record, open database. False when a fatal path
+    // was requested (the front end ends the program).
+    bool start(StartConnect startConnect = StartConnect::AsConfigured);
     // Shut-down: tray removal request, close the serial port and clients, close database.
     void shutdown();
 
@@ -67,6 +71,7 @@ public:
     QString selectedPort() const;  // the port selector's text
     HostingLabels hostingLabels() const;
     QStringList connectionList() const;
+    quint16 listeningPort() const;  // the port bound while hosting
 
     // Commands.
     void setSelectedPort(const QString &port);  // only while stopped
@@ -87,6 +92,10 @@ signals:
     void fatal(ringwise::FatalKind kind, const QString &title, const QString &text);
 
 private:
+    bool connectAction();
+    void disconnectAction();
+    void stopEverything();
+
     struct Parts;
     std::unique_ptr<Parts> m_parts;
 };

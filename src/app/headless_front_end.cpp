@@ -1,0 +1,40 @@
+#include "app/headless_front_end.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "core/service.h"
+
+namespace ringwise {
+
+HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
+    : QObject(parent), m_out(stdout), m_err(stderr) {
+    connect(&service, &Service::deviceOutputAppended, this, [this](const QString &text) {
+        m_out << text;
+        m_out.flush();
+    });
+    connect(&service, &Service::message, this,
+            [this](MessageIcon, const QString &title, const QString &text) {
+                m_err << title << ": " << text << Qt::endl;
+            });
+    connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
+    connect(&service, &Service::fatal, this,
+            [this](FatalKind, const QString &title, const QString &text) {
+                m_err << title << ": " << text << Qt::endl;
+                // There is no settings dialog without a desktop: the fatal path just ends.
+                QCoreApplication::exit(1);
+            });
+}
+
+void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {
+    // The ping countdown changes every second; only hosting and client changes are news.
+    if (labels.isHosting != m_shown.isHosting || labels.localIp != m_shown.localIp ||
+        labels.localPort != m_shown.localPort)
+        m_out << "\r\nIs hosting? " << labels.isHosting << "  Local IP: " << labels.localIp
+              << "  Local port: " << labels.localPort << Qt::endl;
+    if (labels.connections != m_shown.connections)
+        m_out << "\r\nConnections: " << labels.connections << Qt::endl;
+    m_shown = labels;
+}
+
+}  // namespace ringwise

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <QTextStream>
+
+#include "core/service.h"
+
+namespace ringwise {
+
+class Service;
+
+// The service without windows: device output and socket error lines go to standard
+// output as they are appended, messages to standard error as "title: text", a fatal
+// path ends the event loop with status 1.
+class HeadlessFrontEnd : public QObject {
+    Q_OBJECT
+public:
+    explicit HeadlessFrontEnd(Service &service, QObject *parent = nullptr);
+
+private:
+    void showHostingLabels(const HostingLabels &labels);
+
+    HostingLabels m_shown;
+    QTextStream m_out;
+    QTextStream m_err;
+};
+
+}  // namespace ringwise

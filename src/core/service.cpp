@@ -1,0 +1,228 @@
+#include "core/service.h"
+
+#include <QTimer>
+
+#include "core/open_database.h"
+#include "core/settings_store.h"
+#include "core/version.h"
+#include "db/database.h"
+#include "db/database_error.h"
+#include "directory/directory_lookup.h"
+#include "intake/call_logger.h"
+#include "intake/device_output.h"
+#include "intake/device_parser.h"
+#include "intake/serial_device.h"
+#include "queries/contact_requests.h"
+#include "queries/stats_queries.h"
+#include "server/client_protocol.h"
+#include "server/client_table.h"
+#include "server/hosting.h"
+#include "server/tick_count.h"
+
+namespace ringwise {
+
+namespace {
+
+const QString kDefaultDirectoryHost = QStringLiteral("www.degulesider.dk");
+
+}  // namespace
+
+// Declared in the order they are built: each part may use the ones above it.
+struct Service::Parts {
+    Parts(Service &service, SettingsStore &settingsStore, ServiceEnvironment serviceEnvironment)
+        : store(settingsStore),
+          environment(std::move(serviceEnvironment)),
+          tickCount(environment.tickCount ? environment.tickCount : bootTickCount),
+          clients([this](const QString &text) { output.append(text); }, environment.now),
+          stats(database, [this](const QString &text) { clients.SendToClients(text); }),
+          contacts(database, [this](const QString &text) { clients.SendToClients(text); }),
+          protocol(
+              clients,
+              ClientProtocolSeams{
+                  [this] { return store.Read(key::ServerPassword); },
+                  [this] { return store.Read(key::ServerPing); },
+                  [this](const QString &text) { stats.HandleStatsRequest(text); },
+                  [this](const QString &text) { contacts.HandleContactRequest(text); }, tickCount},
+              environment.loginDeadlineMs, environment.pingIntervalMs),
+          hosting(clients, protocol, versionText),
+          lookup(
+              database, record,
+              [this] {
+                  const QString host = store.Read(key::ServerDirectoryHost);
+                  return host.isEmpty() ? kDefaultDirectoryHost : host;
+              },
+              [this](const QString &text) { clients.SendToClients(text); },
+              [&service](const QString &title, const QString &text) {
+                  emit service.message(MessageIcon::Warning, title, text);
+              },
+              environment.lookupTimeoutMs),
+          logger(
+              database, record, [this] { return isTrue(store.Read(key::ServerCheckDGS)); },
+              [this](const CallFields &call) { lookup.StartLookup(call); },
+              [this](const QString &text) { clients.SendToClients(text); }),
+          parser(record, logger, output, environment.now),
+          serial([this](QChar character) { parser.HandleDeviceText(character); },
+                 [&service](const QString &title, const QString &text) {
+                     emit service.message(MessageIcon::Warning, title, text);
+                 },
+                 environment.serialRetryMs) {}
+
+    SettingsStore &store;
+    ServiceEnvironment environment;
+    std::function<qint32()> tickCount;
+    ServerSettings settings;
+    Database database;
+    CallRecord record;
+    DeviceOutput output;
+    ClientTable clients;
+    StatsQueries stats;
+    ContactRequests contacts;
+    ClientProtocol protocol;
+    Hosting hosting;
+    DirectoryLookup lookup;
+    CallLogger logger;
+    DeviceParser parser;
+    SerialDevice serial;
+    bool running = false;
+    QString selectedPort = QStringLiteral("COM1");
+};
+
+Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent)
+    : QObject(parent), m_parts(std::make_unique<Parts>(*this, store, std::move(environment))) {
+    Parts &parts = *m_parts;
+    connect(&parts.record, &CallRecord::fieldChanged, this, &Service::callFieldChanged);
+    connect(&parts.output, &DeviceOutput::appended, this, &Service::deviceOutputAppended);
+    connect(&parts.clients, &ClientTable::connectionListChanged, this,
+            [this](const QStringList &lines) {
+                emit connectionListChanged(lines);
+                emit hostingLabelsChanged(hostingLabels());
+            });
+    connect(&parts.hosting, &Hosting::statusChanged, this,
+            [this] { emit hostingLabelsChanged(hostingLabels()); });
+    connect(&parts.protocol, &ClientProtocol::nextPingChanged, this,
+            [this] { emit hostingLabelsChanged(hostingLabels()); });
+}
+
+Service::~Service() = default;
+
+bool Service::start(StartConnect startConnect) {
+    Parts &parts = *m_parts;
+    emit trayIconRequested(true);
+
+    parts.settings =
+        LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
+                                         const QString &text) { emit message(icon, title, text); });
+    setSelectedPort(parts.settings.serialPort);
+    if (startConnect == StartConnect::Always || isTrue(parts.store.Read(key::ServerAutoStart))) {
+        if (!connectAction())
+            return false;
+    }
+    if (isTrue(parts.store.Read(key::ServerMinimized)))
+        emit minimizeRequested();
+    parts.protocol.startPingTimer();
+
+    parts.record.ResetCallDisplay();
+    try {
+        OpenDatabase(parts.database, parts.settings);
+    } catch (const DatabaseError &error) {
+        stopEverything();
+        emit fatal(FatalKind::Database, kDatabaseErrorTitle, databaseErrorText(error));
+        return false;
+    }
+    return true;
+}
+
+void Service::shutdown() {
+    emit trayIconRequested(false);
+    // Clients see their connections drop without a farewell text.
+    stopEverything();
+    m_parts->database.close();
+}
+
+const ServerSettings &Service::settings() const {
+    return m_parts->settings;
+}
+const CallRecord &Service::callRecord() const {
+    return m_parts->record;
+}
+QString Service::deviceOutput() const {
+    return m_parts->output.text();
+}
+bool Service::isRunning() const {
+    return m_parts->running;
+}
+QString Service::selectedPort() const {
+    return m_parts->selectedPort;
+}
+QStringList Service::connectionList() const {
+    return m_parts->clients.connectionList();
+}
+
+HostingLabels Service::hostingLabels() const {
+    const Parts &parts = *m_parts;
+    const HostingStatus &status = parts.hosting.status();
+    HostingLabels labels;
+    labels.isHosting = status.isHosting;
+    labels.localIp = status.localIp;
+    labels.localPort = status.localPort;
+    labels.connections = QString::number(parts.clients.connectionList().size());
+    labels.nextPing = parts.protocol.nextPing();
+    return labels;
+}
+
+quint16 Service::listeningPort() const {
+    return m_parts->hosting.localPort();
+}
+
+void Service::setSelectedPort(const QString &port) {
+    Parts &parts = *m_parts;
+    if (parts.running || parts.selectedPort == port)
+        return;
+    parts.selectedPort = port;
+    emit selectedPortChanged(port);
+}
+
+void Service::toggleConnection() {
+    if (m_parts->running)
+        disconnectAction();
+    else
+        connectAction();
+}
+
+void Service::fakeIncomingCall() {
+    m_parts->parser.feedTestCall();
+}
+
+void Service::fakeOutgoingRequest() {
+    m_parts->stats.HandleStatsRequest(QString::fromLatin1(kFakeOutgoingRequest));
+}
+
+bool Service::connectAction() {
+    Parts &parts = *m_parts;
+    parts.running = true;
+    emit runningChanged(true);
+    // A port that cannot be opened is reported and retried; hosting starts all the same.
+    parts.serial.open(parts.selectedPort, serialDevicePath(parts.selectedPort));
+    if (!parts.hosting.StartHosting(parts.settings.serverPort)) {
+        stopEverything();
+        emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());
+        return false;
+    }
+    return true;
+}
+
+void Service::disconnectAction() {
+    Parts &parts = *m_parts;
+    parts.running = false;
+    emit runningChanged(false);
+    parts.serial.close();
+    parts.hosting.StopHosting();
+}
+
+void Service::stopEverything() {
+    Parts &parts = *m_parts;
+    parts.serial.close();
+    parts.hosting.StopHosting();
+}
+
+}  // namespace ringwise

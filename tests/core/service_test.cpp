@@ -1,0 +1,199 @@
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include "core/paths.h"
+#include "core/service.h"
+#include "core/settings_store.h"
+#include "db/database.h"
+#include "support/pseudo_terminal.h"
+#include "support/temp_environment.h"
+
+using namespace ringwise;
+
+namespace {
+
+const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
+
+ServiceEnvironment fastEnvironment() {
+    ServiceEnvironment environment;
+    environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
+    environment.tickCount = [] { return qint32(1000); };
+    environment.serialRetryMs = 50;
+    return environment;
+}
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::AnyIPv4, 0);
+    return probe.serverPort();
+}
+
+// The server runs in this thread, so the client waits with the event loop running.
+QByteArray receive(QTcpSocket &client, int size) {
+    QSignalSpy readyRead(&client, &QTcpSocket::readyRead);
+    QByteArray received = client.readAll();
+    while (received.size() < size && (client.bytesAvailable() > 0 || readyRead.wait(5000)))
+        received += client.readAll();
+    return received;
+}
+
+// A client that connected and read the greeting; no password is set in these tests.
+std::unique_ptr<QTcpSocket> greetedClient(quint16 port) {
+    auto client = std::make_unique<QTcpSocket>();
+    client->connectToHost(QHostAddress::LocalHost, port);
+    return receive(*client, kGreeting.size()) == kGreeting ? std::move(client) : nullptr;
+}
+
+}  // namespace
+
+class ServiceTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startFromEmptyStore() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        Service service(store, fastEnvironment());
+        QSignalSpy tray(&service, &Service::trayIconRequested);
+        QSignalSpy minimize(&service, &Service::minimizeRequested);
+
+        QVERIFY(service.start());
+        QCOMPARE(tray.size(), 1);
+        QCOMPARE(tray.first().first().toBool(), true);
+        QCOMPARE(minimize.size(), 0);
+        QVERIFY(!service.isRunning());
+        QCOMPARE(service.selectedPort(), QStringLiteral("COM1"));
+        QCOMPARE(service.hostingLabels(), HostingLabels{});
+        QCOMPARE(service.callRecord().fields(), CallFields{});
+        QVERIFY(QFile::exists(env.databasePath()));
+
+        QSettings file(env.settingsPath(), QSettings::IniFormat);
+        QCOMPARE(file.allKeys().size(), 3);
+        service.shutdown();
+        QCOMPARE(tray.last().first().toBool(), false);
+    }
+
+    void autoStartConnectsAndLogsCallsFromTheDevice() {
+        test::TempEnvironment env;
+        test::PseudoTerminal device;
+        SettingsStore store(defaultSettingsPath());
+        const quint16 port = freePort();
+        store.Write(key::ServerAutoStart, "True");
+        store.Write(key::ServerPort, QString::number(port));
+        store.Write(key::ServerCOM, device.slavePath());
+        store.Write(key::ServerCheckDGS, "False");
+        store.Write(key::ServerMinimized, "True");
+        Service service(store, fastEnvironment());
+        QSignalSpy minimize(&service, &Service::minimizeRequested);
+        QVERIFY(service.start());
+
+        QVERIFY(service.isRunning());
+        QCOMPARE(minimize.size(), 1);
+        QCOMPARE(service.selectedPort(), device.slavePath());
+        QCOMPARE(service.hostingLabels().isHosting, QStringLiteral("Yes"));
+        QCOMPARE(service.hostingLabels().localPort, QString::number(port));
+
+        auto client = greetedClient(port);
+        QVERIFY(client);
+        QTRY_COMPARE(service.hostingLabels().connections, QStringLiteral("1"));
+        QVERIFY(device.write("A12345678#RRR"));
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,12345678,,,,,,"));
+        QTRY_COMPARE(service.callRecord().value(CallField::Rings), QStringLiteral("3"));
+        QCOMPARE(service.callRecord().value(CallField::CallTime),
+                 QStringLiteral("2026-12-06 18:30:05"));
+        QVERIFY(service.deviceOutput().endsWith("\r\nA12345678#RRR"));
+    }
+
+    void fakeButtonsReachTheClients() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerPort, QString::number(freePort()));
+        store.Write(key::ServerCheckDGS, "False");
+        store.Write(key::ServerCOM, "/dev/ttyRingwiseMissing0");
+        Service service(store, fastEnvironment());
+        QSignalSpy messages(&service, &Service::message);
+        QVERIFY(service.start());
+        service.toggleConnection();
+        QVERIFY(service.isRunning());
+        // The missing device is reported, and hosting runs all the same.
+        QCOMPARE(messages.size(), 1);
+        auto client = greetedClient(service.listeningPort());
+        QVERIFY(client);
+        QTRY_COMPARE(service.connectionList().size(), 1);
+
+        service.fakeIncomingCall();
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,12345678,,,,,,"));
+        QCOMPARE(service.callRecord().value(CallField::Rings), QStringLiteral("3"));
+        QCOMPARE(service.callRecord().value(CallField::Number), QStringLiteral("12345678"));
+
+        service.fakeOutgoingRequest();
+        const QByteArray answer = "STATS:CNTS;00#, 1 ,  ,  ,  ,  ,  ,  , 1 , 12345678 ";
+        QCOMPARE(receive(*client, answer.size()), answer);
+    }
+
+    void disconnectClosesClientsAndTheirSlotsAreReused() {
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerPort, QString::number(freePort()));
+        Service service(store, fastEnvironment());
+        QVERIFY(service.start());
+        service.toggleConnection();
+        const quint16 port = service.listeningPort();
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (int i = 0; i < 3; ++i)
+            clients.push_back(greetedClient(port));
+        QTRY_COMPARE(service.connectionList().size(), 3);
+
+        service.toggleConnection();
+        QVERIFY(!service.isRunning());
+        QCOMPARE(service.hostingLabels(), HostingLabels{});
+        QVERIFY(service.connectionList().isEmpty());
+        for (auto &client : clients)
+            QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+
+        service.setSelectedPort("COM3");
+        QCOMPARE(service.selectedPort(), QStringLiteral("COM3"));
+        service.toggleConnection();
+        clients.clear();
+        for (int i = 0; i < 3; ++i)
+            clients.push_back(greetedClient(service.listeningPort()));
+        QTRY_COMPARE(service.connectionList().size(), 3);
+        for (int slot = 1; slot <= 3; ++slot)
+            QVERIFY(service.connectionList().at(slot - 1).startsWith(
+                QStringLiteral("[%1]: ").arg(slot)));
+        // The selector is fixed while running.
+        service.setSelectedPort("COM5");
+        QCOMPARE(service.selectedPort(), QStringLiteral("COM3"));
+    }
+
+    void fatalPaths() {
+        test::TempEnvironment env;
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerPort, QString::number(occupant.serverPort()));
+        store.Write(key::ServerAutoStart, "True");
+        {
+            Service service(store, fastEnvironment());
+            QSignalSpy fatal(&service, &Service::fatal);
+            QVERIFY(!service.start());
+            QCOMPARE(fatal.size(), 1);
+            QCOMPARE(fatal.first().at(0).value<FatalKind>(), FatalKind::Bind);
+            QCOMPARE(fatal.first().at(1).toString(), QStringLiteral("Bind Error."));
+            QVERIFY(fatal.first().at(2).toString().startsWith("Unable to bind.\r\n\r\n"));
+        }
+        store.Write(key::ServerAutoStart, "False");
+        store.Write(key::ServerDB, env.filePath("missing.db"));
+        Service service(store, fastEnvironment());
+        QSignalSpy fatal(&service, &Service::fatal);
+        QVERIFY(!service.start());
+        QCOMPARE(fatal.size(), 1);
+        QCOMPARE(fatal.first().at(0).value<FatalKind>(), FatalKind::Database);
+        QVERIFY(fatal.first().at(2).toString().startsWith("Error Number : 14\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ServiceTest)
+#include "service_test.moc"

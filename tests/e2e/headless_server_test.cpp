@@ -1,0 +1,162 @@
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include "db/database.h"
+#include "support/pseudo_terminal.h"
+#include "support/server_process.h"
+
+using namespace ringwise;
+using namespace ringwise::test;
+
+namespace {
+
+const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
+const QString kPassword = QStringLiteral("correct-horse");
+
+// A client that has read the greeting and logged in.
+std::unique_ptr<QTcpSocket> loggedInClient(quint16 port) {
+    auto client = std::make_unique<QTcpSocket>();
+    client->connectToHost(QHostAddress::LocalHost, port);
+    QByteArray received;
+    while (received.size() < kGreeting.size() && client->waitForReadyRead(5000))
+        received += client->readAll();
+    if (received != kGreeting)
+        return nullptr;
+    client->write(kPassword.toLatin1());
+    received.clear();
+    while (received.size() < 18 && client->waitForReadyRead(5000))
+        received += client->readAll();
+    return received == "Password accepted." ? std::move(client) : nullptr;
+}
+
+QByteArray readExactly(QTcpSocket &client, int size) {
+    QByteArray received = client.readAll();
+    while (received.size() < size && client.waitForReadyRead(5000))
+        received += client.readAll();
+    return received;
+}
+
+}  // namespace
+
+class HeadlessServerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void callReachesEveryClientAndTheDatabase() {
+        PseudoTerminal device;
+        QVERIFY(device.isValid());
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        const quint16 port = freeLoopbackPort();
+        server.setSetting("ServerPort", QString::number(port));
+        server.setSetting("ServerCOM", device.slavePath());
+        server.setSetting("ServerPassword", kPassword);
+        server.setSetting("ServerCheckDGS", "False");
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+
+        auto first = loggedInClient(port);
+        auto second = loggedInClient(port);
+        QVERIFY(first && second);
+
+        QVERIFY(device.write("A12345678#RRR"));
+        const QByteArray line = "CALL_:,12345678,,,,,,";
+        QCOMPARE(readExactly(*first, line.size()), line);
+        QCOMPARE(readExactly(*second, line.size()), line);
+
+        Database db;
+        db.open(server.environment().databasePath(), Database::OpenMode::MustExist);
+        QTRY_COMPARE(db.query("SELECT CallRings FROM tblCalls").field("CallRings"),
+                     QStringLiteral("3"));
+        Query contact = db.query("SELECT * FROM tblContacts");
+        QCOMPARE(contact.field("Unrecognized"), QStringLiteral("12345678"));
+        QCOMPARE(contact.field("TotalCalls"), QStringLiteral("1"));
+        QTRY_VERIFY(server.standardOutput().contains("A12345678#RRR"));
+
+        server.terminate();
+        QVERIFY(server.waitForExit());
+        QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(server.process().exitCode(), 0);
+    }
+
+    void unknownCallerIsNamedFromTheDirectory() {
+        QTcpServer directory;
+        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
+        QByteArray request;
+        QObject::connect(&directory, &QTcpServer::newConnection, &directory, [&] {
+            QTcpSocket *peer = directory.nextPendingConnection();
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [&request, peer] {
+                request += peer->readAll();
+                if (!request.endsWith("\n\n"))
+                    return;
+                peer->write(
+                    "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
+                    "ikoner/resultat-pil.gif\" width=\"15\" height=\"12\"></td>"
+                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr>");
+                peer->disconnectFromHost();
+            });
+        });
+
+        PseudoTerminal device;
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        const quint16 port = freeLoopbackPort();
+        server.setSetting("ServerPort", QString::number(port));
+        server.setSetting("ServerCOM", device.slavePath());
+        server.setSetting("ServerPassword", kPassword);
+        server.setSetting("ServerDirectoryHost",
+                          QStringLiteral("127.0.0.1:%1").arg(directory.serverPort()));
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        auto client = loggedInClient(port);
+        QVERIFY(client);
+
+        QVERIFY(device.write("A87654321#"));
+        QSignalSpy readyRead(client.get(), &QTcpSocket::readyRead);
+        const QByteArray expected =
+            "CALL_:,87654321,,,,,,CALL_:,87654321,S\xF8ren O'Hara (New),,,,,";
+        QByteArray received;
+        QTRY_VERIFY((received += client->readAll()).size() >= expected.size());
+        QCOMPARE(received, expected);
+        QVERIFY(request.startsWith("GET /vbw/super/resultat.do?"));
+        QVERIFY(request.contains("&compPhone=87654321&Image51.x=0&Image51.y=0 HTTP/1.0\n\n"));
+
+        Database db;
+        db.open(server.environment().databasePath(), Database::OpenMode::MustExist);
+        QCOMPARE(db.query("SELECT FullName FROM tblContacts WHERE Unrecognized = ?", {"87654321"})
+                     .field("FullName"),
+                 QStringLiteral("Søren O'Hara"));
+        server.terminate();
+        QVERIFY(server.waitForExit());
+        QCOMPARE(server.process().exitCode(), 0);
+    }
+
+    void portInUseEndsWithTheBindError() {
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setSetting("ServerPort", QString::number(occupant.serverPort()));
+        server.start();
+        QVERIFY(server.waitForExit());
+        QCOMPARE(server.process().exitCode(), 1);
+        QVERIFY2(server.standardError().contains(
+                     "Bind Error.: Unable to bind.\r\n\r\nPossible errors:\r\n"
+                     "* Make sure the port is not in use.\r\n"
+                     "* A Ringwise server is already started at this port.\n"),
+                 server.standardError().constData());
+    }
+
+    void missingConfiguredDatabaseEndsWithItsError() {
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setSetting("ServerPort", QString::number(freeLoopbackPort()));
+        server.setSetting("ServerDB", server.environment().filePath("typo.db"));
+        server.start();
+        QVERIFY(server.waitForExit());
+        QCOMPARE(server.process().exitCode(), 1);
+        QVERIFY2(server.standardError().contains("Error Number : 14\r\n"),
+                 server.standardError().constData());
+        QVERIFY(!QFile::exists(server.environment().filePath("typo.db")));
+    }
+};
+
+QTEST_GUILESS_MAIN(HeadlessServerTest)
+#include "headless_server_test.moc"

@@ -1,0 +1,72 @@
+#include "support/server_process.h"
+
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTcpServer>
+
+namespace ringwise::test {
+
+ServerProcess::ServerProcess(QString binaryPath) : m_binaryPath(std::move(binaryPath)) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_environment.configHome());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_environment.dataHome());
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_process.setProcessEnvironment(env);
+    m_process.setWorkingDirectory(m_environment.root());
+}
+
+ServerProcess::~ServerProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+void ServerProcess::setSetting(const QString &key, const QString &value) {
+    QSettings settings(m_environment.settingsPath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Settings/") + key, value);
+}
+
+void ServerProcess::start(const QStringList &arguments) {
+    m_process.start(m_binaryPath, arguments);
+}
+
+bool ServerProcess::waitUntilListening() {
+    QElapsedTimer timer;
+    timer.start();
+    while (!standardOutput().contains("Is hosting? Yes")) {
+        if (m_process.state() == QProcess::NotRunning || timer.elapsed() > 10000)
+            return false;
+        m_process.waitForReadyRead(200);
+    }
+    return true;
+}
+
+bool ServerProcess::waitForExit() {
+    return m_process.waitForFinished(10000);
+}
+
+void ServerProcess::terminate() {
+    ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+}
+
+QByteArray ServerProcess::standardOutput() {
+    m_out += m_process.readAllStandardOutput();
+    return m_out;
+}
+
+QByteArray ServerProcess::standardError() {
+    m_err += m_process.readAllStandardError();
+    return m_err;
+}
+
+quint16 freeLoopbackPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+}  // namespace ringwise::test
