@@ -1,38 +1,37 @@
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTextStream>
+#include <memory>
 
 #include "app/headless_front_end.h"
+#include "app/settings_command.h"
 #include "app/signal_watcher.h"
 #include "core/paths.h"
 #include "core/service.h"
 #include "core/settings_store.h"
 #include "core/version.h"
+#include "ui/desktop_hooks.h"
+#include "ui/main_window.h"
 
 using namespace ringwise;
 
 namespace {
 
-int runHeadless(QCoreApplication &app, SettingsStore &store) {
-    Service service(store, ServiceEnvironment{});
-    HeadlessFrontEnd frontEnd(service);
-    SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app,
-                     [] { QCoreApplication::quit(); });
-    if (!service.start(Service::StartConnect::Always))
-        return 1;
-    const int status = app.exec();
-    service.shutdown();
-    return status;
+// Decided before the application object exists: only the desktop needs QApplication.
+bool wantsDesktop(int argc, char *argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--headless" || argument == "--settings" || argument == "--set" ||
+            argument.startsWith("--set=") || argument == "--help" || argument == "-h" ||
+            argument == "--help-all" || argument == "--version" || argument == "-v")
+            return false;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-}  // namespace
-
-int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(kProductName);
-    QCoreApplication::setApplicationVersion(versionText);
-
-    QCommandLineParser parser;
+void describeOptions(QCommandLineParser &parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Caller-ID server for one telephone line: reads the caller-ID device on a serial port, "
         "stores each call and announces it to the TCP clients.\n\n"
@@ -43,8 +42,55 @@ int main(int argc, char *argv[]) {
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"),
                       QStringLiteral("Run without windows: output on the terminal.")});
-    parser.process(app);
+    addSettingsOptions(parser);
+}
+
+int runHeadless(SettingsStore &store) {
+    Service service(store, ServiceEnvironment{});
+    HeadlessFrontEnd frontEnd(service);
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &service,
+                     [] { QCoreApplication::quit(); });
+    if (!service.start(Service::StartConnect::Always))
+        return 1;
+    const int status = QCoreApplication::exec();
+    service.shutdown();
+    return status;
+}
+
+int runDesktop(SettingsStore &store) {
+    // Closing the settings box while the window is hidden in the tray must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Service service(store, ServiceEnvironment{});
+    MainWindow window(service, store, DesktopHooks::desktop());
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
+                     [&window] { window.close(); });
+    if (!window.start())
+        return 1;
+    // Closing the window runs the service's shut-down and ends the event loop.
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+    const bool desktop = wantsDesktop(argc, argv);
+    std::unique_ptr<QCoreApplication> app = desktop
+                                                ? std::make_unique<QApplication>(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(kProductName);
+    QCoreApplication::setApplicationVersion(versionText);
+
+    QCommandLineParser parser;
+    describeOptions(parser);
+    parser.process(*app);
 
     SettingsStore store(defaultSettingsPath());
-    return runHeadless(app, store);
+    if (isSettingsCommand(parser)) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runSettingsCommand(store, parser, out, err);
+    }
+    return desktop ? runDesktop(store) : runHeadless(store);
 }

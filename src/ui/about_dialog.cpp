@@ -1,0 +1,47 @@
+#include "ui/about_dialog.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/version.h"
+
+namespace ringwise {
+
+AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(kProductName + QStringLiteral(" [About]"));
+
+    auto *title = new QLabel(kProductName + QLatin1Char(' ') + versionText);
+    QFont titleFont = title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    title->setFont(titleFont);
+    auto *text = new QLabel(QStringLiteral(
+        "A caller-ID server for one telephone line. It reads the caller-ID device on a serial "
+        "port, keeps every call and contact in its database, names unknown callers from the "
+        "online directory and announces each call to the client programs connected over "
+        "TCP/IP."));
+    text->setWordWrap(true);
+
+    auto *panel = new QGroupBox(QStringLiteral("About"));
+    auto *panelLayout = new QVBoxLayout(panel);
+    panelLayout->addWidget(title);
+    panelLayout->addWidget(text);
+
+    auto *ok = new QPushButton(QStringLiteral("Ok"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    buttonRow->addWidget(ok);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(panel);
+    layout->addLayout(buttonRow);
+    setFixedWidth(360);
+}
+
+}  // namespace ringwise

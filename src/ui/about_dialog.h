@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDialog>
+
+namespace ringwise {
+
+// frmAbout: what the program is, with an "Ok" button that closes the box.
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit AboutDialog(QWidget *parent = nullptr);
+};
+
+}  // namespace ringwise

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+namespace ringwise {
+
+// The program's icon, for the main window and the tray: a ringing handset.
+QIcon appIcon();
+
+}  // namespace ringwise

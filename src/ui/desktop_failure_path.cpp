@@ -1,0 +1,41 @@
+#include "ui/desktop_failure_path.h"
+
+#include "ui/settings_form.h"
+
+namespace ringwise {
+
+namespace {
+
+constexpr int kFailureStatus = 1;
+
+}  // namespace
+
+DesktopFailurePath::DesktopFailurePath(QWidget *parent, DesktopHooks hooks,
+                                       std::function<void()> showSettingsModally,
+                                       std::function<void()> removeTrayIcon)
+    : m_parent(parent),
+      m_hooks(std::move(hooks)),
+      m_showSettingsModally(std::move(showSettingsModally)),
+      m_removeTrayIcon(std::move(removeTrayIcon)) {}
+
+void DesktopFailurePath::message(MessageIcon icon, const QString &title, const QString &text) {
+    m_hooks.postMessage(m_parent, icon, title, text);
+}
+
+void DesktopFailurePath::fatal(FatalKind kind, const QString &title, const QString &text) {
+    // The modal boxes run the event loop, so another failure may be reported meanwhile.
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_hooks.showMessage(m_parent, MessageIcon::Critical, title, text);
+    if (kind != FatalKind::Disconnect)
+        m_showSettingsModally();
+    if (kind == FatalKind::Bind)
+        m_hooks.showMessage(m_parent, MessageIcon::Information, kSettingsTitle,
+                            QStringLiteral("Your settings are saved. Please restart the "
+                                           "application."));
+    m_removeTrayIcon();
+    m_hooks.endProgram(kFailureStatus);
+}
+
+}  // namespace ringwise

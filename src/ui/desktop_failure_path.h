@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "core/message.h"
+#include "core/service.h"
+#include "ui/desktop_hooks.h"
+
+class QWidget;
+
+namespace ringwise {
+
+// Fulfils the core's requests on the desktop: a message is a box that does not block;
+// a fatal failure is a critical box, the settings dialog where the user can mend the
+// cause, the tray icon removed and the end of the program with status 1.
+class DesktopFailurePath {
+public:
+    DesktopFailurePath(QWidget *parent, DesktopHooks hooks,
+                       std::function<void()> showSettingsModally,
+                       std::function<void()> removeTrayIcon);
+
+    void message(MessageIcon icon, const QString &title, const QString &text);
+    void fatal(FatalKind kind, const QString &title, const QString &text);
+
+    // True from the first fatal request on; later requests are ignored.
+    bool hasEnded() const { return m_ended; }
+
+private:
+    QWidget *m_parent;
+    DesktopHooks m_hooks;
+    std::function<void()> m_showSettingsModally;
+    std::function<void()> m_removeTrayIcon;
+    bool m_ended = false;
+};
+
+}  // namespace ringwise

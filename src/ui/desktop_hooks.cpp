@@ -1,0 +1,55 @@
+#include "ui/desktop_hooks.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+
+namespace ringwise {
+
+namespace {
+
+QMessageBox::Icon boxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Critical:
+            return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+void showModalBox(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) {
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void postBox(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) {
+    auto *box = new QMessageBox(boxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+QString chooseDatabaseFile(QWidget *parent, const QString &title, const QString &preset,
+                           const QString &filter) {
+    return QFileDialog::getOpenFileName(parent, title, preset, filter);
+}
+
+}  // namespace
+
+DesktopHooks DesktopHooks::desktop() {
+    DesktopHooks hooks;
+    hooks.showMessage = showModalBox;
+    hooks.postMessage = postBox;
+    hooks.runModal = [](QDialog &dialog) { dialog.exec(); };
+    hooks.chooseFile = chooseDatabaseFile;
+    hooks.hasNotificationArea = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    hooks.endProgram = [](int status) { QApplication::exit(status); };
+    return hooks;
+}
+
+}  // namespace ringwise

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "core/message.h"
+
+class QDialog;
+class QWidget;
+
+namespace ringwise {
+
+// What the windows ask of the desktop. Tests replace each piece with a recorder that
+// gives the next answer, so no modal box is ever driven.
+struct DesktopHooks {
+    using ShowMessage = std::function<void(QWidget *parent, MessageIcon icon, const QString &title,
+                                           const QString &text)>;
+    using ChooseFile = std::function<QString(QWidget *parent, const QString &title,
+                                             const QString &preset, const QString &filter)>;
+
+    // A box with an OK button that blocks until it is dismissed.
+    ShowMessage showMessage;
+    // A box that stays open beside the windows without blocking them.
+    ShowMessage postMessage;
+    // Shows the dialog modally and returns when it has been closed.
+    std::function<void(QDialog &dialog)> runModal;
+    // The file-open dialog: the chosen file with its full path, or empty when cancelled.
+    ChooseFile chooseFile;
+    // False on a desktop without a notification area for the tray icon.
+    std::function<bool()> hasNotificationArea;
+    // Ends the program's event loop with the status.
+    std::function<void(int status)> endProgram;
+
+    // The real message boxes, file dialog, notification area and application.
+    static DesktopHooks desktop();
+};
+
+}  // namespace ringwise

@@ -1,0 +1,350 @@
+#include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "core/version.h"
+#include "ui/about_dialog.h"
+#include "ui/app_icon.h"
+#include "ui/settings_dialog.h"
+#include "ui/settings_form.h"
+#include "ui/tray.h"
+#include "ui/tray_window_control.h"
+
+namespace ringwise {
+
+namespace {
+
+// Logical pixels: Qt scales them with the screen's device pixel ratio. The normal view
+// cuts the window off below the "TCP/IP status" panel.
+constexpr int kWindowWidth = 515;
+constexpr int kNormalHeight = 408;
+constexpr int kDebugHeight = 578;
+// The service bounds the output it keeps; the pane bounds what it shows.
+constexpr int kDeviceOutputLines = 2000;
+
+constexpr std::array<CallField, 6> kLeftColumn = {CallField::CallType,  CallField::Number,
+                                                  CallField::Rings,     CallField::CallTime,
+                                                  CallField::ContactId, CallField::CallId};
+constexpr std::array<CallField, 6> kRightColumn = {CallField::Name,        CallField::HomePhone,
+                                                   CallField::MobilePhone, CallField::WorkPhone,
+                                                   CallField::WorkFax,     CallField::Email};
+
+const std::array<QString, 5> kHostingCaptions = {"Is hosting?", "Local IP", "Local port",
+                                                 "Connections", "Next ping"};
+
+int fieldIndex(CallField field) {
+    return static_cast<int>(field) - 1;
+}
+
+QLabel *valueLabel(const QString &name) {
+    auto *label = new QLabel;
+    label->setObjectName(name);
+    // A long value is cut at the panel's edge instead of widening the panel.
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+// Brings an open box forward, or creates it afresh; neither blocks the main window.
+template <typename Dialog, typename Create>
+void showNonModal(QPointer<Dialog> &dialog, Create create) {
+    if (!dialog) {
+        dialog = create();
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks, QWidget *parent)
+    : QMainWindow(parent),
+      m_service(service),
+      m_store(store),
+      m_hooks(std::move(hooks)),
+      m_tray1(new Tray(this)),
+      m_trayControl(new TrayWindowControl(*this, *m_tray1, m_hooks.hasNotificationArea, this)),
+      m_failures(
+          this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); }) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kProductName + QLatin1Char(' ') + versionText);
+    setWindowIcon(appIcon());
+    m_tray1->setTrayImage(windowIcon());
+
+    buildMenus();
+    layOut();
+    setFixedWidth(kWindowWidth);
+    resize(kWindowWidth, kNormalHeight);
+    connectService();
+}
+
+bool MainWindow::start() {
+    bool minimized = false;
+    const QMetaObject::Connection watch =
+        connect(&m_service, &Service::minimizeRequested, this, [&minimized] { minimized = true; });
+    const bool started = m_service.start();
+    disconnect(watch);
+    if (started && !minimized)
+        show();
+    return started;
+}
+
+void MainWindow::MinimizeToTray() {
+    m_trayControl->MinimizeToTray();
+}
+
+void MainWindow::openSettings() {
+    showNonModal(m_settingsDialog, [this] { return new SettingsDialog(m_store, m_hooks, this); });
+}
+
+void MainWindow::openAbout() {
+    showNonModal(m_aboutDialog, [this] { return new AboutDialog(this); });
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    // After a fatal failure the program is already ending, without the shut-down.
+    if (!m_failures.hasEnded()) {
+        m_service.shutdown();
+        if (!m_failures.hasEnded())
+            m_hooks.endProgram(0);
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::buildMenus() {
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X), this,
+                    &QWidget::close);
+
+    QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("&Minimize to tray"), QKeySequence(Qt::Key_F12), this,
+                     &MainWindow::MinimizeToTray);
+    tools->addSeparator();
+    tools->addAction(QStringLiteral("&Settings"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                     &MainWindow::openSettings);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&Ringwise Help"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    help->addSeparator();
+    help->addAction(QStringLiteral("&About"), QKeySequence(Qt::CTRL | Qt::Key_A), this,
+                    &MainWindow::openAbout);
+}
+
+QWidget *MainWindow::buildTopRow() {
+    m_combo1 = new QComboBox;
+    m_combo1->setObjectName(QStringLiteral("Combo1"));
+    m_combo1->addItems(kComPortNames);
+    m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_cmdButton = new QPushButton;
+    m_cmdButton->setObjectName(QStringLiteral("cmdButton"));
+    m_chkDebug = new QCheckBox(QStringLiteral("View debug"));
+    m_chkDebug->setObjectName(QStringLiteral("chkDebug"));
+
+    connect(m_combo1, &QComboBox::textActivated, &m_service, &Service::setSelectedPort);
+    connect(m_cmdButton, &QPushButton::clicked, &m_service, &Service::toggleConnection);
+    connect(m_chkDebug, &QCheckBox::toggled, this, &MainWindow::setDebugView);
+
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("Select COM port")));
+    layout->addWidget(m_combo1);
+    layout->addWidget(m_cmdButton);
+    layout->addStretch();
+    layout->addWidget(m_chkDebug);
+    return row;
+}
+
+QGroupBox *MainWindow::buildCallPanel() {
+    auto *panel = new QGroupBox(QStringLiteral("Last Call / Outgoing Call"));
+    auto *grid = new QGridLayout(panel);
+    grid->setVerticalSpacing(2);
+    const auto addColumn = [&](const std::array<CallField, 6> &fields, int column) {
+        for (int row = 0; row < int(fields.size()); ++row) {
+            const CallField field = fields[row];
+            const int number = fieldIndex(field) + 1;
+            auto *caption = new QLabel(CallFields::caption(field));
+            caption->setObjectName(QStringLiteral("lblInfo%1").arg(number));
+            QLabel *value = valueLabel(QStringLiteral("lblDebug%1").arg(number));
+            m_lblDebug[fieldIndex(field)] = value;
+            grid->addWidget(caption, row, column);
+            grid->addWidget(value, row, column + 1);
+        }
+    };
+    addColumn(kLeftColumn, 0);
+    addColumn(kRightColumn, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return panel;
+}
+
+QGroupBox *MainWindow::buildStatusPanel() {
+    auto *panel = new QGroupBox(QStringLiteral("TCP/IP status"));
+    m_lstConnections = new QListWidget;
+    m_lstConnections->setObjectName(QStringLiteral("lstConnections"));
+    m_lstConnections->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto *labels = new QGridLayout;
+    labels->setVerticalSpacing(2);
+    for (int i = 0; i < int(kHostingCaptions.size()); ++i) {
+        auto *caption = new QLabel(kHostingCaptions[i]);
+        caption->setObjectName(QStringLiteral("lblWSInfo%1").arg(i));
+        m_lblWSDebug[i] = valueLabel(QStringLiteral("lblWSDebug%1").arg(i));
+        labels->addWidget(caption, i, 0);
+        labels->addWidget(m_lblWSDebug[i], i, 1);
+    }
+    labels->setColumnStretch(1, 1);
+    labels->setRowStretch(int(kHostingCaptions.size()), 1);
+
+    auto *layout = new QHBoxLayout(panel);
+    layout->addWidget(m_lstConnections, 3);
+    layout->addLayout(labels, 2);
+    return panel;
+}
+
+QGroupBox *MainWindow::buildDevicePanel() {
+    auto *panel = new QGroupBox(QStringLiteral("Device output"));
+    m_txtDevice = new QPlainTextEdit;
+    m_txtDevice->setObjectName(QStringLiteral("txtDevice"));
+    m_txtDevice->setReadOnly(true);
+    m_txtDevice->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_txtDevice->setMaximumBlockCount(kDeviceOutputLines);
+    auto *layout = new QVBoxLayout(panel);
+    layout->addWidget(m_txtDevice);
+    return panel;
+}
+
+QWidget *MainWindow::buildTestButtons() {
+    auto *fakeCall = new QPushButton(QStringLiteral("Fake opkald"));
+    fakeCall->setObjectName(QStringLiteral("Command1"));
+    auto *fakeOutgoing = new QPushButton(QStringLiteral("Fake outgoing"));
+    fakeOutgoing->setObjectName(QStringLiteral("Command2"));
+    connect(fakeCall, &QPushButton::clicked, &m_service, &Service::fakeIncomingCall);
+    connect(fakeOutgoing, &QPushButton::clicked, &m_service, &Service::fakeOutgoingRequest);
+
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(fakeCall);
+    layout->addStretch();
+    layout->addWidget(fakeOutgoing);
+    return row;
+}
+
+void MainWindow::layOut() {
+    // The content keeps the debug view's size whatever the window's height: the height
+    // decides how much of it shows, and nothing is squeezed.
+    auto *viewport = new QWidget;
+    setCentralWidget(viewport);
+    const int menuHeight = menuBar()->sizeHint().height();
+    auto *content = new QWidget(viewport);
+    content->setGeometry(0, 0, kWindowWidth, kDebugHeight - menuHeight);
+
+    auto *normalView = new QWidget;
+    normalView->setFixedHeight(kNormalHeight - menuHeight);
+    auto *normalLayout = new QVBoxLayout(normalView);
+    normalLayout->setContentsMargins(6, 4, 6, 4);
+    normalLayout->addWidget(buildTopRow());
+    normalLayout->addWidget(buildCallPanel());
+    normalLayout->addWidget(buildStatusPanel(), 1);
+
+    auto *debugView = new QWidget;
+    auto *debugLayout = new QVBoxLayout(debugView);
+    debugLayout->setContentsMargins(6, 0, 6, 6);
+    debugLayout->addWidget(buildDevicePanel(), 1);
+    debugLayout->addWidget(buildTestButtons());
+
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(normalView);
+    layout->addWidget(debugView, 1);
+}
+
+void MainWindow::connectService() {
+    for (int i = 1; i <= kCallFieldCount; ++i) {
+        const auto field = static_cast<CallField>(i);
+        m_lblDebug[fieldIndex(field)]->setText(m_service.callRecord().value(field));
+    }
+    showSelectedPort(m_service.selectedPort());
+    showRunning(m_service.isRunning());
+    showHostingLabels(m_service.hostingLabels());
+    m_lstConnections->addItems(m_service.connectionList());
+    appendDeviceOutput(m_service.deviceOutput());
+
+    connect(&m_service, &Service::callFieldChanged, this,
+            [this](CallField field, const QString &value) {
+                m_lblDebug[fieldIndex(field)]->setText(value);
+            });
+    connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
+    connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
+    connect(&m_service, &Service::selectedPortChanged, this, &MainWindow::showSelectedPort);
+    connect(&m_service, &Service::hostingLabelsChanged, this, &MainWindow::showHostingLabels);
+    connect(&m_service, &Service::connectionListChanged, this, [this](const QStringList &lines) {
+        m_lstConnections->clear();
+        m_lstConnections->addItems(lines);
+    });
+    connect(&m_service, &Service::trayIconRequested, m_tray1, &Tray::Show);
+    connect(&m_service, &Service::minimizeRequested, this, &MainWindow::MinimizeToTray);
+    connect(&m_service, &Service::message, this,
+            [this](MessageIcon icon, const QString &title, const QString &text) {
+                m_failures.message(icon, title, text);
+            });
+    connect(&m_service, &Service::fatal, this,
+            [this](FatalKind kind, const QString &title, const QString &text) {
+                m_failures.fatal(kind, title, text);
+            });
+}
+
+void MainWindow::showSelectedPort(const QString &port) {
+    // A device path is offered as one more entry beside COM1..COM7.
+    if (m_combo1->findText(port) < 0)
+        m_combo1->addItem(port);
+    m_combo1->setCurrentIndex(m_combo1->findText(port));
+}
+
+void MainWindow::showRunning(bool running) {
+    m_combo1->setEnabled(!running);
+    m_cmdButton->setText(running ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+}
+
+void MainWindow::showHostingLabels(const HostingLabels &labels) {
+    const std::array<QString, 5> values = {labels.isHosting, labels.localIp, labels.localPort,
+                                           labels.connections, labels.nextPing};
+    for (int i = 0; i < int(values.size()); ++i)
+        m_lblWSDebug[i]->setText(values[i]);
+}
+
+void MainWindow::appendDeviceOutput(const QString &text) {
+    // Line breaks arrive as CR LF; the pane would show the CR as a line of its own.
+    m_txtDevice->moveCursor(QTextCursor::End);
+    m_txtDevice->insertPlainText(QString(text).remove(QLatin1Char('\r')));
+    QScrollBar *scrollBar = m_txtDevice->verticalScrollBar();
+    scrollBar->setValue(scrollBar->maximum());
+}
+
+void MainWindow::setDebugView(bool debug) {
+    resize(width(), debug ? kDebugHeight : kNormalHeight);
+}
+
+void MainWindow::showSettingsModally() {
+    SettingsDialog dialog(m_store, m_hooks, this);
+    m_hooks.runModal(dialog);
+}
+
+}  // namespace ringwise

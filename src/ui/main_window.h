@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+
+#include "core/service.h"
+#include "ui/desktop_failure_path.h"
+#include "ui/desktop_hooks.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ringwise {
+
+class AboutDialog;
+class SettingsDialog;
+class SettingsStore;
+class Tray;
+class TrayWindowControl;
+
+// frmMain: shows the service's state and forwards the user's commands to it. Every value
+// on it comes from the service; closing it shuts the service down and ends the program.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks,
+               QWidget *parent = nullptr);
+
+    // Runs the service's start-up before the window appears, then shows the window unless
+    // the start-up minimised it. False when the start-up failed and the program must end.
+    bool start();
+
+    void MinimizeToTray();
+    // Neither box blocks the window; opening one that is open only brings it forward.
+    void openSettings();
+    void openAbout();
+
+    Tray &tray() { return *m_tray1; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *buildTopRow();
+    QGroupBox *buildCallPanel();
+    QGroupBox *buildStatusPanel();
+    QGroupBox *buildDevicePanel();
+    QWidget *buildTestButtons();
+    void layOut();
+    void connectService();
+
+    void showSelectedPort(const QString &port);
+    void showRunning(bool running);
+    void showHostingLabels(const HostingLabels &labels);
+    void appendDeviceOutput(const QString &text);
+    void setDebugView(bool debug);
+    void showSettingsModally();
+
+    Service &m_service;
+    SettingsStore &m_store;
+    DesktopHooks m_hooks;
+    Tray *m_tray1;
+    TrayWindowControl *m_trayControl;
+    DesktopFailurePath m_failures;
+
+    QComboBox *m_combo1 = nullptr;
+    QPushButton *m_cmdButton = nullptr;
+    QCheckBox *m_chkDebug = nullptr;
+    std::array<QLabel *, kCallFieldCount> m_lblDebug = {};
+    std::array<QLabel *, 5> m_lblWSDebug = {};
+    QListWidget *m_lstConnections = nullptr;
+    QPlainTextEdit *m_txtDevice = nullptr;
+    QPointer<SettingsDialog> m_settingsDialog;
+    QPointer<AboutDialog> m_aboutDialog;
+};
+
+}  // namespace ringwise

@@ -1,0 +1,158 @@
+#include "ui/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "core/paths.h"
+#include "core/version.h"
+#include "ui/settings_form.h"
+
+namespace ringwise {
+
+namespace {
+
+QStringList pingIntervals() {
+    QStringList seconds;
+    for (int interval = 30; interval <= 300; interval += 30)
+        seconds << QString::number(interval);
+    return seconds;
+}
+
+// Controls carry the names the tests and the rest of the program know them by.
+template <typename Control, typename... Arguments>
+Control *named(const char *name, Arguments &&...arguments) {
+    auto *control = new Control(std::forward<Arguments>(arguments)...);
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
+QLabel *note(const QString &text) {
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(SettingsStore &store, DesktopHooks hooks, QWidget *parent)
+    : QDialog(parent), m_store(store), m_hooks(std::move(hooks)) {
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(kProductName + QStringLiteral(" [Settings]"));
+    buildControls();
+    fill(SettingsForm::load(m_store));
+}
+
+void SettingsDialog::buildControls() {
+    m_port = named<QLineEdit>("txtDebug0");
+    m_autoStart = named<QCheckBox>("chkDebug0");
+    m_checkDirectory = named<QCheckBox>("chkDebug1");
+    m_database = named<QLineEdit>("txtDebug1");
+    auto *browse = named<QPushButton>("cmdButton2", QStringLiteral(".."));
+    browse->setAutoDefault(false);
+    browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) * 3);
+    m_comPort = named<QComboBox>("cboDebug0");
+    m_comPort->setEditable(true);
+    m_password = named<QLineEdit>("txtDebug2");
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    m_startMinimized = named<QCheckBox>("chkDebug2");
+    m_ping = named<QComboBox>("cboDebug1");
+    m_ping->setEditable(true);
+    auto *cancel = named<QPushButton>("cmdButton0", QStringLiteral("Cancel"));
+    cancel->setAutoDefault(false);
+    auto *ok = named<QPushButton>("cmdButton1", QStringLiteral("Ok"));
+    ok->setDefault(true);
+
+    auto *databaseRow = new QHBoxLayout;
+    databaseRow->addWidget(m_database);
+    databaseRow->addWidget(browse);
+    auto *pingRow = new QHBoxLayout;
+    pingRow->addWidget(m_ping);
+    pingRow->addWidget(new QLabel(QStringLiteral("seconds.")));
+    pingRow->addStretch();
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(cancel);
+    buttonRow->addStretch();
+    buttonRow->addWidget(ok);
+
+    auto *rows = new QFormLayout(this);
+    rows->addRow(
+        note(QStringLiteral("Please enter the default settings. You need to restart the "
+                            "application before the changes will take action.")));
+    rows->addRow(QStringLiteral("Enter default port:"), m_port);
+    rows->addRow(QStringLiteral("Auto connect at startup:"), m_autoStart);
+    rows->addRow(QStringLiteral("Check with De Gule Sider"), m_checkDirectory);
+    rows->addRow(QStringLiteral("DB location"), databaseRow);
+    rows->addRow(note(QStringLiteral("Note: Remember to specify the DB name. (eg. ") +
+                      defaultDatabasePath() + QStringLiteral(")")));
+    rows->addRow(QStringLiteral("Default COM port"), m_comPort);
+    rows->addRow(QStringLiteral("Password"), m_password);
+    rows->addRow(note(QStringLiteral("Note: Password is saved as plain text.")));
+    rows->addRow(QStringLiteral("Start minimized"), m_startMinimized);
+    rows->addRow(QStringLiteral("Send ping every"), pingRow);
+    rows->addRow(buttonRow);
+    setMinimumWidth(520);
+
+    connect(browse, &QPushButton::clicked, this, &SettingsDialog::browseDatabase);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ok, &QPushButton::clicked, this, &SettingsDialog::save);
+}
+
+void SettingsDialog::fill(const SettingsForm &form) {
+    m_port->setText(form.port);
+    m_autoStart->setChecked(form.autoStart);
+    m_checkDirectory->setChecked(form.checkDirectory);
+    m_database->setText(form.database);
+    m_database->setCursorPosition(0);
+    m_comPort->clear();
+    m_comPort->addItems(kComPortNames);
+    m_comPort->setEditText(form.comPort);
+    m_password->setText(form.password);
+    m_startMinimized->setChecked(form.startMinimized);
+    m_ping->clear();
+    m_ping->addItems(pingIntervals());
+    m_ping->setEditText(form.ping);
+}
+
+SettingsForm SettingsDialog::form() const {
+    SettingsForm form;
+    form.port = m_port->text();
+    form.autoStart = m_autoStart->isChecked();
+    form.checkDirectory = m_checkDirectory->isChecked();
+    form.database = m_database->text();
+    form.comPort = m_comPort->currentText();
+    form.password = m_password->text();
+    form.startMinimized = m_startMinimized->isChecked();
+    form.ping = m_ping->currentText();
+    return form;
+}
+
+void SettingsDialog::browseDatabase() {
+    // A cancelled choice leaves the field as it was.
+    const QString chosen =
+        m_hooks.chooseFile(this, QStringLiteral("Open Ringwise database."), defaultDatabasePath(),
+                           QStringLiteral("Ringwise database (*.db);;All files (*)"));
+    if (!chosen.isEmpty())
+        m_database->setText(chosen);
+}
+
+void SettingsDialog::save() {
+    const SettingsForm values = form();
+    if (!isPasswordAccepted(values.password)) {
+        m_hooks.showMessage(this, MessageIcon::Information, kSettingsTitle, kPasswordTooShortText);
+        return;
+    }
+    if (values.save(writerFor(m_store))) {
+        accept();
+        return;
+    }
+    m_hooks.showMessage(this, MessageIcon::Warning, kSettingsTitle, kNotSavedText);
+    reject();
+}
+
+}  // namespace ringwise

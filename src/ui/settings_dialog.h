@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+#include "ui/desktop_hooks.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace ringwise {
+
+class SettingsStore;
+struct SettingsForm;
+
+// frmSettings: edits the stored settings. Loads them when it is created, writes them on
+// "Ok" and closes; "Cancel" writes nothing.
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    SettingsDialog(SettingsStore &store, DesktopHooks hooks, QWidget *parent = nullptr);
+
+private:
+    void buildControls();
+    void fill(const SettingsForm &form);
+    SettingsForm form() const;
+    void browseDatabase();
+    void save();
+
+    SettingsStore &m_store;
+    DesktopHooks m_hooks;
+    QLineEdit *m_port = nullptr;
+    QCheckBox *m_autoStart = nullptr;
+    QCheckBox *m_checkDirectory = nullptr;
+    QLineEdit *m_database = nullptr;
+    QComboBox *m_comPort = nullptr;
+    QLineEdit *m_password = nullptr;
+    QCheckBox *m_startMinimized = nullptr;
+    QComboBox *m_ping = nullptr;
+};
+
+}  // namespace ringwise

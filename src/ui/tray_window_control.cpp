@@ -1,0 +1,36 @@
+#include "ui/tray_window_control.h"
+
+#include <QWidget>
+
+#include "ui/tray.h"
+
+namespace ringwise {
+
+namespace {
+
+constexpr int kLeftButton = 1;
+
+}  // namespace
+
+TrayWindowControl::TrayWindowControl(QWidget &window, Tray &tray,
+                                     std::function<bool()> hasNotificationArea, QObject *parent)
+    : QObject(parent),
+      m_window(window),
+      m_tray(tray),
+      m_hasNotificationArea(std::move(hasNotificationArea)) {
+    connect(&m_tray, &Tray::MouseClick, this, &TrayWindowControl::onMouseClick);
+}
+
+void TrayWindowControl::MinimizeToTray() {
+    if (m_hasNotificationArea() && m_tray.IsVisible())
+        m_window.hide();
+    else
+        m_window.showMinimized();
+}
+
+void TrayWindowControl::onMouseClick(int button) {
+    if (button == kLeftButton && m_window.isHidden())
+        m_window.show();
+}
+
+}  // namespace ringwise

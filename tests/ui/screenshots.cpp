@@ -1,0 +1,74 @@
+// Draws the main window and the settings dialog into PNG files for the documentation:
+//   QT_QPA_PLATFORM=offscreen build/tests/ui/ringwise_screenshots docs/screenshots
+#include <QApplication>
+#include <QDir>
+#include <QTextStream>
+
+#include "core/paths.h"
+#include "core/service.h"
+#include "core/settings_store.h"
+#include "support/temp_environment.h"
+#include "ui/main_window.h"
+#include "ui/settings_dialog.h"
+
+using namespace ringwise;
+
+namespace {
+
+// Nothing modal may stop the drawing; what would have been shown goes to standard error.
+DesktopHooks quietDesktop() {
+    DesktopHooks hooks;
+    const auto report = [](QWidget *, MessageIcon, const QString &title, const QString &text) {
+        QTextStream(stderr) << title << ": " << text << Qt::endl;
+    };
+    hooks.showMessage = report;
+    hooks.postMessage = report;
+    hooks.runModal = [](QDialog &) {};
+    hooks.chooseFile = [](QWidget *, const QString &, const QString &, const QString &) {
+        return QString();
+    };
+    hooks.hasNotificationArea = [] { return false; };
+    hooks.endProgram = [](int) {};
+    return hooks;
+}
+
+bool save(QWidget &widget, const QString &path) {
+    const bool saved = widget.grab().save(path, "PNG");
+    QTextStream(saved ? stdout : stderr)
+        << (saved ? "wrote " : "could not write ") << path << Qt::endl;
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const QDir target(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+    if (!target.exists()) {
+        QTextStream(stderr) << "no folder " << target.path() << Qt::endl;
+        return 2;
+    }
+    test::TempEnvironment env;
+    SettingsStore store(defaultSettingsPath());
+    // No lookup leaves the machine while the pictures are made.
+    store.Write(key::ServerCheckDGS, QStringLiteral("False"));
+
+    ServiceEnvironment environment;
+    environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
+    Service service(store, environment);
+    MainWindow window(service, store, quietDesktop());
+    if (!window.start())
+        return 1;
+    service.fakeIncomingCall();
+    bool saved = save(window, target.filePath(QStringLiteral("main-window.png")));
+
+    // The defaults the dialog shows, written by the start-up above, with the database
+    // where a user's would be instead of the temporary folder.
+    store.Write(key::ServerCheckDGS, QStringLiteral("True"));
+    qputenv("XDG_DATA_HOME", "/home/user/.local/share");
+    SettingsDialog settings(store, quietDesktop());
+    settings.show();
+    saved = save(settings, target.filePath(QStringLiteral("settings.png"))) && saved;
+    service.shutdown();
+    return saved ? 0 : 1;
+}
