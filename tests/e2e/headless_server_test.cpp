@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "db/database.h"
+#include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
@@ -18,23 +19,10 @@ const QString kPassword = QStringLiteral("correct-horse");
 std::unique_ptr<QTcpSocket> loggedInClient(quint16 port) {
     auto client = std::make_unique<QTcpSocket>();
     client->connectToHost(QHostAddress::LocalHost, port);
-    QByteArray received;
-    while (received.size() < kGreeting.size() && client->waitForReadyRead(5000))
-        received += client->readAll();
-    if (received != kGreeting)
+    if (receive(*client, kGreeting.size()) != kGreeting)
         return nullptr;
     client->write(kPassword.toLatin1());
-    received.clear();
-    while (received.size() < 18 && client->waitForReadyRead(5000))
-        received += client->readAll();
-    return received == "Password accepted." ? std::move(client) : nullptr;
-}
-
-QByteArray readExactly(QTcpSocket &client, int size) {
-    QByteArray received = client.readAll();
-    while (received.size() < size && client.waitForReadyRead(5000))
-        received += client.readAll();
-    return received;
+    return receive(*client, 18) == "Password accepted." ? std::move(client) : nullptr;
 }
 
 }  // namespace
@@ -61,8 +49,8 @@ private slots:
 
         QVERIFY(device.write("A12345678#RRR"));
         const QByteArray line = "CALL_:,12345678,,,,,,";
-        QCOMPARE(readExactly(*first, line.size()), line);
-        QCOMPARE(readExactly(*second, line.size()), line);
+        QCOMPARE(receive(*first, line.size()), line);
+        QCOMPARE(receive(*second, line.size()), line);
 
         Database db;
         db.open(server.environment().databasePath(), Database::OpenMode::MustExist);

@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QTcpServer>
 
 namespace ringwise::test {
 
@@ -61,12 +60,6 @@ QByteArray ServerProcess::standardOutput() {
 QByteArray ServerProcess::standardError() {
     m_err += m_process.readAllStandardError();
     return m_err;
-}
-
-quint16 freeLoopbackPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 }  // namespace ringwise::test

@@ -35,7 +35,4 @@ private:
     QByteArray m_err;
 };
 
-// A port that nothing listens on right now.
-quint16 freeLoopbackPort();
-
 }  // namespace ringwise::test

@@ -17,6 +17,8 @@
 #include "core/service.h"
 #include "core/settings_store.h"
 #include "db/database.h"
+#include "support/fast_environment.h"
+#include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/table_dump.h"
 #include "support/temp_environment.h"
@@ -29,29 +31,6 @@ namespace {
 
 const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
-
-ServiceEnvironment fastEnvironment() {
-    ServiceEnvironment environment;
-    environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
-    environment.tickCount = [] { return qint32(1000); };
-    environment.serialRetryMs = 50;
-    return environment;
-}
-
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// The server runs in this thread, so the client waits with the event loop running.
-QByteArray receive(QTcpSocket &client, int size) {
-    QSignalSpy readyRead(&client, &QTcpSocket::readyRead);
-    QByteArray received = client.readAll();
-    while (received.size() < size && (client.bytesAvailable() > 0 || readyRead.wait(5000)))
-        received += client.readAll();
-    return received;
-}
 
 // The desktop as the window sees it; every box, modal dialog and end is recorded.
 struct Desktop {
@@ -87,20 +66,20 @@ struct Fixture {
 
     Fixture() { store.Write(key::ServerCheckDGS, "False"); }
     MainWindow &create() {
-        service = std::make_unique<Service>(store, fastEnvironment());
+        service = std::make_unique<Service>(store, test::fastEnvironment());
         window = std::make_unique<MainWindow>(*service, store, desktop.hooks());
         return *window;
     }
     // Hosting on a free port, the serial port pointing at a device or at nothing.
     void connect(const QString &device = QStringLiteral("/dev/ringwise-test-no-such-device")) {
-        store.Write(key::ServerPort, QString::number(freePort()));
+        store.Write(key::ServerPort, QString::number(test::freeLoopbackPort()));
         store.Write(key::ServerCOM, device);
         if (create().start())
             click("cmdButton");
     }
     bool greeted(QTcpSocket &client) const {
         client.connectToHost(QHostAddress::LocalHost, service->listeningPort());
-        return receive(client, kGreeting.size()) == kGreeting;
+        return test::receive(client, kGreeting.size()) == kGreeting;
     }
     template <typename T>
     T *find(const QString &name) const {
@@ -146,7 +125,7 @@ class MainWindowTest : public QObject {
             QVERIFY(device.write("A12345678#RRR"));
         else
             f.click("Command1");
-        observed.clientLine = receive(client, kCallLine.size());
+        observed.clientLine = test::receive(client, kCallLine.size());
         QTRY_COMPARE(f.label("lblDebug3"), QStringLiteral("3"));
         observed.panel = f.labels("lblDebug", 1, kCallFieldCount);
         observed.devicePane = f.find<QPlainTextEdit>("txtDevice")->toPlainText();
@@ -278,10 +257,10 @@ private slots:
         QTcpSocket client;
         QVERIFY(f.greeted(client));
         f.click("Command1");
-        QCOMPARE(receive(client, kCallLine.size()), kCallLine);
+        QCOMPARE(test::receive(client, kCallLine.size()), kCallLine);
         // Nobody asked, yet every client receives the contact list.
         f.click("Command2");
-        const QByteArray answer = receive(client, 20);
+        const QByteArray answer = test::receive(client, 20);
         QVERIFY2(answer.startsWith("STATS:CNTS;00#") && answer.contains(" 12345678 "), answer);
     }
 

@@ -1,0 +1,356 @@
+#include <QtTest>
+
+#include "db/database.h"
+#include "db/database_error.h"
+#include "intake/call_logger.h"
+#include "intake/call_record.h"
+#include "intake/device_output.h"
+#include "intake/device_parser.h"
+#include "intake/serial_device.h"
+#include "support/pseudo_terminal.h"
+#include "support/table_dump.h"
+#include "support/temp_environment.h"
+
+using namespace ringwise;
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9));
+const QString kNowText = QStringLiteral("2024-03-05 14:07:09");
+
+// Notes each event with the number or ring count of that moment; the one named in
+// `failing` throws, as a broken database would.
+struct FakeCallEvents : CallEvents {
+    explicit FakeCallEvents(const CallRecord &record) : record(record) {}
+    void LogCall() override { note("LogCall", CallField::Number); }
+    void RecordRing() override { note("RecordRing", CallField::Rings); }
+    void note(const QString &event, CallField field) {
+        log << event + ' ' + record.value(field);
+        if (failing == event)
+            throw DatabaseError(5, QStringLiteral("database is locked"));
+    }
+    const CallRecord &record;
+    QStringList log;
+    QString failing;
+};
+
+// A logger on a real database file, with the lookups and the broadcast recorded.
+struct Logger {
+    test::TempEnvironment env;
+    Database db;
+    CallRecord record;
+    bool lookupsOn = true;
+    QList<CallFields> lookups;
+    QStringList sent;
+    CallLogger logger{db, record, [this] { return lookupsOn; },
+                      [this](const CallFields &call) { lookups << call; },
+                      [this](const QString &text) { sent << text; }};
+
+    Logger() {
+        db.open(env.filePath("calls.db"), Database::OpenMode::CreateIfMissing);
+        db.exec("PRAGMA synchronous=OFF");  // durability is not under test
+    }
+    // The record as the parser leaves it when "#" arrives.
+    void call(const QString &number) {
+        record.ResetCallDisplay();
+        record.set(CallField::Number, number);
+        record.set(CallField::CallTime, kNowText);
+        logger.LogCall();
+    }
+    QString value(const QString &sql, const QVariantList &values = {}) {
+        return db.query(sql, values).field("v");
+    }
+    QString dump(const char *table) { return test::dumpTable(db, table); }
+};
+
+// A serial port retrying every 10 ms; its characters are collected and handed on.
+struct Port {
+    DeviceParser *parser = nullptr;
+    QString received;
+    QStringList reports;
+    SerialDevice device{
+        [this](QChar character) {
+            received += character;
+            if (parser)
+                parser->HandleDeviceText(character);
+        },
+        [this](const QString &title, const QString &text) { reports << title + ": " + text; }, 10};
+    QTimer *retryTimer() { return device.findChild<QTimer *>({}, Qt::FindDirectChildrenOnly); }
+};
+
+// Makes the device appear at path, as a plugged-in adapter would.
+bool pointTo(const QString &path, const test::PseudoTerminal &pty) {
+    QFile::remove(path);
+    return QFile::link(pty.slavePath(), path);
+}
+
+}  // namespace
+
+class IntakeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void grammar_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("rings");
+        QTest::addColumn<QString>("output");  // a leading CR LF: a call was opened
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QString>("failing");  // that event throws; "rings": the count is "x"
+        const auto row = [](const char *input, const char *number, const char *rings,
+                            const char *output, const QStringList &events,
+                            const char *failing = "") {
+            QTest::newRow(input) << QString(number) << QString(rings) << QString(output) << events
+                                 << QString(failing);
+        };
+        const QStringList rrr{"RecordRing 1", "RecordRing 2", "RecordRing 3"};
+        const QStringList testLine = QStringList{"LogCall 12345678"} + rrr;
+        row("A12345678#RRR", "12345678", "3", "\r\nA12345678#RRR", testLine);
+        row("Fake opkald", "12345678", "3", "\r\nA12345678#RRR", testLine);
+        row("D555#", "Secret number", "0", "\r\nD555#", {"LogCall Secret number"});
+        row("123", "", "0", "123", {});
+        row("A#", "", "0", "\r\nA#", {"LogCall "});
+        row("R", "", "1", "R", {"RecordRing 1"});
+        row("A1#RRR R", "1", "4", "\r\nA1#RRR R", QStringList{"LogCall 1"} + rrr << "RecordRing 4");
+        row("A09#87", "0987", "0", "\r\nA09#87", {"LogCall 09"});
+        row("A12#R#", "12", "1", "\r\nA12#R#", {"LogCall 12", "RecordRing 1", "LogCall 12"});
+        row("a1d2r3", "", "0", "a1d2r3", {});
+        row("A1\u00b22", "12", "0", "\r\nA1\u00b22", {});
+        row("A12D34", "Secret number", "0", "\r\nA12\r\nD34", {});
+        // A failure resets the call and leaves the character unechoed; the next one counts.
+        row("A12#", "", "0", "\r\nA12", {"LogCall 12"}, "LogCall");
+        row("A12#5", "", "0", "\r\nA125", {"LogCall 12"}, "LogCall");
+        row("A1#R", "", "0", "\r\nA1#", {"LogCall 1", "RecordRing 1"}, "RecordRing");
+        row("R R", "", "1", " R", {"RecordRing 1"}, "rings");
+    }
+    void grammar() {
+        QFETCH(QString, failing);
+        CallRecord record;
+        FakeCallEvents events(record);
+        events.failing = failing;
+        if (failing == "rings")
+            record.set(CallField::Rings, "x");
+        DeviceOutput output;
+        DeviceParser parser(record, events, output, [] { return kNow; });
+        const QString input = QTest::currentDataTag();
+        if (input == "Fake opkald")
+            parser.feedTestCall();
+        else
+            for (const QChar character : input)
+                parser.HandleDeviceText(character);
+        QTEST(events.log, "events");
+        QTEST(output.text(), "output");
+        QTEST(record.value(CallField::Number), "number");
+        QTEST(record.value(CallField::Rings), "rings");
+        const bool opened = failing.isEmpty() && output.text().startsWith("\r\n");
+        QCOMPARE(record.value(CallField::CallType), opened ? "Ingoing" : "0");
+        QCOMPARE(record.value(CallField::CallTime), opened ? kNowText : "0");
+    }
+
+    void outputKeepsTheNewestPart() {
+        DeviceOutput output(4);
+        QSignalSpy appended(&output, &DeviceOutput::appended);
+        output.append("\r\nA1");
+        output.append("#");
+        QCOMPARE(output.text(), "\nA1#");
+        output.append("socket error 1");
+        QCOMPARE(output.text(), "or 1");
+        QCOMPARE(appended.size(), 3);
+        QCOMPARE(appended.at(2).at(0).toString(), "socket error 1");
+        DeviceOutput byDefault;
+        for (int i = 0; i < 5000; ++i)
+            byDefault.append("\r\nA12345678#RRR");
+        QCOMPARE(byDefault.text().size(), 64 * 1024);
+    }
+
+    void knownContact_data() {
+        QTest::addColumn<QString>("number");
+        QTest::newRow("HomePhone") << "11111111";
+        QTest::newRow("MobilePhone") << "22222222";
+        QTest::newRow("BusinessPhone") << "33333333";
+        QTest::newRow("BusinessFax") << "44444444";
+    }
+    void knownContact() {
+        QFETCH(QString, number);
+        Logger l;
+        l.db.exec("INSERT INTO tblContacts (Unrecognized) VALUES('99999999')");
+        l.db.exec(
+            "INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, BusinessPhone, "
+            "BusinessFax, Email, TotalCalls) VALUES('Anna Berg  ', '11111111', '22222222', "
+            "'33333333', '44444444', NULL, 4)");
+        l.call(number);
+
+        QStringList shown;  // name, four phones, e-mail, contact key
+        for (int field = int(CallField::Name); field <= int(CallField::ContactId); ++field)
+            shown << l.record.value(CallField(field));
+        QCOMPARE(shown.join('|'), " Anna Berg  | 11111111| 22222222| 33333333| 44444444| |2");
+        QCOMPARE(l.sent, QStringList{"CALL_:," + number +
+                                     ",Anna Berg,11111111,22222222,33333333,44444444,"});
+        QCOMPARE(l.dump("tblCalls"), "1|2|'2024-03-05 14:07:09'|0|'" + number + "'");
+        QCOMPARE(l.value("SELECT group_concat(TotalCalls) AS v FROM tblContacts"), "0,5");
+        QVERIFY(l.lookups.isEmpty());
+    }
+
+    void unknownNumberGetsOneUnrecognizedContact() {
+        Logger l;
+        l.call("87654321");
+        l.call("87654321");
+        QCOMPARE(l.dump("tblContacts"), "1|NULL|NULL|NULL|NULL|NULL|NULL|2|'87654321'");
+        QCOMPARE(l.dump("tblCalls"),
+                 "1|1|'2024-03-05 14:07:09'|0|'87654321'\n2|1|'2024-03-05 14:07:09'|0|'87654321'");
+        QCOMPARE(l.sent, QStringList(2, "CALL_:,87654321,,,,,,"));
+        QCOMPARE(l.lookups.size(), 2);
+    }
+
+    void lookupRule_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("unrecognized");  // the name of an existing row, "-": none
+        QTest::addColumn<bool>("lookupsOn");
+        QTest::addColumn<bool>("lookedUp");
+        QTest::addColumn<QString>("line");
+        const auto row = [](const char *tag, const char *number, const char *unrecognized,
+                            bool lookupsOn, bool lookedUp, const char *name = "") {
+            QTest::newRow(tag) << QString(number) << QString(unrecognized) << lookupsOn << lookedUp
+                               << QString("CALL_:,%1,%2,,,,,").arg(number, name);
+        };
+        row("lookups off", "12345678", "-", false, false);
+        row("Secret number", "Secret number", "-", true, false);
+        row("Secret number again", "Secret number", "", true, false);
+        row("unrecognised, no name", "12345678", "", true, true);
+        row("unrecognised, blank name", "12345678", "   ", true, true);
+        row("unrecognised, named", "12345678", "Unidentified", true, false, "Unidentified");
+        row("quotes bound", "' OR '1'='1", "-", true, true);
+    }
+    void lookupRule() {
+        QFETCH(QString, number);
+        QFETCH(QString, unrecognized);
+        QFETCH(bool, lookupsOn);
+        QFETCH(bool, lookedUp);
+        Logger l;
+        l.lookupsOn = lookupsOn;
+        // Null, not empty, for a nameless row; and a contact with a name but no numbers.
+        l.db.exec("INSERT INTO tblContacts (FullName) VALUES('No Numbers')");
+        if (unrecognized != "-")
+            l.db.exec("INSERT INTO tblContacts (FullName, Unrecognized) VALUES(?, ?)",
+                      {unrecognized.isEmpty() ? QVariant() : QVariant(unrecognized), number});
+        l.call(number);
+
+        QTEST(l.sent.join('\n'), "line");
+        QCOMPARE(l.lookups.size(), lookedUp ? 1 : 0);
+        const QString where = " FROM tblContacts WHERE Unrecognized = ?";
+        QCOMPARE(l.value("SELECT COUNT(*) AS v" + where, {number}), "1");
+        const QString contactId = l.value("SELECT ID AS v" + where, {number});
+        QCOMPARE(l.record.value(CallField::ContactId), contactId);
+        if (lookedUp)
+            QCOMPARE(l.lookups.first()[CallField::ContactId], contactId);
+    }
+
+    void ringsGoToTheNewestCall() {
+        Logger l;
+        l.record.set(CallField::Rings, "1");  // an empty log has no newest call
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, l.logger.RecordRing());
+        QCOMPARE(l.record.value(CallField::CallId), "0");
+        // Rows left by an earlier run.
+        l.db.exec("INSERT INTO tblCalls (ContactID, CallRings) VALUES(7, 2), (7, 5)");
+        l.call("12345678");
+        for (const QString rings : {"1", "2", "3"}) {
+            l.record.set(CallField::Rings, rings);
+            l.logger.RecordRing();
+            QCOMPARE(l.value("SELECT group_concat(CallRings) AS v FROM tblCalls"), "2,5," + rings);
+            QCOMPARE(l.record.value(CallField::CallId), "3");
+        }
+    }
+
+    void failingStatementSendsNothing_data() {
+        QTest::addColumn<QString>("sabotage");
+        QTest::addColumn<QString>("contacts");
+        QTest::addColumn<bool>("callStored");
+        const QString refuse = "CREATE TRIGGER t BEFORE %1 BEGIN SELECT RAISE(ABORT, 'no'); END";
+        const QString created = "1|NULL|NULL|NULL|NULL|NULL|NULL|0|'87654321'";
+        const QString known =
+            "INSERT INTO tblContacts (MobilePhone, TotalCalls) VALUES('87654321', %1)";
+        const QString knownRow = "1|NULL|NULL|'87654321'|NULL|NULL|NULL|%1|NULL";
+        QTest::newRow("call insert refused")
+            << refuse.arg("INSERT ON tblCalls") << created << false;
+        QTest::newRow("total update refused")
+            << refuse.arg("UPDATE ON tblContacts") << created << true;
+        QTest::newRow("TotalCalls NULL") << known.arg("NULL") << knownRow.arg("NULL") << true;
+        QTest::newRow("TotalCalls 'many'") << known.arg("'many'") << knownRow.arg("'many'") << true;
+    }
+    void failingStatementSendsNothing() {
+        QFETCH(QString, sabotage);
+        QFETCH(bool, callStored);
+        Logger l;
+        l.db.exec(sabotage);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, l.call("87654321"));
+        QVERIFY(l.sent.isEmpty());
+        QVERIFY(l.lookups.isEmpty());
+        QTEST(l.dump("tblContacts"), "contacts");
+        QCOMPARE(l.dump("tblCalls"), callStored ? "1|1|'2024-03-05 14:07:09'|0|'87654321'" : "");
+    }
+
+    void callThroughPseudoTerminalIsStored() {
+        test::PseudoTerminal pty;
+        Logger l;
+        DeviceOutput output;
+        DeviceParser parser(l.record, l.logger, output, [] { return kNow; });
+        Port port;
+        port.parser = &parser;
+        QVERIFY(port.device.open("COM1", pty.slavePath()));
+        // Every byte is one Latin-1 character, also those no call uses.
+        const QByteArray bytes("A12345678#RRR\xe6\x00\xff", 16);
+        QVERIFY(pty.write(bytes));
+
+        QTRY_COMPARE(output.text(), "\r\n" + QString::fromLatin1(bytes));
+        QCOMPARE(l.sent, QStringList{"CALL_:,12345678,,,,,,"});
+        QCOMPARE(l.dump("tblCalls"), "1|1|'2024-03-05 14:07:09'|3|'12345678'");
+        QCOMPARE(l.dump("tblContacts"), "1|NULL|NULL|NULL|NULL|NULL|NULL|1|'12345678'");
+        QVERIFY(port.reports.isEmpty());
+    }
+
+    void portIsReportedOnceAndReopened_data() {
+        QTest::addColumn<QString>("report");  // %1: the device path
+        QTest::newRow("missing at open") << "Cannot open COM4 (%1): No such file or directory.";
+        QTest::newRow("lost while open") << "COM4 (%1) was lost: it can no longer be read.";
+    }
+    void portIsReportedOnceAndReopened() {
+        QFETCH(QString, report);
+        test::TempEnvironment env;
+        const QString path = env.filePath("ttyCallerId");
+        Port port;
+        if (QTest::currentDataTag() == QByteArray("lost while open")) {
+            auto first = std::make_unique<test::PseudoTerminal>();
+            QVERIFY(pointTo(path, *first));
+            QVERIFY(port.device.open("COM4", path));
+            QVERIFY(first->write("A1#"));
+            QTRY_COMPARE(port.received, "A1#");
+            first.reset();
+            QFile::remove(path);  // its number may soon be another terminal's
+            QTRY_COMPARE(port.reports.size(), 1);
+        } else {
+            QVERIFY(!port.device.open("COM4", path));
+        }
+        QCOMPARE(port.reports,
+                 QStringList{"Serial port: " + report.arg(path) + " Trying again every 0.01 s."});
+        QSignalSpy retries(port.retryTimer(), &QTimer::timeout);
+        QTRY_VERIFY(retries.size() >= 3);
+
+        test::PseudoTerminal second;
+        QVERIFY(pointTo(path, second));
+        QTRY_VERIFY(port.device.isOpen());
+        QVERIFY(second.write("A2#R"));
+        QTRY_VERIFY(port.received.endsWith("A2#R"));
+        QCOMPARE(port.reports.size(), 1);
+    }
+
+    void closeStopsRetrying() {
+        test::TempEnvironment env;
+        Port port;
+        QVERIFY(!port.device.open("COM5", env.filePath("ttyCallerId")));
+        QVERIFY(port.retryTimer()->isActive());
+        port.device.close();
+        QVERIFY(!port.retryTimer()->isActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(IntakeTest)
+#include "intake_test.moc"

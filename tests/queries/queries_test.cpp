@@ -1,0 +1,251 @@
+#include <QtTest>
+
+#include "db/database.h"
+#include "queries/contact_requests.h"
+#include "queries/stats_queries.h"
+#include "support/table_dump.h"
+#include "support/temp_environment.h"
+
+using namespace ringwise;
+
+namespace {
+
+// The rows of the fixed data set below as the statistics answers carry them, by key.
+const QString kCalls[] = {{},
+                          ", Hansen Ann , 08:00 , 11111111 ",
+                          ",  , 09:00 , 33333333 ",
+                          ", O'Brien , 10:00 , 44556677 ",
+                          ", Hansen Ann , 11:00 , 22222222 ",
+                          ",  , 12:00 , Secret number ",
+                          ",  , 13:00 , 33333333 "};
+const QString kContacts[] = {{},
+                             ", 1 , Hansen Ann , 11111111 , 22222222 ,  ,  , ann@x.dk , 3 ,  ",
+                             ", 2 ,  , 33333333 ,  ,  ,  ,  , 2 , 33333333 ",
+                             ", 3 , Bo Hansen , 44444444 ,  , 55512345 ,  ,  , 10 ,  ",
+                             ", 4 ,  ,  ,  ,  ,  ,  , 1 , Secret number ",
+                             ", 5 , O'Brien ,  ,  ,  , 44556677 , ob@x.ie , 0 ,  "};
+
+QString rows(const QString *table, std::initializer_list<int> keys) {
+    QString text;
+    for (const int key : keys)
+        text += table[key];
+    return text;
+}
+
+}  // namespace
+
+class QueriesTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempEnvironment> m_env;
+    std::unique_ptr<Database> m_db;
+    QStringList m_sent;
+    int m_copies = 0;
+
+    void stats(const QString &request) {
+        StatsQueries(*m_db, [this](const QString &text) {
+            m_sent << text;
+        }).HandleStatsRequest(request);
+    }
+    void contact(const QString &request) {
+        ContactRequests(*m_db, [this](const QString &text) {
+            m_sent << text;
+        }).HandleContactRequest(request);
+    }
+    QString dumpBoth() {
+        return test::dumpTable(*m_db, "tblContacts") + "\n--\n" +
+               test::dumpTable(*m_db, "tblCalls");
+    }
+
+private slots:
+    // A name with a comma, an unnamed caller, a contact without any searched value, an
+    // apostrophe, Unrecognized missing, empty, a number and "Secret number", calls of each;
+    // name order differs from key order. Each test works on its own copy of the file.
+    void initTestCase() {
+        m_env = std::make_unique<test::TempEnvironment>();
+        Database seed;
+        seed.open(m_env->filePath("seed.db"), Database::OpenMode::CreateIfMissing);
+        const QVariant null;
+        const QList<QVariantList> contacts{
+            {"Hansen, Ann", "11111111", "22222222", null, null, "ann@x.dk", 3, null},
+            {null, "33333333", null, null, null, null, 2, "33333333"},
+            {"Bo Hansen", "44444444", null, "55512345", null, "", 10, null},
+            {null, null, null, null, null, null, 1, "Secret number"},
+            {"O'Brien", null, null, null, "44556677", "ob@x.ie", 0, ""}};
+        const QList<QVariantList> calls{{1, "08:00", "11111111"},      {2, "09:00", "33333333"},
+                                        {5, "10:00", "44556677"},      {1, "11:00", "22222222"},
+                                        {4, "12:00", "Secret number"}, {2, "13:00", "33333333"}};
+        seed.exec("BEGIN");
+        for (const QVariantList &values : contacts)
+            seed.exec(
+                "INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, BusinessPhone, "
+                "BusinessFax, Email, TotalCalls, Unrecognized) VALUES(?, ?, ?, ?, ?, ?, ?, ?)",
+                values);
+        for (const QVariantList &values : calls)
+            seed.exec("INSERT INTO tblCalls (ContactID, CallTime, CallNumber) VALUES(?, ?, ?)",
+                      values);
+        seed.exec("COMMIT");
+    }
+
+    void init() {
+        m_sent.clear();
+        const QString path = m_env->filePath(QStringLiteral("%1.db").arg(++m_copies));
+        QVERIFY(QFile::copy(m_env->filePath("seed.db"), path));
+        m_db = std::make_unique<Database>();
+        m_db->open(path, Database::OpenMode::MustExist);
+    }
+
+    void cleanupTestCase() {
+        m_db.reset();
+        m_env.reset();
+    }
+
+    void statsAnswers_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QStringList>("sent");
+        const auto answered = [](const char *request, const QString &rows) {
+            QTest::newRow(request) << QString(request) << QStringList{request + ("#" + rows)};
+        };
+        answered("STATS:LAST;10", rows(kCalls, {6, 5, 4, 3, 2, 1}));
+        answered("STATS:LAST;3", rows(kCalls, {6, 5, 4}));
+        answered("STATS:UNKN;5", rows(kCalls, {6, 5, 2}));
+        answered("STATS:UNKN;2", rows(kCalls, {6, 5}));
+        answered("STATS:TOPS;10", rows(kContacts, {3, 1, 2, 4, 5}));
+        answered("STATS:TOPS;2", rows(kContacts, {3, 1}));
+        answered("STATS:TOPS;32767", rows(kContacts, {3, 1, 2, 4, 5}));
+        answered(kFakeOutgoingRequest, rows(kContacts, {3, 1, 5, 2, 4}));
+        answered("STATS:CNTS;any;text", rows(kContacts, {3, 1, 5, 2, 4}));
+        answered("STATS:LAST;0", "");
+        answered("STATS:LAST;-3", "");
+        answered("STATS:TOPS;-32768", "");
+        for (const char *echoed : {"STATS:last;5", "STATS:Tops;abc", "STATS:;5", "STATS:LASTX;5#"})
+            QTest::newRow(echoed) << QString(echoed) << QStringList{echoed};
+        for (const char *malformed :
+             {"STATS:LAST", "STATS:CNTS", "STATS:LAST;", "STATS:LAST;abc", "STATS:LAST;5x",
+              "STATS:LAST;2.5", "STATS:TOPS;32768", "STATS:UNKN;-32769", "STATS:LAST;5;x"})
+            QTest::newRow(malformed) << QString(malformed) << QStringList();
+    }
+    void statsAnswers() {
+        QFETCH(QString, request);
+        QFETCH(QStringList, sent);
+        stats(request);
+        QCOMPARE(m_sent, sent);
+    }
+
+    void statsOnFailingDatabaseSendNothing() {
+        m_db->close();
+        stats("STATS:LAST;5");
+        stats(kFakeOutgoingRequest);
+        stats("STATS:last;5");
+        QCOMPARE(m_sent, QStringList{"STATS:last;5"});
+    }
+
+    // Each row names the one line of the contact table that the save adds or replaces;
+    // every other line, and the call log, must stay as they were.
+    void saveWritesOneContact_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("NEW,Ann,1,2,a@b,3,4")
+            << "CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4" << 6 << "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL";
+        QTest::newRow("NEW,Hansen, Ann,...") << "CNTAC:SAVE;NEW,Hansen, Ann,1,2,a@b,3,4" << 6
+                                             << "6|'Hansen'|' Ann'|'1'|'a@b'|'3'|'2'|0|NULL";
+        QTest::newRow("NEW,...,5,6")
+            << "CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4,5,6" << 6 << "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL";
+        QTest::newRow("NEW,,,,,,") << "CNTAC:SAVE;NEW,,,,,," << 6 << "6|''|''|''|''|''|''|0|NULL";
+        QTest::newRow("NEW,O'Brien; DROP TABLE tblCalls; --")
+            << "CNTAC:SAVE;NEW,O'Brien; DROP TABLE tblCalls; --,1,2,e,3,4" << 6
+            << "6|'O''Brien; DROP TABLE tblCalls; --'|'1'|'2'|'3'|'4'|'e'|0|NULL";
+        QTest::newRow("2,Eva Eg,... keeps Unrecognized")
+            << "CNTAC:SAVE;2,Eva Eg,7,8,e@f,9,10" << 2
+            << "2|'Eva Eg'|'7'|'8'|'9'|'10'|'e@f'|2|'33333333'";
+        QTest::newRow("999,... of no contact") << "CNTAC:SAVE;999,Ann,1,2,a@b,3,4" << 0 << "";
+    }
+    void saveWritesOneContact() {
+        QFETCH(QString, request);
+        QFETCH(int, key);
+        QFETCH(QString, line);
+        const QString calls = test::dumpTable(*m_db, "tblCalls");
+        QStringList expected = test::dumpTable(*m_db, "tblContacts").split('\n');
+        if (key > expected.size())
+            expected << line;
+        else if (key > 0)
+            expected[key - 1] = line;
+        contact(request);
+        QCOMPARE(m_sent, QStringList{key > 5 ? "CNTAC:SAVE;New record saved succesfully."
+                                             : "CNTAC:SAVE;Record modified succesfully."});
+        QCOMPARE(test::dumpTable(*m_db, "tblContacts").split('\n'), expected);
+        QCOMPARE(test::dumpTable(*m_db, "tblCalls"), calls);
+    }
+
+    void hostileOrShortSaveChangesNothing_data() {
+        QTest::addColumn<QString>("request");
+        for (const char *id : {"new,Ann,1,2,a@b,3,4", "1 OR 1=1,Ann,1,2,a@b,3,4",
+                               "5; DROP TABLE tblContacts,A,1,2,e,3,4", "1' OR '1'='1,A,1,2,e,3,4",
+                               "-1,Ann,1,2,a@b,3,4", "99999999999999999999,A,1,2,e,3,4",
+                               "NEW,Ann,1,2,a@b,3", "1,Ann,1,2,a@b,3", ""})
+            QTest::newRow(id) << QStringLiteral("CNTAC:SAVE;") + id;
+    }
+    void hostileOrShortSaveChangesNothing() {
+        QFETCH(QString, request);
+        const QString before = dumpBoth();
+        contact(request);
+        QCOMPARE(m_sent.size(), 1);
+        QVERIFY2(m_sent[0].startsWith("CNTAC:ERRO;") && m_sent[0].size() > 11,
+                 qPrintable(m_sent[0]));
+        QCOMPARE(dumpBoth(), before);
+    }
+
+    // Matches are listed in name order, nameless first; a contact whose searched columns
+    // are all missing never matches.
+    void searchAnswers_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QStringList>("sent");
+        const auto row = [](const char *request, const char *answer) {
+            QTest::newRow(request) << QString(request) << QStringList{answer};
+        };
+        row("CNTAC:SEAR;NAME;han", "CNTAC:SEAR;Bo Hansen,44444444,,,55512345,,3,3,1");
+        row("CNTAC:SEAR;NAME;han,@ID:1",
+            "CNTAC:SEAR;Hansen Ann,11111111,22222222,ann@x.dk,,,1,3,1");
+        row("CNTAC:SEAR;NAME;han,@x:y:1", "CNTAC:SEAR;None,3,1");
+        row("CNTAC:SEAR;NAME;han,@ID:5", "CNTAC:SEAR;None,3,1");
+        row("CNTAC:SEAR;NAME;han,@1", "CNTAC:SEAR;None,3,1");
+        row("CNTAC:SEAR;NAME;han,@ID:", "CNTAC:SEAR;Bo Hansen,44444444,,,55512345,,3,3,1");
+        row("CNTAC:SEAR;NAME;Zorro", "CNTAC:SEAR;None");
+        row("CNTAC:SEAR;NAME;Zorro,@ID:1", "CNTAC:SEAR;None");
+        row("CNTAC:SEAR;ALLF;", "CNTAC:SEAR;,33333333,,,,,2,2,3,1,5");
+        row("CNTAC:SEAR;ALLF;44", "CNTAC:SEAR;Bo Hansen,44444444,,,55512345,,3,3,5");
+        row("CNTAC:SEAR;PHON;3333", "CNTAC:SEAR;,33333333,,,,,2,2");
+        row("CNTAC:SEAR;MOBI;2222", "CNTAC:SEAR;Hansen Ann,11111111,22222222,ann@x.dk,,,1,1");
+        row("CNTAC:SEAR;EMAI;@x", "CNTAC:SEAR;Hansen Ann,11111111,22222222,ann@x.dk,,,1,1,5");
+        row("CNTAC:SEAR;BPHO;5_5", "CNTAC:SEAR;Bo Hansen,44444444,,,55512345,,3,3");
+        row("CNTAC:SEAR;BFAX;4455", "CNTAC:SEAR;O'Brien,,,ob@x.ie,,44556677,5,5");
+        row("CNTAC:SEAR;PHON;1%1", "CNTAC:SEAR;Hansen Ann,11111111,22222222,ann@x.dk,,,1,1");
+        row("CNTAC:SEAR;NAME;O'Bri", "CNTAC:SEAR;O'Brien,,,ob@x.ie,,44556677,5,5");
+        row("CNTAC:SEAR;ALLF;' OR '1'='1", "CNTAC:SEAR;None");
+        row("CNTAC:SEAR;NAME;'); DROP TABLE tblContacts; --", "CNTAC:SEAR;None");
+        for (const char *unknown :
+             {"CNTAC:save;NEW,Ann,1,2,a@b,3,4", "CNTAC:FIND;NAME;han", "CNTAC:SEAR;name;han",
+              "CNTAC:SEAR;NAMES;han", "CNTAC:SEAR;NAME", "CNTAC:SEAR;NA,@ID:1;han", "CNTAC:"})
+            QTest::newRow(unknown) << QString(unknown) << QStringList();
+    }
+    void searchAnswers() {
+        QFETCH(QString, request);
+        QFETCH(QStringList, sent);
+        const QString before = dumpBoth();
+        contact(request);
+        QCOMPARE(m_sent, sent);
+        QCOMPARE(dumpBoth(), before);
+    }
+
+    void contactsOnFailingDatabaseGetItsDescription() {
+        m_db->close();
+        for (const char *request : {"CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4",
+                                    "CNTAC:SAVE;1,Ann,1,2,a@b,3,4", "CNTAC:SEAR;ALLF;han"})
+            contact(request);
+        QCOMPARE(m_sent, QStringList(3, "CNTAC:ERRO;The database is not open"));
+    }
+};
+
+QTEST_APPLESS_MAIN(QueriesTest)
+#include "queries_test.moc"

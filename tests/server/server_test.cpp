@@ -1,0 +1,377 @@
+#include <sys/socket.h>
+
+#include <QtTest>
+
+#include "server/client_protocol.h"
+#include "server/client_table.h"
+#include "server/hosting.h"
+#include "server/pending_logins.h"
+#include "server/ping_schedule.h"
+#include "server/tick_count.h"
+
+using namespace ringwise;
+
+namespace {
+
+const QByteArray kGreeting("Welcome to Ringwise Server [0.92]");
+const QByteArray kAccepted("Password accepted.");
+const QByteArray kInvalid("Invalid password.");
+const QByteArray kFarewell("Password not received. Disconnecting.");
+const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9));
+
+// A client on 127.0.0.1 that collects every byte it receives.
+struct Client {
+    explicit Client(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    // Hands the bytes to the kernel before returning, so they can arrive in one read.
+    void send(const QByteArray &bytes) {
+        socket.write(bytes);
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) {
+        }
+    }
+    bool isClosed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    QString listLine() const {
+        return QStringLiteral("[%1]: 127.0.0.1:%2").arg(slot).arg(socket.localPort());
+    }
+
+    QTcpSocket socket;
+    QByteArray received;
+    int slot = 0;  // 0 when the table did not take it
+};
+
+QStringList slotsOf(const QStringList &lines) {
+    QStringList result;
+    for (const QString &line : lines)
+        result << line.section(QLatin1Char(':'), 0, 0);
+    return result;
+}
+
+// Table, protocol and hosting wired as the service wires them, with settings and clock the
+// test controls. accept() takes a client into the table as hosting does, minus the greeting,
+// through a listener whose large receive buffer lets a long message arrive in one read.
+struct Rig {
+    explicit Rig(int loginDeadlineMs = ClientProtocol::kLoginDeadlineMs,
+                 std::function<qint32()> tickCount = {}, int maxSlots = ClientTable::kMaxSlots)
+        : table([this](const QString &line) { deviceOutput << line; }, [] { return kNow; },
+                maxSlots),
+          protocol(table,
+                   {[this] { return password; }, [this] { return pingSetting; },
+                    [this](const QString &text) { handed << "stats " + text; },
+                    [this](const QString &text) { handed << "contacts " + text; },
+                    tickCount ? tickCount : [this] { return tick; }},
+                   loginDeadlineMs, 10) {
+        listener.listen(QHostAddress::LocalHost, 0);
+        const int bufferBytes = 1 << 20;
+        ::setsockopt(int(listener.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &bufferBytes,
+                     sizeof bufferBytes);
+    }
+
+    std::unique_ptr<Client> accept() {
+        auto client = std::make_unique<Client>(listener.serverPort());
+        QSignalSpy connected(&client->socket, &QTcpSocket::connected);
+        QSignalSpy pending(&listener, &QTcpServer::newConnection);
+        if (!connected.wait() || (!listener.hasPendingConnections() && !pending.wait()))
+            return client;
+        if (const std::optional<int> slot = table.AllocateSlot()) {
+            table.attach(*slot, listener.nextPendingConnection());
+            table.RefreshConnectionList();
+            protocol.clientAccepted(*slot);
+            client->slot = *slot;
+        }
+        return client;
+    }
+
+    std::unique_ptr<Client> greeted() {
+        auto client = std::make_unique<Client>(hosting.localPort());
+        QSignalSpy(&client->socket, &QTcpSocket::readyRead).wait();
+        return client;
+    }
+
+    // Sends one message and returns once the server has handled it.
+    bool send(Client &client, const QByteArray &bytes) {
+        QSignalSpy handled(&table, &ClientTable::dataArrived);
+        client.send(bytes);
+        return handled.wait();
+    }
+
+    QString password = QStringLiteral("secret");
+    QString pingSetting = QStringLiteral("120");
+    qint32 tick = 0;
+    QStringList handed;  // requests passed on, each after the name of the handler
+    QStringList deviceOutput;
+    ClientTable table;
+    ClientProtocol protocol;
+    Hosting hosting{table, protocol, QStringLiteral("0.92"), QHostAddress::LocalHost};
+    QTcpServer listener;
+};
+
+}  // namespace
+
+class ServerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void slotsAreReusedAfterCloseAndError() {
+        Rig rig;
+        auto a = rig.accept();
+        auto b = rig.accept();
+        auto c = rig.accept();
+        QCOMPARE((QList<int>{a->slot, b->slot, c->slot}), (QList<int>{1, 2, 3}));
+        QCOMPARE(rig.table.connectionList(),
+                 (QStringList{a->listLine(), b->listLine(), c->listLine()}));
+        b->socket.disconnectFromHost();
+        QTRY_COMPARE(rig.table.connectionList(), (QStringList{a->listLine(), c->listLine()}));
+        auto d = rig.accept();
+        QCOMPARE(d->slot, 2);
+        QCOMPARE(rig.table.connectionList(),
+                 (QStringList{a->listLine(), d->listLine(), c->listLine()}));
+
+        QTcpSocket *serverSide = nullptr;
+        for (QTcpSocket *socket : rig.table.findChildren<QTcpSocket *>()) {
+            if (socket->peerPort() == d->socket.localPort())
+                serverSide = socket;
+        }
+        QVERIFY(serverSide);
+        const QString description = serverSide->errorString();
+        emit serverSide->errorOccurred(QAbstractSocket::NetworkError);
+        QCOMPARE(rig.deviceOutput,
+                 QStringList{"\r\n2024-03-05 14:07:09Error: 7  Description: " + description});
+        QCOMPARE(rig.table.connectionList(), (QStringList{a->listLine(), c->listLine()}));
+        QTRY_VERIFY(d->isClosed());
+        QCOMPARE(rig.accept()->slot, 2);
+        QCOMPARE(rig.table.highestSlot(), 3);
+    }
+
+    void clientLeavingDuringBroadcastDoesNotStopOthers() {
+        Rig rig;
+        rig.password.clear();
+        auto a = rig.accept();
+        auto b = rig.accept();
+        auto c = rig.accept();
+        b->socket.abort();  // the server has not seen it go yet
+        rig.table.SendToClients("CALL_:,1");
+        rig.table.SendToClients("CALL_:,2");
+        QTRY_COMPARE(a->received, QByteArray("CALL_:,1CALL_:,2"));
+        QTRY_COMPARE(c->received, QByteArray("CALL_:,1CALL_:,2"));
+        QTRY_COMPARE(rig.table.connectionList(), (QStringList{a->listLine(), c->listLine()}));
+        QCOMPARE(rig.deviceOutput, QStringList());
+    }
+
+    // Each message is handled before the next is sent. A logged-in client ends with the
+    // password, whose reply shows that nothing else went out before it.
+    void clientMessages_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArrayList>("messages");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QStringList>("handed");
+        const QByteArray big = "STATS:" + QByteArray(65530, 'x');  // 65536 bytes
+        const auto row = [](const char *name, const QString &password,
+                            const QByteArrayList &messages, const QByteArray &received,
+                            const QStringList &handed = {}) {
+            QTest::newRow(name) << password << messages << received << handed;
+        };
+        row("secret", "secret", {"secret"}, kAccepted);
+        row("secret\\r\\n", "secret", {"secret\r\n"}, kInvalid);
+        row("SECRET", "secret", {"SECRET"}, kInvalid);
+        row("secre", "secret", {"secre"}, kInvalid);
+        row("secretSTATS:LAST", "secret", {"secretSTATS:LAST"}, kInvalid);
+        row("Søren in Latin-1", QStringLiteral("Søren"), {"S\xF8ren"}, kAccepted);
+        row("hello without password", "", {"hello"}, kInvalid);
+        row("PONG_:STATS:LAST", "secret", {"PONG_:STATS:LAST", "secret"}, kAccepted);
+        row("STATS:LAST before login", "secret", {"STATS:LAST"}, kInvalid);
+        row("CNTAC:SEAR;x before login", "secret", {"CNTAC:SEAR;x"}, kInvalid);
+        row("STATS:LAST after login", "secret", {"secret", "STATS:LAST", "secret"},
+            kAccepted + kAccepted, {"stats STATS:LAST"});
+        row("CNTAC:SEAR;x after login", "secret", {"secret", "CNTAC:SEAR;x", "secret"},
+            kAccepted + kAccepted, {"contacts CNTAC:SEAR;x"});
+        row("STATS:LAST without password", "", {"STATS:LAST"}, "", {"stats STATS:LAST"});
+        row("CNTAC:SEAR;x without password", "", {"CNTAC:SEAR;x"}, "", {"contacts CNTAC:SEAR;x"});
+        row("65536 bytes", "", {big}, "", {"stats " + QString::fromLatin1(big)});
+        row("65537 bytes", "", {big + 'x'}, kInvalid);
+    }
+    void clientMessages() {
+        QFETCH(QString, password);
+        QFETCH(QByteArrayList, messages);
+        QFETCH(QByteArray, received);
+        QFETCH(QStringList, handed);
+        Rig rig;
+        rig.password = password;
+        auto client = rig.accept();
+        for (const QByteArray &message : messages)
+            QVERIFY(rig.send(*client, message));
+        QCOMPARE(rig.handed, handed);
+        QTRY_COMPARE(client->received, received);
+        QTRY_COMPARE(client->isClosed(), received.endsWith(kInvalid));
+    }
+
+    // The tick count wraps from 2147483647 to -2147483648 between the accepts.
+    void eachClientHasItsOwnDeadline() {
+        Rig rig;
+        rig.tick = 2147482647;
+        auto first = rig.accept();
+        rig.tick = 2147483647;
+        auto loggedIn = rig.accept();
+        rig.tick = -2147481649;  // 3000 ms after the first
+        auto late = rig.accept();
+        QVERIFY(rig.send(*loggedIn, "secret"));
+        rig.tick = -2147479649;  // 5000 ms
+        rig.protocol.LoginDeadlineTick();
+        QVERIFY(rig.protocol.pendingLogins().contains(late->slot));
+        QTRY_VERIFY(first->isClosed());
+        QCOMPARE(first->received, kFarewell);
+        rig.tick = -2147476649;  // 8000 ms
+        rig.protocol.LoginDeadlineTick();
+        QTRY_VERIFY(late->isClosed());
+        QCOMPARE(late->received, kFarewell);
+        QCOMPARE(loggedIn->received, kAccepted);
+        QVERIFY(!loggedIn->isClosed());
+    }
+
+    void deadlineClosesWaitingClientsInOrderOfAcceptance() {
+        Rig rig(200, bootTickCount);
+        QSignalSpy lists(&rig.table, &ClientTable::connectionListChanged);
+        auto a = rig.accept();
+        auto b = rig.accept();
+        auto c = rig.accept();
+        QTRY_VERIFY(a->isClosed() && b->isClosed() && c->isClosed());
+        for (const Client *client : {a.get(), b.get(), c.get()})
+            QCOMPARE(client->received, kFarewell);
+        QList<int> sizes;
+        for (const QList<QVariant> &emitted : lists)
+            sizes << emitted.at(0).toStringList().size();
+        QCOMPARE(sizes, (QList<int>{1, 2, 3, 2, 1, 0}));
+        QVERIFY(lists.at(3).at(0).toStringList().at(0).startsWith("[2]: "));
+    }
+
+    void withoutPasswordNobodyIsClosedAndAllArePinged() {
+        Rig rig;
+        rig.password.clear();
+        rig.pingSetting = "1";
+        auto client = rig.accept();
+        rig.tick = 5000;
+        rig.protocol.LoginDeadlineTick();
+        QVERIFY(rig.protocol.pendingLogins().isEmpty());
+        rig.protocol.startPingTimer();
+        QTRY_VERIFY(client->received.startsWith("PING_:5000"));
+        QVERIFY(!client->isClosed());
+    }
+
+    void broadcastsArriveByteForByteAtLoggedInClients() {
+        Rig rig;
+        auto member = rig.accept();
+        auto stranger = rig.accept();
+        QVERIFY(rig.send(*member, "secret"));
+        rig.table.SendToClients("CALL_:,12345678,,,,,,");
+        rig.password.clear();  // read at each broadcast
+        rig.table.SendToClients(QStringLiteral("CALL_:,1,Søren Ærø\r\n"));
+        const QByteArray latin1("CALL_:,1,S\xF8ren \xC6r\xF8\r\n");
+        QTRY_COMPARE(member->received, kAccepted + "CALL_:,12345678,,,,,," + latin1);
+        QTRY_COMPARE(stranger->received, latin1);
+    }
+
+    void pingCadenceAndTickCount() {
+        Rig rig;
+        rig.pingSetting = "2";
+        auto client = rig.accept();
+        QVERIFY(rig.send(*client, "secret"));
+        QSignalSpy nextPing(&rig.protocol, &ClientProtocol::nextPingChanged);
+        for (const qint32 tick : {100, 200, -2147483647 - 1, 400, -5}) {
+            rig.tick = tick;
+            rig.protocol.PingTick();
+        }
+        QTRY_COMPARE(client->received, kAccepted + "PING_:-2147483648PING_:-5");
+        QStringList labels;
+        for (const QList<QVariant> &emitted : nextPing)
+            labels << emitted.at(0).toString();
+        QCOMPARE(labels, (QStringList{"1", "0", "1", "0", "1"}));
+    }
+
+    void pingSchedule_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<QList<int>>("pingTicks");
+        QTest::newRow("120") << "120" << 400 << QList<int>{121, 241, 361};
+        QTest::newRow("1") << "1" << 5 << QList<int>{2, 3, 4, 5};
+        QTest::newRow("300") << "300" << 700 << QList<int>{301, 601};
+        QTest::newRow("0") << "0" << 700 << QList<int>{1, 302, 603};
+        QTest::newRow("301") << "301" << 700 << QList<int>{302, 603};
+        QTest::newRow("-5") << "-5" << 700 << QList<int>{302, 603};
+        QTest::newRow("2.5") << "2.5" << 250 << QList<int>{121, 241};
+        QTest::newRow("abc") << "abc" << 250 << QList<int>{121, 241};
+        QTest::newRow("99999999999") << "99999999999" << 250 << QList<int>{121, 241};
+    }
+    void pingSchedule() {
+        QFETCH(QString, setting);
+        QFETCH(int, ticks);
+        QFETCH(QList<int>, pingTicks);
+        PingSchedule schedule;
+        QList<int> pinged;
+        for (int tick = 1; tick <= ticks; ++tick) {
+            if (schedule.tick(PingSchedule::interval(setting)))
+                pinged << tick;
+        }
+        QCOMPARE(pinged, pingTicks);
+    }
+
+    // Slot 1 is taken by a new client before the deadline of its first one.
+    void pendingLoginsInOrderOfAcceptance() {
+        PendingLogins pending(5000);
+        for (const int slot : {3, 1, 2})
+            pending.add(slot, 0);
+        pending.add(1, 2000);
+        QCOMPARE(pending.timeUntilNextDeadline(4999).value_or(-1), 1);
+        QCOMPARE(pending.takeDue(4999), QList<int>());
+        QCOMPARE(pending.takeDue(5000), (QList<int>{3, 2}));
+        QCOMPARE(pending.timeUntilNextDeadline(5000).value_or(-1), 2000);
+        QCOMPARE(pending.takeDue(7000), QList<int>{1});
+        QVERIFY(pending.isEmpty());
+    }
+
+    void hostingGreetsAndStopClosesEveryClient() {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        Rig rig;
+        QSignalSpy status(&rig.hosting, &Hosting::statusChanged);
+        QVERIFY(!rig.hosting.StartHosting(holder.serverPort()));
+        QCOMPARE(status.size(), 0);
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(rig.hosting.StartHosting(0));
+            QCOMPARE(rig.hosting.status().isHosting, QStringLiteral("Yes"));
+            QCOMPARE(rig.hosting.status().localPort, QString::number(rig.hosting.localPort()));
+            QCOMPARE(QHostAddress(rig.hosting.status().localIp).protocol(),
+                     QAbstractSocket::IPv4Protocol);
+            std::unique_ptr<Client> clients[] = {rig.greeted(), rig.greeted(), rig.greeted()};
+            QCOMPARE(slotsOf(rig.table.connectionList()), (QStringList{"[1]", "[2]", "[3]"}));
+            clients[0]->send("secret");
+            QTRY_COMPARE(clients[0]->received, kGreeting + kAccepted);
+            QCOMPARE(clients[2]->received, kGreeting);
+            rig.hosting.StopHosting();
+            QCOMPARE(rig.hosting.status(), HostingStatus());
+            QVERIFY(!rig.hosting.isHosting());
+            QCOMPARE(rig.table.connectionList(), QStringList());
+            for (const auto &client : clients)
+                QTRY_VERIFY(client->isClosed());
+        }
+        QCOMPARE(status.size(), 4);
+    }
+
+    void requestWithoutSlotIsDroppedAlone() {
+        Rig rig(ClientProtocol::kLoginDeadlineMs, {}, 2);
+        QVERIFY(rig.hosting.StartHosting(0));
+        auto first = rig.greeted();
+        auto second = rig.greeted();
+        Client third(rig.hosting.localPort());
+        QTRY_VERIFY(third.isClosed());
+        QCOMPARE(third.received, QByteArray());
+        first->socket.disconnectFromHost();
+        QTRY_COMPARE(rig.table.connectionList().size(), 1);
+        auto fourth = rig.greeted();
+        QCOMPARE(fourth->received, kGreeting);
+        QCOMPARE(slotsOf(rig.table.connectionList()), (QStringList{"[1]", "[2]"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerTest)
+#include "server_test.moc"

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "core/service.h"
+
+namespace ringwise::test {
+
+// A fixed clock and tick count, and a serial retry short enough for a test to see.
+inline ServiceEnvironment fastEnvironment() {
+    ServiceEnvironment environment;
+    environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
+    environment.tickCount = [] { return qint32(1000); };
+    environment.serialRetryMs = 50;
+    return environment;
+}
+
+}  // namespace ringwise::test

@@ -1,0 +1,23 @@
+#include "support/loopback.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace ringwise::test {
+
+quint16 freeLoopbackPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::AnyIPv4, 0);
+    return probe.serverPort();
+}
+
+QByteArray receive(QTcpSocket &client, int size) {
+    QSignalSpy readyRead(&client, &QTcpSocket::readyRead);
+    QByteArray received = client.readAll();
+    while (received.size() < size && (client.bytesAvailable() > 0 || readyRead.wait(5000)))
+        received += client.readAll();
+    return received;
+}
+
+}  // namespace ringwise::test
