@@ -53,6 +53,8 @@ int runHeadless(SettingsStore &store) {
                      [] { QCoreApplication::quit(); });
     if (!service.start(Service::StartConnect::Always))
         return 1;
+    QTextStream(stdout) << "Settings: " << store.filePath()
+                        << "\nDatabase: " << service.settings().dbPath << Qt::endl;
     const int status = QCoreApplication::exec();
     service.shutdown();
     return status;
