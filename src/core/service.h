@@ -31,7 +31,7 @@ struct HostingLabels {
 // What a front end must do when the service cannot go on: show the message, then (on the
 // desktop) the settings dialog modally, after a bind error also the "Settings" box, remove
 // the tray icon and end the program with status 1.
-enum class FatalKind { Database, Bind, Disconnect };
+enum class FatalKind { Database, Bind };
 
 // The clock, tick source and intervals the service runs on; tests pass fast fakes.
 struct ServiceEnvironment {

@@ -33,14 +33,6 @@ QString bindErrorText() {
         .join(kLineBreak);
 }
 
-QString disconnectErrorText() {
-    return QStringList{QStringLiteral("Error disconnecting."), QString(),
-                       QStringLiteral("Possible errors:"),
-                       QStringLiteral("* Make sure no other program is trying to connect to "
-                                      "Ringwise Server port.")}
-        .join(kLineBreak);
-}
-
 Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
                  QHostAddress listenAddress, QObject *parent)
     : QObject(parent),

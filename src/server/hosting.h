@@ -14,11 +14,9 @@ namespace ringwise {
 class ClientProtocol;
 class ClientTable;
 
-// What a front end shows when listening fails, and when stopping fails.
+// What a front end shows when listening fails.
 inline const QString kBindErrorTitle = QStringLiteral("Bind Error.");
-inline const QString kDisconnectErrorTitle = QStringLiteral("Disconnect Error");
 QString bindErrorText();
-QString disconnectErrorText();
 
 // The listening socket: accepts each client into a slot of the table, greets it and starts
 // its login deadline; keeps the hosting labels.

@@ -28,8 +28,7 @@ void DesktopFailurePath::fatal(FatalKind kind, const QString &title, const QStri
         return;
     m_ended = true;
     m_hooks.showMessage(m_parent, MessageIcon::Critical, title, text);
-    if (kind != FatalKind::Disconnect)
-        m_showSettingsModally();
+    m_showSettingsModally();
     if (kind == FatalKind::Bind)
         m_hooks.showMessage(m_parent, MessageIcon::Information, kSettingsTitle,
                             QStringLiteral("Your settings are saved. Please restart the "

@@ -5,8 +5,8 @@
 #include <QTextStream>
 
 #include "core/paths.h"
-#include "core/service.h"
 #include "core/settings_store.h"
+#include "support/fast_environment.h"
 #include "support/temp_environment.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
@@ -18,15 +18,11 @@ namespace {
 // Nothing modal may stop the drawing; what would have been shown goes to standard error.
 DesktopHooks quietDesktop() {
     DesktopHooks hooks;
-    const auto report = [](QWidget *, MessageIcon, const QString &title, const QString &text) {
-        QTextStream(stderr) << title << ": " << text << Qt::endl;
-    };
-    hooks.showMessage = report;
-    hooks.postMessage = report;
+    hooks.showMessage =
+        hooks.postMessage = [](QWidget *, MessageIcon, const QString &title, const QString &text) {
+            QTextStream(stderr) << title << ": " << text << Qt::endl;
+        };
     hooks.runModal = [](QDialog &) {};
-    hooks.chooseFile = [](QWidget *, const QString &, const QString &, const QString &) {
-        return QString();
-    };
     hooks.hasNotificationArea = [] { return false; };
     hooks.endProgram = [](int) {};
     return hooks;
@@ -44,26 +40,18 @@ bool save(QWidget &widget, const QString &path) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QDir target(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
-    if (!target.exists()) {
-        QTextStream(stderr) << "no folder " << target.path() << Qt::endl;
-        return 2;
-    }
     test::TempEnvironment env;
     SettingsStore store(defaultSettingsPath());
     // No lookup leaves the machine while the pictures are made.
     store.Write(key::ServerCheckDGS, QStringLiteral("False"));
-
-    ServiceEnvironment environment;
-    environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
-    Service service(store, environment);
+    Service service(store, test::fastEnvironment());
     MainWindow window(service, store, quietDesktop());
     if (!window.start())
         return 1;
     service.fakeIncomingCall();
     bool saved = save(window, target.filePath(QStringLiteral("main-window.png")));
 
-    // The defaults the dialog shows, written by the start-up above, with the database
-    // where a user's would be instead of the temporary folder.
+    // The defaults the dialog shows, with the database where a user's would be.
     store.Write(key::ServerCheckDGS, QStringLiteral("True"));
     qputenv("XDG_DATA_HOME", "/home/user/.local/share");
     SettingsDialog settings(store, quietDesktop());

@@ -1,0 +1,564 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include "core/paths.h"
+#include "core/settings_store.h"
+#include "db/database.h"
+#include "support/fast_environment.h"
+#include "support/loopback.h"
+#include "support/pseudo_terminal.h"
+#include "support/table_dump.h"
+#include "support/temp_environment.h"
+#include "ui/main_window.h"
+#include "ui/settings_dialog.h"
+#include "ui/settings_form.h"
+#include "ui/tray.h"
+#include "ui/tray_window_control.h"
+
+using namespace ringwise;
+
+namespace {
+
+const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
+const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
+const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
+const char *const kIcons[] = {"information", "warning", "critical"};
+// The settings dialog's controls in the order of SettingsForm.
+const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1",
+                               "cboDebug0", "txtDebug2", "chkDebug2", "cboDebug1"};
+
+// The desktop as the windows see it: every box (its first line), file dialog, modal
+// dialog and end, in order; a file dialog answers with nextFile.
+struct Desktop {
+    QStringList steps;
+    QString nextFile;
+
+    DesktopHooks hooks() {
+        DesktopHooks hooks;
+        hooks.showMessage = [this](QWidget *, MessageIcon icon, const QString &title,
+                                   const QString &text) {
+            steps << QStringLiteral("%1 %2: %3")
+                         .arg(kIcons[int(icon)], title, text.section("\r\n", 0, 0));
+        };
+        hooks.postMessage = [this](QWidget *, MessageIcon icon, const QString &title,
+                                   const QString &) {
+            steps << QStringLiteral("posted %1 %2").arg(kIcons[int(icon)], title);
+        };
+        hooks.runModal = [this](QDialog &dialog) { steps << "modal " + dialog.windowTitle(); };
+        hooks.chooseFile = [this](QWidget *, const QString &title, const QString &preset,
+                                  const QString &filter) {
+            steps << title + '|' + preset + '|' + filter;
+            return nextFile;
+        };
+        hooks.hasNotificationArea = [] { return true; };
+        hooks.endProgram = [this](int status) { steps << QStringLiteral("end %1").arg(status); };
+        return hooks;
+    }
+};
+
+// The main window over a service, or the settings dialog, in a temporary environment.
+struct Fixture {
+    test::TempEnvironment env;
+    SettingsStore store{defaultSettingsPath()};
+    Desktop desktop;
+    std::unique_ptr<Service> service;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<SettingsDialog> dialog;
+
+    MainWindow &create() {
+        store.Write(key::ServerCheckDGS, "False");
+        service = std::make_unique<Service>(store, test::fastEnvironment());
+        window = std::make_unique<MainWindow>(*service, store, desktop.hooks());
+        return *window;
+    }
+    // Hosting on a free port, the serial port pointing at a device or at nothing.
+    void connect(const QString &device = kNoDevice) {
+        store.Write(key::ServerPort, QString::number(test::freeLoopbackPort()));
+        store.Write(key::ServerCOM, device);
+        if (create().start())
+            click("cmdButton");
+    }
+    bool greeted(QTcpSocket &client) const {
+        client.connectToHost(QHostAddress::LocalHost, service->listeningPort());
+        return test::receive(client, kGreeting.size()) == kGreeting;
+    }
+    SettingsDialog &openDialog(SettingsStore *over = nullptr) {
+        dialog = std::make_unique<SettingsDialog>(over ? *over : store, desktop.hooks());
+        dialog->show();
+        return *dialog;
+    }
+    // A control of the window, or of the dialog when there is no window.
+    template <typename T = QPushButton>
+    T *find(const QString &name) const {
+        return window ? window->findChild<T *>(name) : dialog->findChild<T *>(name);
+    }
+    void click(const QString &button) const { QTest::mouseClick(find(button), Qt::LeftButton); }
+    QStringList labels(const QString &prefix, int first, int last) const {
+        QStringList texts;
+        for (int i = first; i <= last; ++i)
+            texts << find<QLabel>(prefix + QString::number(i))->text();
+        return texts;
+    }
+    // What a dialog control shows: its text, or "true" / "false" for a check box.
+    QString shown(const QString &name) const {
+        auto *control = find<QWidget>(name);
+        return control->property(control->metaObject()->userProperty().name()).toString();
+    }
+    QString items(const QString &name) const {
+        QStringList texts;
+        for (int i = 0; i < find<QComboBox>(name)->count(); ++i)
+            texts << find<QComboBox>(name)->itemText(i);
+        return texts.join(' ');
+    }
+    // The whole settings file, so that "nothing written" is exact.
+    QString stored() const {
+        QFile file(env.settingsPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QString();
+    }
+};
+
+// What the notification area reports for a click on the icon.
+void notify(Tray &tray, QSystemTrayIcon::ActivationReason reason) {
+    emit tray.findChild<QSystemTrayIcon *>()->activated(reason);
+}
+
+QPixmap picture(const QColor &color, int width = 16, int height = 16) {
+    QPixmap pixmap(width, height);
+    pixmap.fill(color);
+    return pixmap;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(ringwise::FatalKind)
+
+class UiTest : public QObject {
+    Q_OBJECT
+
+    // The client line, panel, device pane, both tables, then the "Fake outgoing" answer.
+    static void oneCall(bool fromDevice, QStringList &seen) {
+        Fixture f;
+        test::PseudoTerminal device;
+        QVERIFY(device.isValid());
+        f.connect(device.slavePath());
+        QTcpSocket client;
+        QVERIFY(f.greeted(client));
+        if (fromDevice)
+            QVERIFY(device.write("A12345678#RRR"));
+        else
+            f.click("Command1");
+        seen << test::receive(client, kCallLine.size());
+        QTRY_COMPARE(f.labels("lblDebug", 3, 3), QStringList{"3"});
+        seen << f.labels("lblDebug", 1, kCallFieldCount).join('|')
+             << f.find<QPlainTextEdit>("txtDevice")->toPlainText();
+        Database database;
+        database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+        seen << test::dumpTable(database, "tblCalls") << test::dumpTable(database, "tblContacts");
+        // Nobody asked, yet every client receives the contact list.
+        f.click("Command2");
+        seen << test::receive(client, 20);
+    }
+
+private slots:
+    // ---- The main window
+
+    void startUpState() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Ringwise Server 0.92"));
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.size(), QSize(515, 408));
+        QVERIFY(window.tray().IsVisible());
+        QCOMPARE(f.labels("lblDebug", 1, kCallFieldCount).join(','), "0,,0,0,0,0,0,0,0,0,0,0");
+        QCOMPARE(f.labels("lblWSDebug", 0, 4),
+                 (QStringList{"No", "Not hosting.", "Not hosting.", "0", "0"}));
+        auto *selector = f.find<QComboBox>("Combo1");
+        QCOMPARE(selector->currentText(), QStringLiteral("COM1"));
+        QCOMPARE(selector->count(), 7);
+        QVERIFY(selector->isEnabled());
+        QCOMPARE(f.find("cmdButton")->text(), QStringLiteral("Connect"));
+        QVERIFY(f.desktop.steps.isEmpty());
+
+        // Neither box blocks the window, and opening one again only brings it forward.
+        for (int twice = 0; twice < 2; ++twice) {
+            window.openSettings();
+            window.openAbout();
+        }
+        QStringList open;
+        for (QWidget *box : window.findChildren<QWidget *>())
+            if (box->isWindow() && box->isVisible() && !box->isModal())
+                open << box->windowTitle();
+        open.sort();
+        QCOMPARE(open, (QStringList{"Ringwise Server [About]", "Ringwise Server [Settings]"}));
+
+        // "E&xit" runs the shut-down, which removes the tray icon, then ends the program.
+        for (QAction *action : window.findChildren<QAction *>())
+            if (action->text() == QLatin1String("E&xit"))
+                action->trigger();
+        QCOMPARE(f.desktop.steps, QStringList{"end 0"});
+        QVERIFY(!window.tray().IsVisible());
+    }
+
+    void viewDebugSetsTheHeightAndFollowsTheOutput() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        window.resize(window.width(), 300);
+        auto *debug = f.find<QCheckBox>("chkDebug");
+        debug->click();
+        QCOMPARE(window.size(), QSize(515, 578));
+        for (int call = 0; call < 12; ++call)
+            f.click("Command1");
+        auto *pane = f.find<QPlainTextEdit>("txtDevice");
+        QCOMPARE(pane->toPlainText(), QString("\nA12345678#RRR").repeated(12));
+        QScrollBar *scrollBar = pane->verticalScrollBar();
+        QVERIFY(scrollBar->maximum() > 0);
+        QCOMPARE(scrollBar->value(), scrollBar->maximum());
+        debug->click();
+        QCOMPARE(window.size(), QSize(515, 408));
+    }
+
+    void connectAndDisconnect() {
+        Fixture f;
+        f.connect();
+        QTcpSocket client;
+        QVERIFY(f.greeted(client));
+        auto *selector = f.find<QComboBox>("Combo1");
+        QCOMPARE(selector->itemText(7), kNoDevice);
+        QVERIFY(!selector->isEnabled());
+        QCOMPARE(f.find("cmdButton")->text(), QStringLiteral("Disconnect"));
+        QTRY_COMPARE(f.find<QListWidget>("lstConnections")->count(), 1);
+        QCOMPARE(f.labels("lblWSDebug", 2, 3),
+                 (QStringList{QString::number(f.service->listeningPort()), "1"}));
+        QCOMPARE(f.labels("lblWSDebug", 0, 0), QStringList{"Yes"});
+        // The missing device is reported without blocking the window.
+        QCOMPARE(f.desktop.steps, QStringList{"posted warning Serial port"});
+
+        f.click("cmdButton");
+        QVERIFY(selector->isEnabled());
+        QCOMPARE(f.find("cmdButton")->text(), QStringLiteral("Connect"));
+        QCOMPARE(f.find<QListWidget>("lstConnections")->count(), 0);
+        QCOMPARE(f.labels("lblWSDebug", 0, 3),
+                 (QStringList{"No", "Not hosting.", "Not hosting.", "0"}));
+        selector->setFocus();
+        for (Qt::Key key : {Qt::Key_Home, Qt::Key_Down, Qt::Key_Down})
+            QTest::keyClick(selector, key);
+        QCOMPARE(f.service->selectedPort(), QStringLiteral("COM3"));
+    }
+
+    void fakeCallIsTheSameAsTheDevice() {
+        QStringList device, fake;
+        oneCall(true, device);
+        if (!QTest::currentTestFailed())
+            oneCall(false, fake);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(fake, device);
+        QCOMPARE(fake[0], QString(kCallLine));
+        QCOMPARE(fake[2], QStringLiteral("\nA12345678#RRR"));
+        QVERIFY2(fake[5].startsWith("STATS:CNTS;00#") && fake[5].contains(" 12345678 "),
+                 qPrintable(fake[5]));
+    }
+
+    // A right click on the tray icon leaves the hidden window hidden; a left click shows it.
+    void minimisedStartAndTrayClicks() {
+        Fixture f;
+        f.store.Write(key::ServerMinimized, "True");
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        QVERIFY(window.isHidden());
+        notify(window.tray(), QSystemTrayIcon::Context);
+        QVERIFY(window.isHidden());
+        QTRY_VERIFY(!window.tray().isClickLocked());
+        notify(window.tray(), QSystemTrayIcon::Trigger);
+        QVERIFY(window.isVisible());
+    }
+
+    void bindErrorAtStartUp() {
+        Fixture f;
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerPort, QString::number(occupant.serverPort()));
+        f.store.Write(key::ServerCOM, kNoDevice);
+        f.store.Write(key::ServerAutoStart, "True");
+        MainWindow &window = f.create();
+        QVERIFY(!window.start());
+        const QStringList steps = {
+            "posted warning Serial port", "critical Bind Error.: Unable to bind.",
+            "modal Ringwise Server [Settings]",
+            "information Settings: Your settings are saved. Please restart the application.",
+            "end 1"};
+        QCOMPARE(f.desktop.steps, steps);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.tray().IsVisible());
+        // The program is ending: closing the window does not shut down a second time.
+        window.close();
+        QCOMPARE(f.desktop.steps, steps);
+    }
+
+    void databaseFatalSteps() {
+        const QStringList steps{"critical Title: Text", "settings dialog", "tray removed", "end 1"};
+        Desktop desktop;
+        DesktopFailurePath path(
+            nullptr, desktop.hooks(), [&] { desktop.steps << "settings dialog"; },
+            [&] { desktop.steps << "tray removed"; });
+        path.fatal(FatalKind::Database, "Title", "Text");
+        QVERIFY(path.hasEnded());
+        // A failure reported while the boxes were open changes nothing.
+        path.fatal(FatalKind::Bind, "Title", "Text");
+        QCOMPARE(desktop.steps, steps);
+    }
+
+    // ---- The settings dialog
+
+    void dialogFallbacks_data() {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("shown");
+        const QString db = "<default>";
+        QTest::newRow("nothing stored")
+            << QStringList{} << QStringList{"6996", "false", "true", db, "COM1", "", "false", ""};
+        QTest::newRow("all stored")
+            << QStringList{"ServerPort=8000",        "ServerAutoStart=True",
+                           "ServerCheckDGS=False",   "ServerDB=/srv/calls.db",
+                           "ServerCOM=/dev/ttyUSB0", "ServerPassword=secret-password",
+                           "ServerMinimized=True",   "ServerPing=45"}
+            << QStringList{
+                   "8000", "true", "false", "/srv/calls.db", "/dev/ttyUSB0", "secret-password",
+                   "true", "45"};
+        QTest::newRow("empty or not exactly True")
+            << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes",
+                           "ServerDB=",   "ServerCOM=",           "ServerMinimized=true"}
+            << QStringList{"6996", "false", "false", db, "COM1", "", "false", ""};
+    }
+    void dialogFallbacks() {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, shown);
+        Fixture f;
+        for (const QString &assignment : stored)
+            QVERIFY(f.store.Write(assignment.section('=', 0, 0), assignment.section('=', 1)));
+        f.openDialog();
+        shown.replaceInStrings("<default>", defaultDatabasePath());
+        QStringList texts;
+        for (const QString &name : kControls)
+            texts << f.shown(name);
+        QCOMPARE(texts, shown);
+        QCOMPARE(f.items("cboDebug0"), QStringLiteral("COM1 COM2 COM3 COM4 COM5 COM6 COM7"));
+        QCOMPARE(f.items("cboDebug1"), QStringLiteral("30 60 90 120 150 180 210 240 270 300"));
+    }
+
+    void passwordRule_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("12345678") << "12345678" << false;
+        QTest::newRow("123456789") << "123456789" << true;
+        QTest::newRow("eight blanks") << "        " << false;
+        QTest::newRow("nine with blanks") << " secret  " << true;
+    }
+    void passwordRule() {
+        QFETCH(QString, password);
+        QFETCH(bool, saved);
+        Fixture f;
+        QVERIFY(f.store.Write(key::ServerPassword, "old-password"));
+        SettingsDialog &dialog = f.openDialog();
+        f.find<QLineEdit>("txtDebug2")->setText(password);
+        f.find<QLineEdit>("txtDebug0")->setText("7000");
+        f.click("cmdButton1");
+        QCOMPARE(dialog.isVisible(), !saved);
+        QCOMPARE(f.store.Read(key::ServerPassword), saved ? password : "old-password");
+        QCOMPARE(f.store.Read(key::ServerPort), saved ? "7000" : "");
+        QCOMPARE(f.desktop.steps,
+                 saved ? QStringList()
+                       : QStringList{"information Settings: Your password must be more than 8 "
+                                     "characters long."});
+    }
+
+    void keysAreWrittenInOrderUntilOneFails_data() {
+        QTest::addColumn<int>("failingWrite");
+        QTest::addColumn<QStringList>("attempted");
+        const QStringList all = {
+            "ServerPort=6996",      "ServerDB=/srv/calls.db", "ServerCOM=COM2",
+            "ServerPassword=",      "ServerPing=60",          "ServerAutoStart=True",
+            "ServerCheckDGS=False", "ServerMinimized=True"};
+        QTest::newRow("none fails") << -1 << all;
+        QTest::newRow("ServerPassword fails") << 3 << all.mid(0, 4);
+        QTest::newRow("last fails") << 7 << all;
+    }
+    void keysAreWrittenInOrderUntilOneFails() {
+        QFETCH(int, failingWrite);
+        QFETCH(QStringList, attempted);
+        const SettingsForm form{"6996", true, false, "/srv/calls.db", "COM2", "", true, "60"};
+        QStringList writes;
+        const bool saved = form.save([&](const QString &key, const QString &text) {
+            writes << key + '=' + text;
+            return writes.size() - 1 != failingWrite;
+        });
+        QCOMPARE(saved, failingWrite < 0);
+        QCOMPARE(writes, attempted);
+    }
+
+    void refusedWriteIsReportedAndCloses() {
+        Fixture f;
+        // A folder where the file should be: the store refuses every write.
+        QVERIFY(QDir().mkpath(f.env.filePath("settings-folder")));
+        SettingsStore refusing(f.env.filePath("settings-folder"));
+        SettingsDialog &dialog = f.openDialog(&refusing);
+        f.click("cmdButton1");
+        QCOMPARE(f.desktop.steps, QStringList{"warning Settings: The changes could not be saved."});
+        QVERIFY(!dialog.isVisible());
+    }
+
+    // "Cancel" writes nothing; "Ok" stores the texts as typed, the check boxes as True/False.
+    void cancelOrOk_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
+        QTest::newRow("Ok") << "cmdButton1"
+                            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
+                               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
+                               "ServerMinimized=False\nServerPassword=\nServerPing=45\n"
+                               "ServerPort=\" port 80 \"\n";
+    }
+    void cancelOrOk() {
+        QFETCH(QString, button);
+        QFETCH(QString, file);
+        Fixture f;
+        QVERIFY(f.store.Write(key::ServerPing, "120"));
+        SettingsDialog &dialog = f.openDialog();
+        f.find<QLineEdit>("txtDebug0")->setText(" port 80 ");
+        f.find<QComboBox>("cboDebug0")->setEditText("com9");
+        f.find<QComboBox>("cboDebug1")->setEditText("45");
+        f.find<QLineEdit>("txtDebug1")->setText("/srv/calls.db");
+        f.find<QCheckBox>("chkDebug0")->setChecked(true);
+        f.find<QCheckBox>("chkDebug1")->setChecked(false);
+        f.click(button);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(f.desktop.steps.isEmpty());
+        QCOMPARE(f.stored(), file);
+    }
+
+    // A cancelled file dialog leaves the field as it was; nothing is stored before "Ok".
+    void browsePutsTheChosenFileInTheField() {
+        Fixture f;
+        QVERIFY(f.store.Write(key::ServerDB, "/old/calls.db"));
+        const QString before = f.stored();
+        f.openDialog();
+        f.click("cmdButton2");
+        QCOMPARE(f.find<QLineEdit>("txtDebug1")->text(), QStringLiteral("/old/calls.db"));
+        f.desktop.nextFile = "/srv/calls.db";
+        f.click("cmdButton2");
+        QCOMPARE(f.find<QLineEdit>("txtDebug1")->text(), QStringLiteral("/srv/calls.db"));
+        const QString shown = "Open Ringwise database.|" + defaultDatabasePath() +
+                              "|Ringwise database (*.db);;All files (*)";
+        QCOMPARE(f.desktop.steps, (QStringList{shown, shown}));
+        QCOMPARE(f.stored(), before);
+    }
+
+    // ---- The tray icon
+
+    void clickLockDropsClicksUntilAfterTheHandler() {
+        Tray tray;
+        auto *timer1 = tray.findChild<QTimer *>("Timer1");
+        QVERIFY(timer1);
+        QList<int> reported;
+        bool timerRanDuringHandler = true;
+        // A double or middle click is no button and does not lock out the next click.
+        notify(tray, QSystemTrayIcon::DoubleClick);
+        notify(tray, QSystemTrayIcon::MiddleClick);
+        QVERIFY(!tray.isClickLocked());
+        connect(&tray, &Tray::MouseClick, [&](int button) {
+            reported << button;
+            if (reported.size() == 1) {
+                timerRanDuringHandler = timer1->isActive();
+                notify(tray, QSystemTrayIcon::Context);  // a click while the handler runs
+            }
+        });
+        notify(tray, QSystemTrayIcon::Trigger);
+        QVERIFY(!timerRanDuringHandler);
+        QCOMPARE(timer1->interval(), 15);
+        notify(tray, QSystemTrayIcon::Trigger);  // right after the handler returned
+        QCOMPARE(reported, QList<int>{1});
+        QTRY_VERIFY_WITH_TIMEOUT(!tray.isClickLocked(), 1000);
+        notify(tray, QSystemTrayIcon::Context);
+        QCOMPARE(reported, (QList<int>{1, 2}));
+    }
+
+    void eventModeIsKeptBetweenZeroAndOne() {
+        Tray tray;
+        QCOMPARE(tray.EventMode(), 0);
+        for (const auto &[written, kept] : {std::pair{5, 1}, {-3, 0}, {1, 1}, {0, 0}}) {
+            tray.setEventMode(written);
+            QCOMPARE(tray.EventMode(), kept);
+        }
+    }
+
+    void tipField_data() {
+        QTest::addColumn<QString>("toolTip");
+        QTest::addColumn<QString>("field");
+        const QString seventy = QString("0123456789").repeated(7);
+        QTest::newRow("Ringwise Server") << QString("Ringwise Server") << " Ringwise Server ";
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("63 characters") << seventy.left(63) << ' ' + seventy.left(63);
+        QTest::newRow("70 characters") << seventy << ' ' + seventy.left(63);
+    }
+    void tipField() {
+        QFETCH(QString, toolTip);
+        QFETCH(QString, field);
+        QCOMPARE(Tray::tipField(toolTip), field);
+    }
+
+    // The picture and tip reach the icon at the next Show(true); Show(false) removes it.
+    void showAndPicture() {
+        Tray tray;
+        tray.setTrayImage(picture(Qt::red, 100, 60));
+        QCOMPARE(tray.TrayImage().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(tray.TrayImage().pixmap(32, 32).toImage().pixelColor(16, 16), QColor(Qt::red));
+        auto *icon = tray.findChild<QSystemTrayIcon *>();
+        tray.Show(true);
+        QVERIFY(tray.IsVisible());
+        QCOMPARE(icon->toolTip(), QStringLiteral(" Ringwise Server "));
+        tray.setTrayToolTip("Calls");
+        QCOMPARE(icon->toolTip(), QStringLiteral(" Ringwise Server "));
+        tray.Show(true);
+        QCOMPARE(icon->toolTip(), QStringLiteral(" Calls "));
+        tray.Show(false);
+        tray.Show(false);
+        QVERIFY(!tray.IsVisible());
+        tray.setTrayImage(QPixmap());
+        QVERIFY(tray.TrayImage().isNull());
+    }
+
+    void withoutTheIconTheWindowIsMinimised_data() {
+        QTest::addColumn<bool>("notificationArea");
+        QTest::addColumn<bool>("iconShown");
+        QTest::newRow("no notification area") << false << true;
+        QTest::newRow("icon removed") << true << false;
+    }
+    void withoutTheIconTheWindowIsMinimised() {
+        QFETCH(bool, notificationArea);
+        QFETCH(bool, iconShown);
+        QWidget window;
+        Tray tray;
+        tray.setTrayImage(picture(Qt::blue));
+        TrayWindowControl control(window, tray, [&] { return notificationArea; });
+        window.show();
+        tray.Show(iconShown);
+        control.MinimizeToTray();
+        QVERIFY(!window.isHidden());
+        QVERIFY(window.isMinimized());
+    }
+};
+
+QTEST_MAIN(UiTest)
+#include "ui_test.moc"
