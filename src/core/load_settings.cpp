@@ -22,8 +22,7 @@ quint16 readServerPort(const QString &text, const MessageSink &messages) {
         messages(MessageIcon::Warning, kSettingsTitle,
                  QStringLiteral("ServerPort \"%1\" is not a port number between 1 and 65535; "
                                 "listening on %2 instead.")
-                     .arg(text)
-                     .arg(kDefaultServerPort));
+                     .arg(text, QString::number(kDefaultServerPort)));
     return kDefaultServerPort;
 }
 
@@ -35,7 +34,7 @@ void writeDefault(SettingsStore &store, const QString &key, const QString &value
 }  // namespace
 
 bool isSerialPortName(const QString &name) {
-    static const QRegularExpression comName(QStringLiteral("^COM[1-7]$"));
+    static const QRegularExpression comName(QStringLiteral("\\ACOM[1-7]\\z"));
     return comName.match(name).hasMatch() ||
            (name.startsWith(QLatin1String("/dev/")) && name.size() > 5);
 }

@@ -89,6 +89,8 @@ private slots:
                               << "COM1";
         QTest::newRow("COM12") << "COM12"
                                << "COM1";
+        QTest::newRow("COM3 and a line break") << "COM3\n"
+                                               << "COM1";
         QTest::newRow("usb device") << "/dev/ttyUSB0"
                                     << "/dev/ttyUSB0";
         QTest::newRow("by-id path") << "/dev/serial/by-id/usb-x"
@@ -128,6 +130,7 @@ private slots:
         QTest::newRow("negative") << "-5" << 6996 << true;
         QTest::newRow("letters") << "abc" << 6996 << true;
         QTest::newRow("fraction") << "80.5" << 6996 << true;
+        QTest::newRow("placeholder") << "80%1" << 6996 << true;
     }
     void serverPort() {
         QFETCH(QString, stored);
@@ -142,6 +145,9 @@ private slots:
             store, [&](MessageIcon, const QString &, const QString &text) { warnings << text; });
         QCOMPARE(int(settings.serverPort), port);
         QCOMPARE(!warnings.isEmpty(), warned);
+        if (warned)
+            QVERIFY2(warnings.first().contains("\"" + stored + "\" is not a port number"),
+                     qPrintable(warnings.first()));
         QCOMPARE(store.Read(key::ServerPort), stored);
     }
 
