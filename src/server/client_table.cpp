@@ -17,11 +17,13 @@ QString dottedAddress(const QHostAddress &address) {
 }  // namespace
 
 ClientTable::ClientTable(std::function<void(const QString &)> appendDeviceOutput,
-                         std::function<QDateTime()> now, int maxSlots, QObject *parent)
+                         std::function<QDateTime()> now, int maxSlots, qint64 maxUnsentBytes,
+                         QObject *parent)
     : QObject(parent),
       m_appendDeviceOutput(std::move(appendDeviceOutput)),
       m_now(std::move(now)),
       m_maxSlots(maxSlots),
+      m_maxUnsentBytes(maxUnsentBytes),
       m_slots(1) {}
 
 ClientTable::~ClientTable() {
@@ -71,7 +73,7 @@ void ClientTable::SendToClients(const QString &text) {
     for (int slot = 1; slot <= bound; ++slot) {
         QTcpSocket *socket = connectedSocket(slot);
         if (socket && (!loginRequired || m_slots[slot].loggedIn))
-            socket->write(bytes);
+            deliver(slot, socket, bytes);
     }
 }
 
@@ -97,7 +99,7 @@ bool ClientTable::isConnected(int slot) const {
 
 void ClientTable::sendTo(int slot, const QString &text) {
     if (QTcpSocket *socket = connectedSocket(slot))
-        socket->write(text.toLatin1());
+        deliver(slot, socket, text.toLatin1());
 }
 
 QByteArray ClientTable::read(int slot) {
@@ -128,10 +130,26 @@ bool ClientTable::isLoggedIn(int slot) const {
 }
 
 void ClientTable::reportSocketError(int error, const QString &description) {
-    m_appendDeviceOutput(QStringLiteral("\r\n") +
-                         m_now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-                         QStringLiteral("Error: ") + QString::number(error) +
+    m_appendDeviceOutput(timestamp() + QStringLiteral("Error: ") + QString::number(error) +
                          QStringLiteral("  Description: ") + description);
+}
+
+QString ClientTable::timestamp() const {
+    return QStringLiteral("\r\n") + m_now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void ClientTable::deliver(int slot, QTcpSocket *socket, const QByteArray &bytes) {
+    // Otherwise a client that never reads would make the server keep every later text.
+    if (socket->bytesToWrite() > m_maxUnsentBytes) {
+        m_appendDeviceOutput(
+            timestamp() + QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
+        socket->abort();
+        if (m_slots[slot].socket == socket)
+            release(slot);
+        RefreshConnectionList();
+        return;
+    }
+    socket->write(bytes);
 }
 
 QTcpSocket *ClientTable::connectedSocket(int slot) const {

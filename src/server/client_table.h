@@ -21,10 +21,13 @@ public:
     // One read of a client socket never returns more than this plus one byte, so a longer
     // message shows itself as too long instead of growing the buffer without bound.
     static constexpr qint64 kMaxMessageBytes = 64 * 1024;
+    // A client with more than this still unsent has stopped reading and is dropped; the
+    // largest answer (the whole contact list) stays well below it.
+    static constexpr qint64 kMaxUnsentBytes = 64 * 1024 * 1024;
 
     ClientTable(std::function<void(const QString &)> appendDeviceOutput,
                 std::function<QDateTime()> now, int maxSlots = kMaxSlots,
-                QObject *parent = nullptr);
+                qint64 maxUnsentBytes = kMaxUnsentBytes, QObject *parent = nullptr);
     ~ClientTable() override;
 
     // With a login required, broadcasts reach only the slots marked as logged in.
@@ -65,6 +68,8 @@ private:
     };
 
     QTcpSocket *connectedSocket(int slot) const;
+    void deliver(int slot, QTcpSocket *socket, const QByteArray &bytes);
+    QString timestamp() const;
     void release(int slot);
     void handleReadyRead(int slot, QTcpSocket *socket);
     void handleDisconnected(int slot, QTcpSocket *socket);
@@ -74,6 +79,7 @@ private:
     std::function<QDateTime()> m_now;
     std::function<bool()> m_loginRequired;
     const int m_maxSlots;
+    const qint64 m_maxUnsentBytes;
     int m_highestSlot = 0;
     std::vector<Slot> m_slots;  // index 0 stays unused, so slot n lives at m_slots[n]
     QStringList m_connectionList;

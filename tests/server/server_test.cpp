@@ -53,9 +53,10 @@ QStringList slotsOf(const QStringList &lines) {
 // through a listener whose large receive buffer lets a long message arrive in one read.
 struct Rig {
     explicit Rig(int loginDeadlineMs = ClientProtocol::kLoginDeadlineMs,
-                 std::function<qint32()> tickCount = {}, int maxSlots = ClientTable::kMaxSlots)
+                 std::function<qint32()> tickCount = {}, int maxSlots = ClientTable::kMaxSlots,
+                 qint64 maxUnsentBytes = ClientTable::kMaxUnsentBytes)
         : table([this](const QString &line) { deviceOutput << line; }, [] { return kNow; },
-                maxSlots),
+                maxSlots, maxUnsentBytes),
           protocol(table,
                    {[this] { return password; }, [this] { return pingSetting; },
                     [this](const QString &text) { handed << "stats " + text; },
@@ -243,6 +244,25 @@ private slots:
             sizes << emitted.at(0).toStringList().size();
         QCOMPARE(sizes, (QList<int>{1, 2, 3, 2, 1, 0}));
         QVERIFY(lists.at(3).at(0).toStringList().at(0).startsWith("[2]: "));
+    }
+
+    void clientThatStopsReadingIsDropped() {
+        Rig rig(ClientProtocol::kLoginDeadlineMs, {}, ClientTable::kMaxSlots, 2 << 20);
+        rig.password.clear();
+        auto reader = rig.accept();
+        auto stalled = rig.accept();
+        QObject::disconnect(&stalled->socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        stalled->socket.setReadBufferSize(1);
+        const QString megabyte(1 << 20, QLatin1Char('x'));
+        // Each round sends another megabyte; once the kernel's buffers are full, the
+        // stalled client's backlog passes the bound.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (rig.table.SendToClients(megabyte), rig.table.connectionList().size() == 1), 20000);
+        QCOMPARE(rig.deviceOutput.last(), QStringLiteral("\r\n2024-03-05 14:07:09Client [%1] "
+                                                         "dropped: it has stopped reading.")
+                                              .arg(stalled->slot));
+        QCOMPARE(rig.table.connectionList(), QStringList{reader->listLine()});
+        QVERIFY(!reader->isClosed());
     }
 
     void withoutPasswordNobodyIsClosedAndAllArePinged() {
