@@ -117,6 +117,7 @@ private slots:
         TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
         store.Write(key::ServerPort, QString::number(freeLoopbackPort()));
+        store.Write(key::ServerCOM, "/dev/ttyRingwiseMissing0");
         Service service(store, fastEnvironment());
         QVERIFY(service.start());
         service.toggleConnection();
@@ -133,8 +134,8 @@ private slots:
         for (auto &client : clients)
             QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
 
-        service.setSelectedPort("COM3");
-        QCOMPARE(service.selectedPort(), QStringLiteral("COM3"));
+        service.setSelectedPort("/dev/ttyRingwiseMissing3");
+        QCOMPARE(service.selectedPort(), QStringLiteral("/dev/ttyRingwiseMissing3"));
         service.toggleConnection();
         clients.clear();
         for (int i = 0; i < 3; ++i)
@@ -145,7 +146,7 @@ private slots:
                 QStringLiteral("[%1]: ").arg(slot)));
         // The selector is fixed while running.
         service.setSelectedPort("COM5");
-        QCOMPARE(service.selectedPort(), QStringLiteral("COM3"));
+        QCOMPARE(service.selectedPort(), QStringLiteral("/dev/ttyRingwiseMissing3"));
     }
 
     void fatalPaths() {

@@ -14,6 +14,8 @@ namespace {
 
 const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 const QString kPassword = QStringLiteral("correct-horse");
+// Keeps the real serial ports of the machine out of the tests that need no device.
+const QString kNoDevice = QStringLiteral("/dev/ttyRingwiseMissing0");
 
 // A client that has read the greeting and logged in.
 std::unique_ptr<QTcpSocket> loggedInClient(quint16 port) {
@@ -123,6 +125,7 @@ private slots:
         QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
         ServerProcess server(RINGWISE_SERVER_BINARY);
         server.setSetting("ServerPort", QString::number(occupant.serverPort()));
+        server.setSetting("ServerCOM", kNoDevice);
         server.start();
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitCode(), 1);
@@ -137,6 +140,7 @@ private slots:
         ServerProcess server(RINGWISE_SERVER_BINARY);
         server.setSetting("ServerPort", QString::number(freeLoopbackPort()));
         server.setSetting("ServerDB", server.environment().filePath("typo.db"));
+        server.setSetting("ServerCOM", kNoDevice);
         server.start();
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitCode(), 1);
