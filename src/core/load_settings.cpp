@@ -9,8 +9,6 @@ namespace ringwise {
 
 namespace {
 
-const QString kSettingsTitle = QStringLiteral("Settings");
-
 quint16 readServerPort(const QString &text, const MessageSink &messages) {
     if (text.isEmpty())
         return kDefaultServerPort;
@@ -55,7 +53,7 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
 
     const QString serialPort = store.Read(key::ServerCOM);
     // Anything else is replaced for this run only; the stored value stays as it is.
-    settings.serialPort = isSerialPortName(serialPort) ? serialPort : QStringLiteral("COM1");
+    settings.serialPort = isSerialPortName(serialPort) ? serialPort : kDefaultSerialPort;
 
     writeDefault(store, key::ServerCheckDGS, QStringLiteral("True"));
     writeDefault(store, key::ServerMinimized, QStringLiteral("False"));

@@ -9,6 +9,9 @@ namespace ringwise {
 class SettingsStore;
 
 constexpr quint16 kDefaultServerPort = 6996;
+inline const QString kDefaultSerialPort = QStringLiteral("COM1");
+// The title of the messages about settings.
+inline const QString kSettingsTitle = QStringLiteral("Settings");
 
 // The values loaded once at start-up; every other key is read when it is used.
 struct ServerSettings {
@@ -17,7 +20,7 @@ struct ServerSettings {
     // Only the default database may be created when it is missing.
     bool dbPathIsDefault = true;
     // The port selector's text: "COM1".."COM7" or an absolute device path.
-    QString serialPort = QStringLiteral("COM1");
+    QString serialPort = kDefaultSerialPort;
 };
 
 // Reads the start-up keys and writes the three defaults that are empty

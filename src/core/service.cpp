@@ -84,7 +84,7 @@ struct Service::Parts {
     DeviceParser parser;
     SerialDevice serial;
     bool running = false;
-    QString selectedPort = QStringLiteral("COM1");
+    QString selectedPort = kDefaultSerialPort;
 };
 
 Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent)

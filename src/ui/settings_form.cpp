@@ -24,7 +24,7 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     const QString checkDirectory = store.Read(key::ServerCheckDGS);
     form.checkDirectory = checkDirectory.isEmpty() || isTrue(checkDirectory);
     form.database = orFallback(store.Read(key::ServerDB), defaultDatabasePath());
-    form.comPort = orFallback(store.Read(key::ServerCOM), QStringLiteral("COM1"));
+    form.comPort = orFallback(store.Read(key::ServerCOM), kDefaultSerialPort);
     form.password = store.Read(key::ServerPassword);
     form.startMinimized = isTrue(store.Read(key::ServerMinimized));
     form.ping = store.Read(key::ServerPing);

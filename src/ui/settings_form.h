@@ -4,11 +4,12 @@
 #include <QStringList>
 #include <functional>
 
+#include "core/load_settings.h"
+
 namespace ringwise {
 
 class SettingsStore;
 
-inline const QString kSettingsTitle = QStringLiteral("Settings");
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");
 inline const QString kNotSavedText = QStringLiteral("The changes could not be saved.");
