@@ -92,11 +92,15 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
     Parts &parts = *m_parts;
     connect(&parts.record, &CallRecord::fieldChanged, this, &Service::callFieldChanged);
     connect(&parts.output, &DeviceOutput::appended, this, &Service::deviceOutputAppended);
-    connect(&parts.clients, &ClientTable::connectionListChanged, this,
-            [this](const QStringList &lines) {
-                emit connectionListChanged(lines);
+    connect(&parts.clients, &ClientTable::clientListed, this,
+            [this](int slot, const QString &line) {
+                emit clientListed(slot, line);
                 emit hostingLabelsChanged(hostingLabels());
             });
+    connect(&parts.clients, &ClientTable::clientUnlisted, this, [this](int slot) {
+        emit clientUnlisted(slot);
+        emit hostingLabelsChanged(hostingLabels());
+    });
     connect(&parts.hosting, &Hosting::statusChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
     connect(&parts.protocol, &ClientProtocol::nextPingChanged, this,
@@ -165,7 +169,7 @@ HostingLabels Service::hostingLabels() const {
     labels.isHosting = status.isHosting;
     labels.localIp = status.localIp;
     labels.localPort = status.localPort;
-    labels.connections = QString::number(parts.clients.connectionList().size());
+    labels.connections = QString::number(parts.clients.connectionCount());
     labels.nextPing = parts.protocol.nextPing();
     return labels;
 }

@@ -70,6 +70,7 @@ public:
     bool isRunning() const;        // Connect done: selector disabled, button "Disconnect"
     QString selectedPort() const;  // the port selector's text
     HostingLabels hostingLabels() const;
+    // The connected clients, one line each in slot order; built when asked.
     QStringList connectionList() const;
     quint16 listeningPort() const;  // the port bound while hosting
 
@@ -85,7 +86,9 @@ signals:
     void runningChanged(bool running);
     void selectedPortChanged(const QString &port);
     void hostingLabelsChanged(const ringwise::HostingLabels &labels);
-    void connectionListChanged(const QStringList &lines);
+    // One client joined or left the connection list (and the count changed).
+    void clientListed(int slot, const QString &line);
+    void clientUnlisted(int slot);
     void trayIconRequested(bool visible);
     void minimizeRequested();
     void message(ringwise::MessageIcon icon, const QString &title, const QString &text);

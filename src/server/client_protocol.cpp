@@ -77,7 +77,6 @@ void ClientProtocol::LoginDeadlineTick() {
         for (const int slot : due) {
             m_table.sendTo(slot, kPasswordNotReceived);
             m_table.disconnectAfterSending(slot);
-            m_table.RefreshConnectionList();
         }
     }
     armLoginTimer();
@@ -98,7 +97,6 @@ void ClientProtocol::refuse(int slot) {
     m_pendingLogins.remove(slot);
     m_table.sendTo(slot, kInvalidPassword);
     m_table.disconnectAfterSending(slot);
-    m_table.RefreshConnectionList();
 }
 
 void ClientProtocol::armLoginTimer() {

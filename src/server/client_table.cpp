@@ -1,7 +1,13 @@
 #include "server/client_table.h"
 
+#include <sys/socket.h>
+
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTimer>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace ringwise {
 
@@ -37,9 +43,10 @@ void ClientTable::setLoginRequired(std::function<bool()> loginRequired) {
 }
 
 std::optional<int> ClientTable::AllocateSlot() {
-    for (int slot = 1; slot <= m_highestSlot; ++slot) {
-        if (!m_slots[slot].socket)
-            return slot;
+    if (!m_freeSlots.empty()) {
+        const int slot = m_freeSlots.top();
+        m_freeSlots.pop();
+        return slot;
     }
     if (m_highestSlot >= m_maxSlots)
         return std::nullopt;
@@ -55,6 +62,18 @@ void ClientTable::attach(int slot, QTcpSocket *socket) {
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     socket->setReadBufferSize(kMaxMessageBytes + 1);
     m_slots[slot] = Slot{socket, false};
+    const QString line = QStringLiteral("[%1]: %2:%3")
+                             .arg(slot)
+                             .arg(dottedAddress(socket->peerAddress()))
+                             .arg(socket->peerPort());
+    m_listed.emplace(slot, line);
+    emit clientListed(slot, line);
+    // A connection that is being closed leaves the list at once, before its slot is free.
+    connect(socket, &QTcpSocket::stateChanged, this,
+            [this, slot, socket](QAbstractSocket::SocketState state) {
+                if (state != QAbstractSocket::ConnectedState && m_slots[slot].socket == socket)
+                    unlist(slot);
+            });
     connect(socket, &QTcpSocket::readyRead, this,
             [this, slot, socket] { handleReadyRead(slot, socket); });
     connect(socket, &QTcpSocket::disconnected, this,
@@ -66,7 +85,6 @@ void ClientTable::attach(int slot, QTcpSocket *socket) {
 }
 
 void ClientTable::SendToClients(const QString &text) {
-    RefreshConnectionList();
     const QByteArray bytes = text.toLatin1();
     const bool loginRequired = m_loginRequired && m_loginRequired();
     const int bound = m_highestSlot;
@@ -77,24 +95,12 @@ void ClientTable::SendToClients(const QString &text) {
     }
 }
 
-void ClientTable::RefreshConnectionList() {
+QStringList ClientTable::connectionList() const {
     QStringList lines;
-    for (int slot = 1; slot <= m_highestSlot; ++slot) {
-        if (const QTcpSocket *socket = connectedSocket(slot)) {
-            lines << QStringLiteral("[%1]: %2:%3")
-                         .arg(slot)
-                         .arg(dottedAddress(socket->peerAddress()))
-                         .arg(socket->peerPort());
-        }
-    }
-    if (lines == m_connectionList)
-        return;
-    m_connectionList = lines;
-    emit connectionListChanged(m_connectionList);
-}
-
-bool ClientTable::isConnected(int slot) const {
-    return connectedSocket(slot) != nullptr;
+    lines.reserve(qsizetype(m_listed.size()));
+    for (const auto &[slot, line] : m_listed)
+        lines << line;
+    return lines;
 }
 
 void ClientTable::sendTo(int slot, const QString &text) {
@@ -117,7 +123,6 @@ void ClientTable::closeAll() {
         if (connectedSocket(slot))
             release(slot);
     }
-    RefreshConnectionList();
 }
 
 void ClientTable::markLoggedIn(int slot) {
@@ -146,9 +151,22 @@ void ClientTable::deliver(int slot, QTcpSocket *socket, const QByteArray &bytes)
         socket->abort();
         if (m_slots[slot].socket == socket)
             release(slot);
-        RefreshConnectionList();
         return;
     }
+    // Straight to the kernel when nothing waits before these bytes: queueing them in the
+    // socket would cost a write notification and a wake-up for every client.
+    if (socket->bytesToWrite() == 0) {
+        const ssize_t sent = ::send(int(socket->socketDescriptor()), bytes.constData(),
+                                    size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent == bytes.size())
+            return;
+        if (sent > 0) {
+            socket->write(bytes.constData() + sent, bytes.size() - sent);
+            return;
+        }
+    }
+    // Queued: the rest goes out when the kernel takes it, and a broken connection is
+    // reported by the socket itself.
     socket->write(bytes);
 }
 
@@ -161,13 +179,38 @@ QTcpSocket *ClientTable::connectedSocket(int slot) const {
 
 void ClientTable::release(int slot) {
     QTcpSocket *socket = m_slots[slot].socket;
+    unlist(slot);
     m_slots[slot] = Slot{};
+    m_freeSlots.push(slot);
     socket->disconnect(this);
     // What was already handed to the socket still goes out before it closes.
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->disconnectFromHost();
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
+    if (++m_releasesSinceTrim >= kReleasesBeforeTrim)
+        trimMemorySoon();
+}
+
+void ClientTable::unlist(int slot) {
+    if (m_listed.erase(slot) > 0)
+        emit clientUnlisted(slot);
+}
+
+void ClientTable::trimMemorySoon() {
+    // After many clients have left, the allocator keeps their freed memory for later use;
+    // once the sockets are gone (they are deleted later), it goes back to the system.
+    constexpr int kTrimDelayMs = 500;
+    m_releasesSinceTrim = 0;
+    if (m_trimPending)
+        return;
+    m_trimPending = true;
+    QTimer::singleShot(kTrimDelayMs, this, [this] {
+        m_trimPending = false;
+#ifdef __GLIBC__
+        ::malloc_trim(0);
+#endif
+    });
 }
 
 void ClientTable::handleReadyRead(int slot, QTcpSocket *socket) {
@@ -183,7 +226,6 @@ void ClientTable::handleDisconnected(int slot, QTcpSocket *socket) {
     if (m_slots[slot].socket != socket)
         return;
     release(slot);
-    RefreshConnectionList();
 }
 
 void ClientTable::handleError(int slot, QTcpSocket *socket, int error) {
@@ -192,7 +234,6 @@ void ClientTable::handleError(int slot, QTcpSocket *socket, int error) {
         return;
     reportSocketError(error, socket->errorString());
     release(slot);
-    RefreshConnectionList();
 }
 
 }  // namespace ringwise

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <optional>
+#include <queue>
 #include <vector>
 
 class QTcpSocket;
@@ -14,6 +16,8 @@ namespace ringwise {
 
 // The numbered client slots (1 and up; 0 would be the listening socket), the broadcast
 // and the connection list. A slot without a socket is closed and may be handed out again.
+// Nothing costs more per client as clients grow: the lowest free slot comes from a heap, the list
+// changes one line at a time, and a broadcast hands each client its bytes with one send.
 class ClientTable : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +37,9 @@ public:
     // With a login required, broadcasts reach only the slots marked as logged in.
     void setLoginRequired(std::function<bool()> loginRequired);
 
+    // Freed memory is handed back to the system after this many clients have left.
+    static constexpr int kReleasesBeforeTrim = 256;
+
     // The lowest closed slot, or a new one above all others; empty when none is left.
     std::optional<int> AllocateSlot();
     // Takes ownership of a connected socket for a slot that AllocateSlot() gave.
@@ -40,10 +47,11 @@ public:
     int highestSlot() const { return m_highestSlot; }
 
     void SendToClients(const QString &text);
-    void RefreshConnectionList();
-    QStringList connectionList() const { return m_connectionList; }
+    // One line per connected slot, "[slot]: address:port", in slot order. Built when asked;
+    // views follow the changes through clientListed and clientUnlisted.
+    QStringList connectionList() const;
+    int connectionCount() const { return int(m_listed.size()); }
 
-    bool isConnected(int slot) const;
     void sendTo(int slot, const QString &text);
     QByteArray read(int slot);
     // Closes the connection once what was sent on it has gone out.
@@ -58,7 +66,9 @@ public:
     void reportSocketError(int error, const QString &description);
 
 signals:
-    void connectionListChanged(const QStringList &lines);
+    // A client joined the connection list, or left it.
+    void clientListed(int slot, const QString &line);
+    void clientUnlisted(int slot);
     void dataArrived(int slot);
 
 private:
@@ -71,6 +81,8 @@ private:
     void deliver(int slot, QTcpSocket *socket, const QByteArray &bytes);
     QString timestamp() const;
     void release(int slot);
+    void unlist(int slot);
+    void trimMemorySoon();
     void handleReadyRead(int slot, QTcpSocket *socket);
     void handleDisconnected(int slot, QTcpSocket *socket);
     void handleError(int slot, QTcpSocket *socket, int error);
@@ -82,7 +94,12 @@ private:
     const qint64 m_maxUnsentBytes;
     int m_highestSlot = 0;
     std::vector<Slot> m_slots;  // index 0 stays unused, so slot n lives at m_slots[n]
-    QStringList m_connectionList;
+    // Closed slots up to highestSlot, lowest on top. A heap in one vector, not a tree of
+    // nodes: nodes allocated as clients leave would pin their freed memory in the heap.
+    std::priority_queue<int, std::vector<int>, std::greater<int>> m_freeSlots;
+    std::map<int, QString> m_listed;
+    int m_releasesSinceTrim = 0;
+    bool m_trimPending = false;
 };
 
 }  // namespace ringwise

@@ -40,6 +40,8 @@ Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
       m_protocol(protocol),
       m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")),
       m_listenAddress(std::move(listenAddress)) {
+    // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
+    m_server.setListenBacklogSize(kListenBacklog);
     connect(&m_server, &QTcpServer::newConnection, this, &Hosting::acceptPending);
     connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
 }
@@ -77,7 +79,6 @@ void Hosting::admit(QTcpSocket *socket) {
     m_table.attach(*slot, socket);
     m_table.sendTo(*slot, m_greeting);
     m_protocol.clientAccepted(*slot);
-    m_table.RefreshConnectionList();
 }
 
 void Hosting::handleAcceptError(QAbstractSocket::SocketError error) {

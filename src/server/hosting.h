@@ -25,6 +25,7 @@ class Hosting : public QObject {
 public:
     // A listening socket that cannot accept (out of descriptors) tries again after this.
     static constexpr int kAcceptRetryMs = 1000;
+    static constexpr int kListenBacklog = 1024;
 
     Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
             QHostAddress listenAddress = QHostAddress::AnyIPv4, QObject *parent = nullptr);

@@ -49,6 +49,26 @@ int fieldIndex(CallField field) {
     return static_cast<int>(field) - 1;
 }
 
+// The slot of a connection list line, "[slot]: address:port".
+int slotOfLine(const QString &line) {
+    return QStringView(line).mid(1, line.indexOf(QLatin1Char(']')) - 1).toInt();
+}
+
+// The row at which the slot's line stands, or would stand: the list is in slot order, so a
+// client joining or leaving costs a binary search, not a rebuild.
+int rowOfSlot(const QListWidget &list, int slot) {
+    int low = 0;
+    int high = list.count();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (slotOfLine(list.item(middle)->text()) < slot)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
 QLabel *valueLabel(const QString &name) {
     auto *label = new QLabel;
     label->setObjectName(name);
@@ -295,9 +315,14 @@ void MainWindow::connectService() {
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
     connect(&m_service, &Service::selectedPortChanged, this, &MainWindow::showSelectedPort);
     connect(&m_service, &Service::hostingLabelsChanged, this, &MainWindow::showHostingLabels);
-    connect(&m_service, &Service::connectionListChanged, this, [this](const QStringList &lines) {
-        m_lstConnections->clear();
-        m_lstConnections->addItems(lines);
+    connect(&m_service, &Service::clientListed, this, [this](int slot, const QString &line) {
+        m_lstConnections->insertItem(rowOfSlot(*m_lstConnections, slot), line);
+    });
+    connect(&m_service, &Service::clientUnlisted, this, [this](int slot) {
+        const int row = rowOfSlot(*m_lstConnections, slot);
+        if (row < m_lstConnections->count() &&
+            slotOfLine(m_lstConnections->item(row)->text()) == slot)
+            delete m_lstConnections->takeItem(row);
     });
     connect(&m_service, &Service::trayIconRequested, m_tray1, &Tray::Show);
     connect(&m_service, &Service::minimizeRequested, this, &MainWindow::MinimizeToTray);

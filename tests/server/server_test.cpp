@@ -1,6 +1,7 @@
 #include <sys/socket.h>
 
 #include <QtTest>
+#include <map>
 
 #include "server/client_protocol.h"
 #include "server/client_table.h"
@@ -77,7 +78,6 @@ struct Rig {
             return client;
         if (const std::optional<int> slot = table.AllocateSlot()) {
             table.attach(*slot, listener.nextPendingConnection());
-            table.RefreshConnectionList();
             protocol.clientAccepted(*slot);
             client->slot = *slot;
         }
@@ -232,18 +232,58 @@ private slots:
 
     void deadlineClosesWaitingClientsInOrderOfAcceptance() {
         Rig rig(200, bootTickCount);
-        QSignalSpy lists(&rig.table, &ClientTable::connectionListChanged);
+        QSignalSpy listed(&rig.table, &ClientTable::clientListed);
+        QSignalSpy unlisted(&rig.table, &ClientTable::clientUnlisted);
         auto a = rig.accept();
         auto b = rig.accept();
         auto c = rig.accept();
         QTRY_VERIFY(a->isClosed() && b->isClosed() && c->isClosed());
         for (const Client *client : {a.get(), b.get(), c.get()})
             QCOMPARE(client->received, kFarewell);
-        QList<int> sizes;
-        for (const QList<QVariant> &emitted : lists)
-            sizes << emitted.at(0).toStringList().size();
-        QCOMPARE(sizes, (QList<int>{1, 2, 3, 2, 1, 0}));
-        QVERIFY(lists.at(3).at(0).toStringList().at(0).startsWith("[2]: "));
+        QCOMPARE(listed.size(), 3);
+        QCOMPARE(unlisted, (QList<QList<QVariant>>{{1}, {2}, {3}}));
+        QCOMPARE(rig.table.connectionCount(), 0);
+    }
+
+    // Hundreds of clients come and go in a scattered order: each new one gets the lowest
+    // free slot, and a list kept from the table's changes alone always equals the table's.
+    void largeTableReusesLowestSlotsAndKeepsItsList() {
+        constexpr int kClients = 300;
+        Rig rig;
+        std::map<int, QString> shown;
+        QObject::connect(&rig.table, &ClientTable::clientListed,
+                         [&](int slot, const QString &line) { shown[slot] = line; });
+        QObject::connect(&rig.table, &ClientTable::clientUnlisted,
+                         [&](int slot) { QVERIFY(shown.erase(slot) == 1); });
+        const auto shownLines = [&] {
+            QStringList lines;
+            for (const auto &[slot, line] : shown)
+                lines << line;
+            return lines;
+        };
+        std::vector<std::unique_ptr<Client>> clients;
+        for (int i = 0; i < kClients; ++i)
+            clients.push_back(rig.accept());
+        QCOMPARE(rig.table.highestSlot(), kClients);
+
+        QList<int> leaving;
+        for (int slot = kClients; slot >= 1; slot -= 7)
+            leaving << slot;
+        for (int slot : leaving)
+            clients[slot - 1]->socket.disconnectFromHost();
+        QTRY_COMPARE(rig.table.connectionCount(), kClients - int(leaving.size()));
+        QCOMPARE(shownLines(), rig.table.connectionList());
+
+        std::sort(leaving.begin(), leaving.end());
+        for (int slot : leaving) {
+            auto client = rig.accept();
+            QCOMPARE(client->slot, slot);
+            clients[slot - 1] = std::move(client);
+        }
+        QCOMPARE(rig.accept()->slot, kClients + 1);
+        QCOMPARE(shownLines(), rig.table.connectionList());
+        QCOMPARE(rig.table.connectionList().first(), clients.front()->listLine());
+        QCOMPARE(rig.table.connectionList().at(kClients - 1), clients.back()->listLine());
     }
 
     void clientThatStopsReadingIsDropped() {
