@@ -55,7 +55,9 @@ void Database::open(const QString &path, OpenMode mode) {
         // The first statements read the file header, so a file that is not a database
         // or is locked fails here rather than at the first call.
         connection->exec("PRAGMA journal_mode=WAL");
-        connection->exec("PRAGMA synchronous=FULL");
+        // A commit is written to the log without waiting for the disk; syncLog() flushes it
+        // once the clients have been told.
+        connection->exec("PRAGMA synchronous=NORMAL");
         // 16 MiB of page cache keeps the statistics views' sorts in memory.
         connection->exec("PRAGMA cache_size=-16384");
         createSchema(*connection);
@@ -89,6 +91,19 @@ qint64 Database::lastInsertRowId() const {
     return connection().getLastInsertRowid();
 }
 
+void Database::syncLog() {
+    // The log's own file handle: one data sync of the log, where a checkpoint would also
+    // copy the pages into the database and sync that too.
+    sqlite3_file *log = nullptr;
+    const int found =
+        sqlite3_file_control(connection().getHandle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
+    if (found != SQLITE_OK || !log || !log->pMethods)
+        return;  // no log written yet: nothing to flush
+    const int synced = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+    if (synced != SQLITE_OK)
+        throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
+}
+
 std::unique_ptr<SQLite::Statement> Database::prepare(const QString &sql,
                                                      const QVariantList &values) {
     try {
@@ -99,6 +114,25 @@ std::unique_ptr<SQLite::Statement> Database::prepare(const QString &sql,
     } catch (const SQLite::Exception &error) {
         throw DatabaseError::from(error);
     }
+}
+
+Transaction::Transaction(Database &database) : m_database(database) {
+    m_database.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction() {
+    if (!m_open)
+        return;
+    try {
+        m_database.exec(QStringLiteral("ROLLBACK"));
+    } catch (const DatabaseError &) {
+        // SQLite has already rolled back a transaction that a failure ended.
+    }
+}
+
+void Transaction::commit() {
+    m_database.exec(QStringLiteral("COMMIT"));
+    m_open = false;
 }
 
 SQLite::Database &Database::connection() const {

@@ -13,7 +13,9 @@ class Database;
 namespace ringwise {
 
 // The one connection to the call database. Every statement binds its values; nothing
-// a caller passes in becomes SQL text. Each statement commits as it runs.
+// a caller passes in becomes SQL text. A statement outside a Transaction commits as it
+// runs. Commits reach the write-ahead log at once, so a killed process loses nothing
+// committed; syncLog() makes them survive a power cut as well.
 class Database {
 public:
     enum class OpenMode { MustExist, CreateIfMissing };
@@ -36,6 +38,8 @@ public:
     void exec(const QString &sql, const QVariantList &values = {});
     // The key of the row inserted last on this connection.
     qint64 lastInsertRowId() const;
+    // Flushes what has been committed to the disk. Throws DatabaseError.
+    void syncLog();
 
 private:
     std::unique_ptr<SQLite::Statement> prepare(const QString &sql, const QVariantList &values);
@@ -43,6 +47,23 @@ private:
 
     std::unique_ptr<SQLite::Database> m_connection;
     QString m_path;
+};
+
+// The statements run while it lives form one transaction: commit() keeps them all, and
+// leaving the scope without it (an exception) undoes them all.
+class Transaction {
+public:
+    // Takes the write lock at once. Throws DatabaseError.
+    explicit Transaction(Database &database);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    void commit();
+
+private:
+    Database &m_database;
+    bool m_open = true;
 };
 
 }  // namespace ringwise

@@ -28,19 +28,24 @@ CallLogger::CallLogger(Database &database, CallRecord &record, std::function<boo
 void CallLogger::LogCall() {
     // The number exactly as held, untrimmed.
     const QString number = m_record.value(CallField::Number);
+    Transaction call(m_database);
     const bool lookUp = !findContact(number) && findOrCreateUnrecognized(number);
     storeCall(number);
     raiseTotalCalls();
+    call.commit();
     // Only now does the contact to be named exist for a new number.
     if (lookUp)
         m_startLookup(m_record.fields());
     m_sendToClients(callLine(m_record.fields()));
+    // The clients are not kept waiting for the disk; the next character is.
+    m_database.syncLog();
 }
 
 void CallLogger::RecordRing() {
     m_record.set(CallField::CallId, newestCallId());
     m_database.exec(QStringLiteral("UPDATE tblCalls SET CallRings = (?) WHERE ID = ?"),
                     {m_record.value(CallField::Rings), m_record.value(CallField::CallId)});
+    m_database.syncLog();
 }
 
 bool CallLogger::findContact(const QString &number) {

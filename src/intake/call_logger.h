@@ -13,8 +13,9 @@ class Database;
 
 // Matches a complete number to a contact (creating an unrecognised one for a number that
 // belongs to nobody), stores the call, raises the contact's total and announces the call;
-// at each ring it writes the running count into the newest call. A failing statement
-// throws and leaves what was already stored; nothing is then sent and no lookup starts.
+// at each ring it writes the running count into the newest call. One call is one
+// transaction: a failing statement throws and undoes the whole call; nothing is then
+// sent and no lookup starts. Each call and ring is flushed to disk after it is announced.
 class CallLogger : public CallEvents {
 public:
     // lookupsEnabled is asked at the moment a lookup is considered; startLookup receives
