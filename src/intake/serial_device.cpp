@@ -1,13 +1,31 @@
 #include "intake/serial_device.h"
 
+#include <linux/major.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <QFile>
+
 namespace ringwise {
+
+namespace {
+
+bool isPseudoTerminal(const QString &devicePath) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(devicePath).constData(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return false;
+    const unsigned int deviceMajor = major(info.st_rdev);
+    return deviceMajor >= UNIX98_PTY_SLAVE_MAJOR &&
+           deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
+}
+
+}  // namespace
 
 SerialDevice::SerialDevice(std::function<void(QChar)> receive,
                            std::function<void(const QString &title, const QString &text)> report,
                            int retryIntervalMs, QObject *parent)
     : QObject(parent), m_receive(std::move(receive)), m_report(std::move(report)) {
     m_port.setBaudRate(QSerialPort::Baud2400);
-    m_port.setParity(QSerialPort::EvenParity);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
@@ -24,7 +42,7 @@ bool SerialDevice::open(const QString &displayName, const QString &devicePath) {
     m_displayName = displayName;
     m_devicePath = devicePath;
     m_port.setPortName(devicePath);
-    if (m_port.open(QIODevice::ReadOnly))
+    if (openPort())
         return true;
     startRetrying(QStringLiteral("Cannot open %1: %2.").arg(portText(), m_port.errorString()));
     return false;
@@ -57,8 +75,19 @@ void SerialDevice::handleError(QSerialPort::SerialPortError error) {
 }
 
 void SerialDevice::retry() {
-    if (m_port.open(QIODevice::ReadOnly))
+    if (openPort())
         m_retryTimer.stop();
+}
+
+bool SerialDevice::openPort() {
+    // A pseudo-terminal (a device bridged by socat, a network box) carries bytes, not
+    // framed characters, and never keeps the parity bit. The C library reports a parity
+    // request that did not stick as an invalid argument once the terminal already holds
+    // the other settings, as it does after a run that was killed with the port open: so a
+    // pseudo-terminal is asked for no parity, and only a real line for even parity.
+    m_port.setParity(isPseudoTerminal(m_devicePath) ? QSerialPort::NoParity
+                                                    : QSerialPort::EvenParity);
+    return m_port.open(QIODevice::ReadOnly);
 }
 
 void SerialDevice::startRetrying(const QString &problem) {

@@ -9,9 +9,10 @@
 namespace ringwise {
 
 // The caller-ID device's serial port: 2400 bit/s, even parity, 8 data bits, 1 stop bit,
-// read only. Every byte received goes on as one Latin-1 character, in arrival order. A port
-// that cannot be opened, or that goes away while open, is reported once and tried again
-// at a fixed interval until it opens or close() is called.
+// read only; a pseudo-terminal standing in for the device is opened without parity. Every byte
+// received goes on as one Latin-1 character, in arrival order. A port that cannot be opened, or
+// that goes away while open, is reported once and tried again at a fixed interval until it opens or
+// close() is called.
 class SerialDevice : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +33,7 @@ private:
     void readBytes();
     void handleError(QSerialPort::SerialPortError error);
     void retry();
+    bool openPort();
     void startRetrying(const QString &problem);
     QString portText() const;
 

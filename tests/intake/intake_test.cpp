@@ -1,3 +1,7 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QSerialPort>
 #include <QtTest>
 
 #include "db/database.h"
@@ -82,6 +86,21 @@ struct Port {
 bool pointTo(const QString &path, const test::PseudoTerminal &pty) {
     QFile::remove(path);
     return QFile::link(pty.slavePath(), path);
+}
+
+// Opens the device at 2400 8E1 in a child process that dies with the port open, so the
+// line settings are never restored and its lock file stays behind, as after a kill.
+bool openAndDie(const QString &path) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QSerialPort port(path);
+        port.setBaudRate(QSerialPort::Baud2400);
+        port.setParity(QSerialPort::EvenParity);
+        ::_exit(port.open(QIODevice::ReadOnly) ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -304,6 +323,16 @@ private slots:
         QCOMPARE(l.sent, QStringList{"CALL_:,12345678,,,,,,"});
         QCOMPARE(l.dump("tblCalls"), "1|1|'2024-03-05 14:07:09'|3|'12345678'");
         QCOMPARE(l.dump("tblContacts"), "1|NULL|NULL|NULL|NULL|NULL|NULL|1|'12345678'");
+        QVERIFY(port.reports.isEmpty());
+    }
+
+    void pseudoTerminalLeftByAKilledRunOpens() {
+        test::PseudoTerminal pty;
+        QVERIFY(openAndDie(pty.slavePath()));
+        Port port;
+        QVERIFY2(port.device.open("COM1", pty.slavePath()), qPrintable(port.reports.join('\n')));
+        QVERIFY(pty.write("A1#R"));
+        QTRY_COMPARE(port.received, "A1#R");
         QVERIFY(port.reports.isEmpty());
     }
 
