@@ -37,14 +37,14 @@ SerialDevice::SerialDevice(std::function<void(QChar)> receive,
     connect(&m_retryTimer, &QTimer::timeout, this, &SerialDevice::retry);
 }
 
-bool SerialDevice::open(const QString &displayName, const QString &devicePath) {
+bool SerialDevice::open(const QString &portText, const QString &devicePath) {
     close();
-    m_displayName = displayName;
+    m_portText = portText;
     m_devicePath = devicePath;
     m_port.setPortName(devicePath);
     if (openPort())
         return true;
-    startRetrying(QStringLiteral("Cannot open %1: %2.").arg(portText(), m_port.errorString()));
+    startRetrying(QStringLiteral("Cannot open %1: %2.").arg(portText, m_port.errorString()));
     return false;
 }
 
@@ -71,7 +71,7 @@ void SerialDevice::handleError(QSerialPort::SerialPortError error) {
                                ? m_port.errorString()
                                : QStringLiteral("it can no longer be read");
     m_port.close();
-    startRetrying(QStringLiteral("%1 was lost: %2.").arg(portText(), reason));
+    startRetrying(QStringLiteral("%1 was lost: %2.").arg(m_portText, reason));
 }
 
 void SerialDevice::retry() {
@@ -95,11 +95,6 @@ void SerialDevice::startRetrying(const QString &problem) {
              problem + QStringLiteral(" Trying again every %1 s.")
                            .arg(QString::number(m_retryTimer.interval() / 1000.0)));
     m_retryTimer.start();
-}
-
-QString SerialDevice::portText() const {
-    // The port's own name drops "/dev/"; the user is shown the whole path.
-    return QStringLiteral("%1 (%2)").arg(m_displayName, m_devicePath);
 }
 
 }  // namespace ringwise

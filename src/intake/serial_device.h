@@ -22,9 +22,9 @@ public:
                  std::function<void(const QString &title, const QString &text)> report,
                  int retryIntervalMs = kDefaultRetryMs, QObject *parent = nullptr);
 
-    // displayName is what the user chose ("COM1"), devicePath the device it stands for.
+    // portText names the port in messages ("COM1 (/dev/ttyS0)"), devicePath is the device.
     // False when the port is not open yet; it is then being retried.
-    bool open(const QString &displayName, const QString &devicePath);
+    bool open(const QString &portText, const QString &devicePath);
     // Closes the port and stops retrying.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
@@ -35,13 +35,12 @@ private:
     void retry();
     bool openPort();
     void startRetrying(const QString &problem);
-    QString portText() const;
 
     std::function<void(QChar)> m_receive;
     std::function<void(const QString &title, const QString &text)> m_report;
     QSerialPort m_port{this};
     QTimer m_retryTimer{this};
-    QString m_displayName;
+    QString m_portText;
     QString m_devicePath;
 };
 

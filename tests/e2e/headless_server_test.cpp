@@ -62,6 +62,8 @@ private slots:
         QCOMPARE(contact.field("Unrecognized"), QStringLiteral("12345678"));
         QCOMPARE(contact.field("TotalCalls"), QStringLiteral("1"));
         QTRY_VERIFY(server.standardOutput().contains("A12345678#RRR"));
+        QVERIFY(server.standardOutput().contains("\nSerial port: " + device.slavePath().toUtf8() +
+                                                 "\n"));
 
         server.terminate();
         QVERIFY(server.waitForExit());
