@@ -1,6 +1,7 @@
 #include "intake/serial_device.h"
 
 #include <linux/major.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -17,6 +18,13 @@ bool isPseudoTerminal(const QString &devicePath) {
     const unsigned int deviceMajor = major(info.st_rdev);
     return deviceMajor >= UNIX98_PTY_SLAVE_MAJOR &&
            deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
+}
+
+// A line that hung up (an unplugged adapter, a pseudo-terminal whose other side closed)
+// reads end-of-file, which leaves a stale system text in the port's error.
+bool isHungUp(int descriptor) {
+    pollfd watched = {descriptor, POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & POLLHUP) != 0;
 }
 
 }  // namespace
@@ -61,15 +69,16 @@ void SerialDevice::readBytes() {
 }
 
 void SerialDevice::handleError(QSerialPort::SerialPortError error) {
-    // An unplugged adapter reports a lost resource. A hung-up line, or a pseudo-terminal
-    // whose other side closed, reads end-of-file instead, which the port reports as a read
-    // error whose system text is stale.
     if (!m_port.isOpen() ||
         (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
         return;
-    const QString reason = error == QSerialPort::ResourceError
-                               ? m_port.errorString()
-                               : QStringLiteral("it can no longer be read");
+    QString reason;
+    if (isHungUp(m_port.handle()))
+        reason = QStringLiteral("the device hung up or its other side closed");
+    else if (error == QSerialPort::ResourceError)
+        reason = m_port.errorString();
+    else
+        reason = QStringLiteral("it can no longer be read");
     m_port.close();
     startRetrying(QStringLiteral("%1 was lost: %2.").arg(m_portText, reason));
 }

@@ -339,7 +339,8 @@ private slots:
     void portIsReportedOnceAndReopened_data() {
         QTest::addColumn<QString>("report");  // %1: the device path
         QTest::newRow("missing at open") << "Cannot open %1: No such file or directory.";
-        QTest::newRow("lost while open") << "%1 was lost: it can no longer be read.";
+        QTest::newRow("lost while open")
+            << "%1 was lost: the device hung up or its other side closed.";
     }
     void portIsReportedOnceAndReopened() {
         QFETCH(QString, report);
