@@ -1,9 +1,14 @@
 #include "intake/serial_device.h"
 
+#include <grp.h>
 #include <linux/major.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <QFile>
 
@@ -20,6 +25,10 @@ bool isPseudoTerminal(const QString &devicePath) {
            deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT;
 }
 
+bool isPermissionDenied(const QString &devicePath) {
+    return ::access(QFile::encodeName(devicePath).constData(), R_OK) != 0 && errno == EACCES;
+}
+
 // A line that hung up (an unplugged adapter, a pseudo-terminal whose other side closed)
 // reads end-of-file, which leaves a stale system text in the port's error.
 bool isHungUp(int descriptor) {
@@ -28,6 +37,26 @@ bool isHungUp(int descriptor) {
 }
 
 }  // namespace
+
+QString deviceGroupAdvice(const QString &devicePath) {
+    // Joining the group only helps when the group may read the device.
+    struct stat info = {};
+    const group *owner = ::stat(QFile::encodeName(devicePath).constData(), &info) == 0 &&
+                                 (info.st_mode & S_IRGRP) != 0
+                             ? ::getgrgid(info.st_gid)
+                             : nullptr;
+    if (!owner)
+        return QStringLiteral(
+            "The user running the server must be in the group that owns the device (dialout "
+            "on Debian), then log in again.");
+    const passwd *user = ::getpwuid(::geteuid());
+    const QString groupName = QString::fromLocal8Bit(owner->gr_name);
+    const QString userName = user ? QString::fromLocal8Bit(user->pw_name) : QStringLiteral("$USER");
+    return QStringLiteral(
+               "The user running the server must be in the group \"%1\" that owns the device "
+               "(sudo usermod -aG %1 %2), then log in again.")
+        .arg(groupName, userName);
+}
 
 SerialDevice::SerialDevice(std::function<void(QChar)> receive,
                            std::function<void(const QString &title, const QString &text)> report,
@@ -52,7 +81,10 @@ bool SerialDevice::open(const QString &portText, const QString &devicePath) {
     m_port.setPortName(devicePath);
     if (openPort())
         return true;
-    startRetrying(QStringLiteral("Cannot open %1: %2.").arg(portText, m_port.errorString()));
+    QString problem = QStringLiteral("Cannot open %1: %2.").arg(portText, m_port.errorString());
+    if (m_port.error() == QSerialPort::PermissionError && isPermissionDenied(devicePath))
+        problem += ' ' + deviceGroupAdvice(devicePath);
+    startRetrying(problem);
     return false;
 }
 

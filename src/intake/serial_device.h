@@ -8,6 +8,10 @@
 
 namespace ringwise {
 
+// What a user who may not read the device must do: join the group that owns it, named when
+// it can be looked up.
+QString deviceGroupAdvice(const QString &devicePath);
+
 // The caller-ID device's serial port: 2400 bit/s, even parity, 8 data bits, 1 stop bit,
 // read only; a pseudo-terminal standing in for the device is opened without parity. Every byte
 // received goes on as one Latin-1 character, in arrival order. A port that cannot be opened, or

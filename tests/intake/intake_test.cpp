@@ -1,3 +1,4 @@
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,6 +371,27 @@ private slots:
         QVERIFY(second.write("A2#R"));
         QTRY_VERIFY(port.received.endsWith("A2#R"));
         QCOMPARE(port.reports.size(), 1);
+    }
+
+    void permissionAdviceNamesTheDevicesGroup() {
+        test::TempEnvironment env;
+        const QString device = env.filePath("ttyCallerId");
+        QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(
+            device, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+        const group *dialout = ::getgrnam("dialout");
+        if (!dialout || ::chown(QFile::encodeName(device).constData(), -1, dialout->gr_gid) != 0)
+            QSKIP("The test cannot give a file to the group dialout here.");
+        QVERIFY2(deviceGroupAdvice(device).startsWith(
+                     "The user running the server must be in the group \"dialout\" that owns "
+                     "the device (sudo usermod -aG dialout "),
+                 qPrintable(deviceGroupAdvice(device)));
+        const QString unnamed =
+            "The user running the server must be in the group that owns the device (dialout on "
+            "Debian), then log in again.";
+        QCOMPARE(deviceGroupAdvice(env.filePath("missing")), unnamed);
+        QVERIFY(QFile::setPermissions(device, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(deviceGroupAdvice(device), unnamed);  // the group may not read it
     }
 
     void closeStopsRetrying() {
