@@ -54,7 +54,8 @@ int runHeadless(SettingsStore &store) {
     if (!service.start(Service::StartConnect::Always))
         return 1;
     QTextStream(stdout) << "Settings: " << store.filePath()
-                        << "\nDatabase: " << service.settings().dbPath << Qt::endl;
+                        << "\nDatabase: " << service.settings().dbPath
+                        << "\nSerial port: " << serialPortText(service.selectedPort()) << Qt::endl;
     const int status = QCoreApplication::exec();
     service.shutdown();
     return status;

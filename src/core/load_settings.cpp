@@ -24,6 +24,18 @@ quint16 readServerPort(const QString &text, const MessageSink &messages) {
     return kDefaultServerPort;
 }
 
+QString readSerialPort(const QString &text, const MessageSink &messages) {
+    if (text.isEmpty() || isSerialPortName(text))
+        return text.isEmpty() ? kDefaultSerialPort : text;
+    // Replaced for this run only; the stored value stays as it is.
+    if (messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("ServerCOM \"%1\" is not a serial port (COM1 to COM7 or a device "
+                                "path); using %2 instead.")
+                     .arg(text, kDefaultSerialPort));
+    return kDefaultSerialPort;
+}
+
 void writeDefault(SettingsStore &store, const QString &key, const QString &value) {
     if (store.Read(key).isEmpty())
         store.Write(key, value);
@@ -33,14 +45,21 @@ void writeDefault(SettingsStore &store, const QString &key, const QString &value
 
 bool isSerialPortName(const QString &name) {
     static const QRegularExpression comName(QStringLiteral("\\ACOM[1-7]\\z"));
+    // A path is taken as it is, even one that does not exist yet: opening it reports what is
+    // wrong and retries. Only a path that names a folder can never be a device.
     return comName.match(name).hasMatch() ||
-           (name.startsWith(QLatin1String("/dev/")) && name.size() > 5);
+           (name.startsWith(QLatin1Char('/')) && !name.endsWith(QLatin1Char('/')));
 }
 
 QString serialDevicePath(const QString &name) {
     if (name.startsWith(QLatin1String("COM")))
         return QStringLiteral("/dev/ttyS%1").arg(name.mid(3).toInt() - 1);
     return name;
+}
+
+QString serialPortText(const QString &name) {
+    const QString devicePath = serialDevicePath(name);
+    return devicePath == name ? name : QStringLiteral("%1 (%2)").arg(name, devicePath);
 }
 
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
@@ -51,9 +70,7 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     settings.dbPathIsDefault = dbPath.isEmpty();
     settings.dbPath = dbPath.isEmpty() ? defaultDatabasePath() : dbPath;
 
-    const QString serialPort = store.Read(key::ServerCOM);
-    // Anything else is replaced for this run only; the stored value stays as it is.
-    settings.serialPort = isSerialPortName(serialPort) ? serialPort : kDefaultSerialPort;
+    settings.serialPort = readSerialPort(store.Read(key::ServerCOM), messages);
 
     writeDefault(store, key::ServerCheckDGS, QStringLiteral("True"));
     writeDefault(store, key::ServerMinimized, QStringLiteral("False"));

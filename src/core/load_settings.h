@@ -25,12 +25,15 @@ struct ServerSettings {
 
 // Reads the start-up keys and writes the three defaults that are empty
 // (ServerCheckDGS "True", ServerMinimized "False", ServerPing "120"), nothing else.
-// A ServerPort that is not a port number is reported through the sink.
+// A ServerPort that is not a port number, and a ServerCOM that is not a serial port, are
+// reported through the sink.
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages);
 
-// True for "COM1".."COM7" and for an absolute path under /dev/.
+// True for "COM1".."COM7" and for an absolute path ("/dev/ttyUSB0", a socat link in /tmp).
 bool isSerialPortName(const QString &name);
-// The device path of a serial port name: COMn is /dev/ttyS(n-1).
+// The device path of a serial port name: COMn is /dev/ttyS(n-1), a path is itself.
 QString serialDevicePath(const QString &name);
+// How the port is named to the user: "COM1 (/dev/ttyS0)", or the path alone.
+QString serialPortText(const QString &name);
 
 }  // namespace ringwise

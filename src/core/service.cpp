@@ -206,7 +206,7 @@ bool Service::connectAction() {
     parts.running = true;
     emit runningChanged(true);
     // A port that cannot be opened is reported and retried; hosting starts all the same.
-    parts.serial.open(parts.selectedPort, serialDevicePath(parts.selectedPort));
+    parts.serial.open(serialPortText(parts.selectedPort), serialDevicePath(parts.selectedPort));
     if (!parts.hosting.StartHosting(parts.settings.serverPort)) {
         stopEverything();
         emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());

@@ -8,10 +8,15 @@
 
 namespace ringwise {
 
+// What a user who may not read the device must do: join the group that owns it, named when
+// it can be looked up.
+QString deviceGroupAdvice(const QString &devicePath);
+
 // The caller-ID device's serial port: 2400 bit/s, even parity, 8 data bits, 1 stop bit,
-// read only. Every byte received goes on as one Latin-1 character, in arrival order. A port
-// that cannot be opened, or that goes away while open, is reported once and tried again
-// at a fixed interval until it opens or close() is called.
+// read only; a pseudo-terminal standing in for the device is opened without parity. Every byte
+// received goes on as one Latin-1 character, in arrival order. A port that cannot be opened, or
+// that goes away while open, is reported once and tried again at a fixed interval until it opens or
+// close() is called.
 class SerialDevice : public QObject {
     Q_OBJECT
 public:
@@ -21,9 +26,9 @@ public:
                  std::function<void(const QString &title, const QString &text)> report,
                  int retryIntervalMs = kDefaultRetryMs, QObject *parent = nullptr);
 
-    // displayName is what the user chose ("COM1"), devicePath the device it stands for.
+    // portText names the port in messages ("COM1 (/dev/ttyS0)"), devicePath is the device.
     // False when the port is not open yet; it is then being retried.
-    bool open(const QString &displayName, const QString &devicePath);
+    bool open(const QString &portText, const QString &devicePath);
     // Closes the port and stops retrying.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
@@ -32,14 +37,14 @@ private:
     void readBytes();
     void handleError(QSerialPort::SerialPortError error);
     void retry();
+    bool openPort();
     void startRetrying(const QString &problem);
-    QString portText() const;
 
     std::function<void(QChar)> m_receive;
     std::function<void(const QString &title, const QString &text)> m_report;
     QSerialPort m_port{this};
     QTimer m_retryTimer{this};
-    QString m_displayName;
+    QString m_portText;
     QString m_devicePath;
 };
 

@@ -97,8 +97,10 @@ private slots:
         QVERIFY(service.start());
         service.toggleConnection();
         QVERIFY(service.isRunning());
-        // The missing device is reported, and hosting runs all the same.
+        // The missing device is reported by its path, and hosting runs all the same.
         QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.at(0).at(2).toString().startsWith(
+            "Cannot open /dev/ttyRingwiseMissing0: No such file or directory."));
         auto client = greetedClient(service.listeningPort());
         QVERIFY(client);
         QTRY_COMPARE(service.connectionList().size(), 1);

@@ -72,33 +72,27 @@ private slots:
 
     void serialPortChoice_data() {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("empty") << ""
-                               << "COM1";
-        QTest::newRow("COM3") << "COM3"
-                              << "COM3";
-        QTest::newRow("COM7") << "COM7"
-                              << "COM7";
-        QTest::newRow("lower-case com3") << "com3"
-                                         << "COM1";
-        QTest::newRow("bare digit") << "3"
-                                    << "COM1";
-        QTest::newRow("COM8") << "COM8"
-                              << "COM1";
-        QTest::newRow("COM0") << "COM0"
-                              << "COM1";
-        QTest::newRow("COM12") << "COM12"
-                               << "COM1";
-        QTest::newRow("COM3 and a line break") << "COM3\n"
-                                               << "COM1";
-        QTest::newRow("usb device") << "/dev/ttyUSB0"
-                                    << "/dev/ttyUSB0";
-        QTest::newRow("by-id path") << "/dev/serial/by-id/usb-x"
-                                    << "/dev/serial/by-id/usb-x";
-        QTest::newRow("relative path") << "dev/ttyUSB0"
-                                       << "COM1";
-        QTest::newRow("bare /dev/") << "/dev/"
-                                    << "COM1";
+        QTest::addColumn<QString>("selected");  // anything stored but not selected is warned of
+        const auto row = [](const char *name, const char *stored, const char *selected) {
+            QTest::newRow(name) << QString(stored) << QString(selected);
+        };
+        row("empty", "", "COM1");
+        row("COM3", "COM3", "COM3");
+        row("COM7", "COM7", "COM7");
+        row("lower-case com3", "com3", "COM1");
+        row("bare digit", "3", "COM1");
+        row("COM8", "COM8", "COM1");
+        row("COM0", "COM0", "COM1");
+        row("COM12", "COM12", "COM1");
+        row("COM3 and a line break", "COM3\n", "COM1");
+        row("placeholder", "COM%1", "COM1");
+        row("usb device", "/dev/ttyUSB0", "/dev/ttyUSB0");
+        row("by-id path", "/dev/serial/by-id/usb-x", "/dev/serial/by-id/usb-x");
+        row("socat link in /tmp", "/tmp/ttyCID", "/tmp/ttyCID");
+        row("link under /run", "/run/ringwise/tty", "/run/ringwise/tty");
+        row("relative path", "dev/ttyUSB0", "COM1");
+        row("bare /dev/", "/dev/", "COM1");
+        row("root", "/", "COM1");
     }
     void serialPortChoice() {
         QFETCH(QString, stored);
@@ -107,14 +101,35 @@ private slots:
         SettingsStore store(defaultSettingsPath());
         if (!stored.isEmpty())
             store.Write(key::ServerCOM, stored);
-        QCOMPARE(LoadSettings(store, {}).serialPort, selected);
+        QStringList warnings;
+        const MessageSink messages = [&](MessageIcon, const QString &title, const QString &text) {
+            warnings << title + ": " + text;
+        };
+        QCOMPARE(LoadSettings(store, messages).serialPort, selected);
+        const bool warned = !stored.isEmpty() && stored != selected;
+        QCOMPARE(warnings, warned ? QStringList{"Settings: ServerCOM \"" + stored +
+                                                "\" is not a serial port (COM1 to COM7 or a "
+                                                "device path); using COM1 instead."}
+                                  : QStringList{});
         QCOMPARE(store.Read(key::ServerCOM), stored);
     }
 
+    void serialDevicePaths_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("text");  // as messages and the headless output name it
+        QTest::newRow("COM1") << "/dev/ttyS0"
+                              << "COM1 (/dev/ttyS0)";
+        QTest::newRow("COM7") << "/dev/ttyS6"
+                              << "COM7 (/dev/ttyS6)";
+        QTest::newRow("/dev/ttyUSB0") << "/dev/ttyUSB0"
+                                      << "/dev/ttyUSB0";
+        QTest::newRow("/tmp/ttyCID") << "/tmp/ttyCID"
+                                     << "/tmp/ttyCID";
+    }
     void serialDevicePaths() {
-        QCOMPARE(serialDevicePath("COM1"), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(serialDevicePath("COM7"), QStringLiteral("/dev/ttyS6"));
-        QCOMPARE(serialDevicePath("/dev/ttyUSB0"), QStringLiteral("/dev/ttyUSB0"));
+        const QString name = QTest::currentDataTag();
+        QTEST(serialDevicePath(name), "path");
+        QTEST(serialPortText(name), "text");
     }
 
     void serverPort_data() {

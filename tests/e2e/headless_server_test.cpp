@@ -62,11 +62,40 @@ private slots:
         QCOMPARE(contact.field("Unrecognized"), QStringLiteral("12345678"));
         QCOMPARE(contact.field("TotalCalls"), QStringLiteral("1"));
         QTRY_VERIFY(server.standardOutput().contains("A12345678#RRR"));
+        QVERIFY(server.standardOutput().contains("\nSerial port: " + device.slavePath().toUtf8() +
+                                                 "\n"));
 
         server.terminate();
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(server.process().exitCode(), 0);
+    }
+
+    void deviceOpensAgainAfterTheServerWasKilled() {
+        PseudoTerminal device;
+        const quint16 port = freeLoopbackPort();
+        const auto startServer = [&](ServerProcess &server) {
+            server.setSetting("ServerPort", QString::number(port));
+            server.setSetting("ServerCOM", device.slavePath());
+            server.setSetting("ServerPassword", kPassword);
+            server.setSetting("ServerCheckDGS", "False");
+            server.start();
+            return server.waitUntilListening();
+        };
+        ServerProcess killed(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startServer(killed), killed.standardError().constData());
+        killed.process().kill();
+        QVERIFY(killed.waitForExit());
+
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startServer(server), server.standardError().constData());
+        auto client = loggedInClient(port);
+        QVERIFY(client);
+        QVERIFY(device.write("A12345678#"));
+        const QByteArray line = "CALL_:,12345678,,,,,,";
+        QCOMPARE(receive(*client, line.size()), line);
+        QVERIFY2(!server.standardError().contains("Serial port"),
+                 server.standardError().constData());
     }
 
     void unknownCallerIsNamedFromTheDirectory() {

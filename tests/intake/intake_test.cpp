@@ -1,3 +1,8 @@
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QSerialPort>
 #include <QtTest>
 
 #include "db/database.h"
@@ -82,6 +87,21 @@ struct Port {
 bool pointTo(const QString &path, const test::PseudoTerminal &pty) {
     QFile::remove(path);
     return QFile::link(pty.slavePath(), path);
+}
+
+// Opens the device at 2400 8E1 in a child process that dies with the port open, so the
+// line settings are never restored and its lock file stays behind, as after a kill.
+bool openAndDie(const QString &path) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QSerialPort port(path);
+        port.setBaudRate(QSerialPort::Baud2400);
+        port.setParity(QSerialPort::EvenParity);
+        ::_exit(port.open(QIODevice::ReadOnly) ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -310,10 +330,21 @@ private slots:
         QVERIFY(port.reports.isEmpty());
     }
 
+    void pseudoTerminalLeftByAKilledRunOpens() {
+        test::PseudoTerminal pty;
+        QVERIFY(openAndDie(pty.slavePath()));
+        Port port;
+        QVERIFY2(port.device.open("COM1", pty.slavePath()), qPrintable(port.reports.join('\n')));
+        QVERIFY(pty.write("A1#R"));
+        QTRY_COMPARE(port.received, "A1#R");
+        QVERIFY(port.reports.isEmpty());
+    }
+
     void portIsReportedOnceAndReopened_data() {
         QTest::addColumn<QString>("report");  // %1: the device path
-        QTest::newRow("missing at open") << "Cannot open COM4 (%1): No such file or directory.";
-        QTest::newRow("lost while open") << "COM4 (%1) was lost: it can no longer be read.";
+        QTest::newRow("missing at open") << "Cannot open %1: No such file or directory.";
+        QTest::newRow("lost while open")
+            << "%1 was lost: the device hung up or its other side closed.";
     }
     void portIsReportedOnceAndReopened() {
         QFETCH(QString, report);
@@ -323,14 +354,14 @@ private slots:
         if (QTest::currentDataTag() == QByteArray("lost while open")) {
             auto first = std::make_unique<test::PseudoTerminal>();
             QVERIFY(pointTo(path, *first));
-            QVERIFY(port.device.open("COM4", path));
+            QVERIFY(port.device.open(path, path));
             QVERIFY(first->write("A1#"));
             QTRY_COMPARE(port.received, "A1#");
             first.reset();
             QFile::remove(path);  // its number may soon be another terminal's
             QTRY_COMPARE(port.reports.size(), 1);
         } else {
-            QVERIFY(!port.device.open("COM4", path));
+            QVERIFY(!port.device.open(path, path));
         }
         QCOMPARE(port.reports,
                  QStringList{"Serial port: " + report.arg(path) + " Trying again every 0.01 s."});
@@ -343,6 +374,27 @@ private slots:
         QVERIFY(second.write("A2#R"));
         QTRY_VERIFY(port.received.endsWith("A2#R"));
         QCOMPARE(port.reports.size(), 1);
+    }
+
+    void permissionAdviceNamesTheDevicesGroup() {
+        test::TempEnvironment env;
+        const QString device = env.filePath("ttyCallerId");
+        QVERIFY(QFile(device).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::setPermissions(
+            device, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+        const group *dialout = ::getgrnam("dialout");
+        if (!dialout || ::chown(QFile::encodeName(device).constData(), -1, dialout->gr_gid) != 0)
+            QSKIP("The test cannot give a file to the group dialout here.");
+        QVERIFY2(deviceGroupAdvice(device).startsWith(
+                     "The user running the server must be in the group \"dialout\" that owns "
+                     "the device (sudo usermod -aG dialout "),
+                 qPrintable(deviceGroupAdvice(device)));
+        const QString unnamed =
+            "The user running the server must be in the group that owns the device (dialout on "
+            "Debian), then log in again.";
+        QCOMPARE(deviceGroupAdvice(env.filePath("missing")), unnamed);
+        QVERIFY(QFile::setPermissions(device, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(deviceGroupAdvice(device), unnamed);  // the group may not read it
     }
 
     void closeStopsRetrying() {
