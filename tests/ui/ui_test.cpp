@@ -42,6 +42,7 @@ const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1
 struct Desktop {
     QStringList steps;
     QString nextFile;
+    QDialog *lastModal = nullptr;
 
     DesktopHooks hooks() {
         DesktopHooks hooks;
@@ -54,7 +55,10 @@ struct Desktop {
                                    const QString &) {
             steps << QStringLiteral("posted %1 %2").arg(kIcons[int(icon)], title);
         };
-        hooks.runModal = [this](QDialog &dialog) { steps << "modal " + dialog.windowTitle(); };
+        hooks.runModal = [this](QDialog &dialog) {
+            steps << "modal " + dialog.windowTitle();
+            lastModal = &dialog;
+        };
         hooks.chooseFile = [this](QWidget *, const QString &title, const QString &preset,
                                   const QString &filter) {
             steps << title + '|' + preset + '|' + filter;
@@ -305,6 +309,28 @@ private slots:
         // The program is ending: closing the window does not shut down a second time.
         window.close();
         QCOMPARE(f.desktop.steps, steps);
+    }
+
+    // The settings dialog open from the menu is the one the bind error shows modally: a
+    // second dialog would overwrite what is saved in the first.
+    void bindErrorAtConnectReusesTheOpenSettings() {
+        Fixture f;
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerPort, QString::number(occupant.serverPort()));
+        f.store.Write(key::ServerCOM, kNoDevice);
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        window.openSettings();
+        const QList<SettingsDialog *> open = window.findChildren<SettingsDialog *>();
+        QCOMPARE(open.size(), 1);
+        f.desktop.steps.clear();
+
+        f.click("cmdButton");
+        QVERIFY(f.desktop.steps.contains("critical Bind Error.: Unable to bind."));
+        QCOMPARE(f.desktop.steps.count("modal Ringwise Server [Settings]"), 1);
+        QVERIFY(f.desktop.lastModal == open.first());
+        QCOMPARE(window.findChildren<SettingsDialog *>(), open);
     }
 
     void databaseFatalSteps() {
