@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/database_error.h"
 #include "directory/result_page.h"
+#include "directory/socket_error_number.h"
 #include "intake/call_line.h"
 
 namespace ringwise {
@@ -94,7 +95,7 @@ void DirectoryLookup::onSocketError(QAbstractSocket::SocketError error) {
     // The directory ends every answer by closing; the disconnected signal follows.
     if (m_state == State::Idle || error == QAbstractSocket::RemoteHostClosedError)
         return;
-    failLookup(QString::number(int(error)));
+    failLookup(QString::number(socketErrorNumber(error)));
 }
 
 bool DirectoryLookup::takeArrivedBytes() {

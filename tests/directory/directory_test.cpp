@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "directory/directory_lookup.h"
 #include "directory/page_text.h"
+#include "directory/socket_error_number.h"
 #include "support/table_dump.h"
 #include "support/temp_environment.h"
 
@@ -126,6 +127,21 @@ private slots:
         QTEST(decodeCharacterReferences(decodePageText(bytes)), "text");
     }
 
+    // The user is shown the system's numbers, as Linux writes them.
+    void socketErrorNumber_data() {
+        QTest::addColumn<QAbstractSocket::SocketError>("error");
+        QTest::addColumn<int>("number");
+        QTest::newRow("refused") << QAbstractSocket::ConnectionRefusedError << 111;
+        QTest::newRow("reset") << QAbstractSocket::RemoteHostClosedError << 104;
+        QTest::newRow("timed out") << QAbstractSocket::SocketTimeoutError << 110;
+        QTest::newRow("name not found") << QAbstractSocket::HostNotFoundError << 113;
+        QTest::newRow("no network") << QAbstractSocket::NetworkError << 101;
+    }
+    void socketErrorNumber() {
+        QFETCH(QAbstractSocket::SocketError, error);
+        QTEST(ringwise::socketErrorNumber(error), "number");
+    }
+
     void pageNamesTheCaller_data() {
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<int>("pieceSize");
@@ -202,8 +218,7 @@ private slots:
         QTest::newRow("answer one byte over the limit")
             << "" << size - 1
             << QString("The directory's answer is larger than %1 bytes.").arg(size - 1);
-        QTest::newRow("connection refused")
-            << "refused" << kLimit << QString::number(QAbstractSocket::ConnectionRefusedError);
+        QTest::newRow("connection refused") << "refused" << kLimit << "111";
         QTest::newRow("port not a number") << "127.0.0.1:http" << kLimit << "";
         QTest::newRow("port out of range") << "127.0.0.1:70000" << kLimit << "";
         QTest::newRow("database closed") << "closed database" << kLimit << "Error in Split";
