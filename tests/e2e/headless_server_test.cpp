@@ -82,7 +82,7 @@ private slots:
                 peer->write(
                     "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
                     "ikoner/resultat-pil.gif\" width=\"15\" height=\"12\"></td>"
-                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr>");
+                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr></html>");
                 peer->disconnectFromHost();
             });
         });
