@@ -79,17 +79,16 @@ struct Fixture {
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<SettingsDialog> dialog;
 
-    MainWindow &create() {
+    MainWindow &create(ServiceEnvironment environment = test::fastEnvironment()) {
         store.Write(key::ServerCheckDGS, "False");
-        service = std::make_unique<Service>(store, test::fastEnvironment());
+        service = std::make_unique<Service>(store, std::move(environment));
         window = std::make_unique<MainWindow>(*service, store, desktop.hooks());
         return *window;
     }
-    // Hosting on a free port, the serial port pointing at a device or at nothing.
+    // Hosting on a free loopback port, the serial port pointing at a device or at nothing.
     void connect(const QString &device = kNoDevice) {
-        store.Write(key::ServerPort, QString::number(test::freeLoopbackPort()));
         store.Write(key::ServerCOM, device);
-        if (create().start())
+        if (create(test::loopbackEnvironment()).start())
             click("cmdButton");
     }
     bool greeted(QTcpSocket &client) const {
