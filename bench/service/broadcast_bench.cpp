@@ -64,8 +64,6 @@ double median(std::vector<double> values) {
 void runWith(int clientCount, QTextStream &out) {
     PseudoTerminal device;
     ServerProcess server(QStringLiteral(RINGWISE_SERVER_BINARY));
-    const quint16 port = freeLoopbackPort();
-    server.setSetting("ServerPort", QString::number(port));
     server.setSetting("ServerCOM", device.slavePath());
     server.setSetting("ServerPassword", QString::fromLatin1(kPassword));
     server.setSetting("ServerCheckDGS", "False");
@@ -74,6 +72,7 @@ void runWith(int clientCount, QTextStream &out) {
         out << "server did not start: " << server.standardError() << Qt::endl;
         return;
     }
+    const quint16 port = server.port();
     const QString idle = residentMemory(server.process().processId());
 
     // In batches, so the listen backlog never overflows into slow SYN retries.

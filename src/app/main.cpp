@@ -31,6 +31,28 @@ bool wantsDesktop(int argc, char *argv[]) {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// RINGWISE_LISTEN=address:port listens there instead of on every address and ServerPort;
+// port 0 takes any free one, which the hosting line shows. For tests that run several
+// servers side by side without racing for a port.
+ServiceEnvironment serviceEnvironment() {
+    ServiceEnvironment environment;
+    const QString listen = qEnvironmentVariable("RINGWISE_LISTEN");
+    if (listen.isEmpty())
+        return environment;
+    const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
+    bool isNumber = false;
+    const uint port = listen.mid(colon + 1).toUInt(&isNumber);
+    const QHostAddress address(listen.left(colon));
+    if (colon < 0 || !isNumber || port > 65535 || address.isNull()) {
+        QTextStream(stderr) << "RINGWISE_LISTEN is not address:port and is ignored: " << listen
+                            << Qt::endl;
+        return environment;
+    }
+    environment.listenAddress = address;
+    environment.listenPort = quint16(port);
+    return environment;
+}
+
 void describeOptions(QCommandLineParser &parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Caller-ID server for one telephone line: reads the caller-ID device on a serial port, "
@@ -46,7 +68,7 @@ void describeOptions(QCommandLineParser &parser) {
 }
 
 int runHeadless(SettingsStore &store) {
-    Service service(store, ServiceEnvironment{});
+    Service service(store, serviceEnvironment());
     HeadlessFrontEnd frontEnd(service);
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &service,
@@ -64,7 +86,7 @@ int runHeadless(SettingsStore &store) {
 int runDesktop(SettingsStore &store) {
     // Closing the settings box while the window is hidden in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    Service service(store, ServiceEnvironment{});
+    Service service(store, serviceEnvironment());
     MainWindow window(service, store, DesktopHooks::desktop());
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,

@@ -1,9 +1,9 @@
 #include "core/open_database.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "core/load_settings.h"
+#include "core/private_files.h"
 #include "db/database.h"
 #include "db/database_error.h"
 
@@ -14,7 +14,9 @@ void OpenDatabase(Database &database, const ServerSettings &settings) {
         settings.dbPath.isEmpty() ? QStringLiteral("Ringwise.db") : settings.dbPath;
     auto mode = Database::OpenMode::MustExist;
     if (settings.dbPathIsDefault && !settings.dbPath.isEmpty()) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
+        // A failure here shows as SQLite's own error when it opens the file.
+        if (makePrivateFolder(QFileInfo(path).absolutePath()))
+            createPrivateFile(path);
         mode = Database::OpenMode::CreateIfMissing;
     }
     database.open(path, mode);

@@ -44,7 +44,7 @@ struct Service::Parts {
                   [this](const QString &text) { stats.HandleStatsRequest(text); },
                   [this](const QString &text) { contacts.HandleContactRequest(text); }, tickCount},
               environment.loginDeadlineMs, environment.pingIntervalMs),
-          hosting(clients, protocol, versionText),
+          hosting(clients, protocol, versionText, environment.listenAddress),
           lookup(
               database, record,
               [this] {
@@ -207,7 +207,8 @@ bool Service::connectAction() {
     emit runningChanged(true);
     // A port that cannot be opened is reported and retried; hosting starts all the same.
     parts.serial.open(serialPortText(parts.selectedPort), serialDevicePath(parts.selectedPort));
-    if (!parts.hosting.StartHosting(parts.settings.serverPort)) {
+    if (!parts.hosting.StartHosting(
+            parts.environment.listenPort.value_or(parts.settings.serverPort))) {
         stopEverything();
         emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());
         return false;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHostAddress>
 #include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/load_settings.h"
 #include "core/message.h"
@@ -41,6 +43,11 @@ struct ServiceEnvironment {
     int loginDeadlineMs = 5000;
     int serialRetryMs = 5000;
     int lookupTimeoutMs = 20000;
+    // Where hosting listens: every IPv4 address on the ServerPort setting, unless a test
+    // asks for another address or for a port of its own (0: any free one, which
+    // listeningPort() then reports).
+    QHostAddress listenAddress = QHostAddress::AnyIPv4;
+    std::optional<quint16> listenPort;
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial

@@ -1,9 +1,10 @@
 #include "core/settings_store.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include "core/private_files.h"
 
 namespace ringwise {
 
@@ -28,7 +29,7 @@ QString SettingsStore::Read(const QString &key) const {
 }
 
 bool SettingsStore::Write(const QString &key, const QString &text) {
-    QDir().mkpath(QFileInfo(m_filePath).absolutePath());
+    makePrivateFolder(QFileInfo(m_filePath).absolutePath());
     restrictFileMode();
     m_settings.setValue(kSection + key, text);
     m_settings.sync();
@@ -37,14 +38,9 @@ bool SettingsStore::Write(const QString &key, const QString &text) {
 }
 
 void SettingsStore::restrictFileMode() {
-    QFile file(m_filePath);
-    if (!file.exists()) {
-        // Created empty with the final mode, so the password is never readable by others.
-        if (!file.open(QIODevice::WriteOnly, kOwnerOnly))
-            return;
-        file.close();
-    }
-    file.setPermissions(kOwnerOnly);
+    // The file holds the password: even a file the user made readable to others is closed.
+    if (createPrivateFile(m_filePath))
+        QFile::setPermissions(m_filePath, kOwnerOnly);
 }
 
 }  // namespace ringwise

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/database_error.h"
 #include "directory/result_page.h"
+#include "directory/socket_error_number.h"
 #include "intake/call_line.h"
 
 namespace ringwise {
@@ -72,6 +73,7 @@ void DirectoryLookup::onConnected() {
     m_sckSync.write(
         (QStringLiteral("GET ") + m_url.strPage + QStringLiteral(" HTTP/1.0\n\n")).toLatin1());
     m_state = State::Receiving;
+    m_resetWatch.watch(m_sckSync.socketDescriptor());
 }
 
 void DirectoryLookup::onReadyRead() {
@@ -84,6 +86,12 @@ void DirectoryLookup::onDisconnected() {
         return;
     if (!takeArrivedBytes())
         return;
+    // Qt reports a reset like an orderly close: a page cut short is no answer, and the
+    // caller is looked up again at the next call.
+    if (m_resetWatch.endedInError() || !answerIsComplete(m_strInput)) {
+        failLookup(QString::number(socketErrorNumber(QAbstractSocket::RemoteHostClosedError)));
+        return;
+    }
     m_state = State::Parsing;
     m_deadline.stop();
     m_sckSync.abort();
@@ -91,10 +99,11 @@ void DirectoryLookup::onDisconnected() {
 }
 
 void DirectoryLookup::onSocketError(QAbstractSocket::SocketError error) {
-    // The directory ends every answer by closing; the disconnected signal follows.
+    // The directory ends every answer by closing, and Qt reports a reset the same way; the
+    // disconnected signal follows.
     if (m_state == State::Idle || error == QAbstractSocket::RemoteHostClosedError)
         return;
-    failLookup(QString::number(int(error)));
+    failLookup(QString::number(socketErrorNumber(error)));
 }
 
 bool DirectoryLookup::takeArrivedBytes() {
@@ -149,6 +158,7 @@ void DirectoryLookup::endLookup() {
     m_state = State::Idle;
     m_deadline.stop();
     m_sckSync.abort();
+    m_resetWatch.release();
     m_url = DirectoryUrl();
     m_strInput.clear();
 }

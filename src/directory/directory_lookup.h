@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "directory/directory_url.h"
+#include "directory/reset_watch.h"
 #include "intake/call_record.h"
 
 namespace ringwise {
@@ -67,6 +68,7 @@ private:
     DirectoryUrl m_url;
     QByteArray m_strInput;
     QTcpSocket m_sckSync;
+    ResetWatch m_resetWatch;
     QTimer m_deadline;
 };
 

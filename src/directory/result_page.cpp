@@ -1,5 +1,7 @@
 #include "directory/result_page.h"
 
+#include <QList>
+
 #include "directory/page_text.h"
 
 namespace ringwise {
@@ -25,6 +27,35 @@ ResultPage ResultPage::parse(const QByteArray &page) {
     if (length < 0)
         return {Outcome::Failure, QString()};
     return {Outcome::Name, decodeCharacterReferences(decodePageText(piece.mid(p, length)))};
+}
+
+}  // namespace ringwise
+
+namespace ringwise {
+
+bool answerIsComplete(const QByteArray &answer) {
+    qsizetype pageStart = 0;
+    QByteArray head;
+    if (answer.startsWith("HTTP/")) {
+        // The headers end at the first empty line, with CR LF or bare LF line ends.
+        const qsizetype crlf = answer.indexOf("\r\n\r\n");
+        const qsizetype lf = answer.indexOf("\n\n");
+        if (crlf < 0 && lf < 0)
+            return false;
+        const bool crlfFirst = crlf >= 0 && (lf < 0 || crlf < lf);
+        head = answer.left(crlfFirst ? crlf : lf);
+        pageStart = crlfFirst ? crlf + 4 : lf + 2;
+    }
+    static const QByteArray lengthHeader = QByteArrayLiteral("content-length:");
+    for (const QByteArray &line : head.split('\n')) {
+        if (!line.toLower().startsWith(lengthHeader))
+            continue;
+        bool isNumber = false;
+        const qint64 length = line.mid(lengthHeader.size()).trimmed().toLongLong(&isNumber);
+        if (isNumber && length >= 0)
+            return answer.size() - pageStart >= length;
+    }
+    return answer.mid(pageStart).toLower().contains("</html>");
 }
 
 }  // namespace ringwise

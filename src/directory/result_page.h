@@ -19,4 +19,10 @@ struct ResultPage {
     static ResultPage parse(const QByteArray &page);
 };
 
+// Whether the directory's answer (status line, headers and page) arrived whole: its page holds
+// at least the bytes its Content-Length announces or, with no length announced, contains
+// "</html>" in any case. An answer cut short has no result arrow, and taking it for the
+// directory's "unknown number" would name the caller "Unidentified" for good.
+bool answerIsComplete(const QByteArray &answer);
+
 }  // namespace ringwise

@@ -83,7 +83,7 @@ void ClientProtocol::LoginDeadlineTick() {
 }
 
 void ClientProtocol::PingTick() {
-    const qint32 interval = PingSchedule::interval(m_seams.pingSetting());
+    const double interval = PingSchedule::interval(m_seams.pingSetting());
     if (m_pingSchedule.tick(interval))
         m_table.SendToClients(kPingPrefix + QString::number(m_seams.tickCount()));
     const QString nextPing = m_pingSchedule.nextPingText(interval);

@@ -1,5 +1,7 @@
 #include "server/ping_schedule.h"
 
+#include <cmath>
+
 namespace ringwise {
 
 namespace {
@@ -8,13 +10,13 @@ constexpr qint16 kFallbackLimit = 300;
 
 }  // namespace
 
-qint32 PingSchedule::interval(const QString &setting) {
+double PingSchedule::interval(const QString &setting) {
     bool isNumber = false;
-    const qint32 seconds = setting.toInt(&isNumber);
-    return isNumber ? seconds : kDefaultInterval;
+    const double seconds = setting.toDouble(&isNumber);
+    return isNumber && std::isfinite(seconds) ? seconds : kDefaultInterval;
 }
 
-bool PingSchedule::tick(qint32 interval) {
+bool PingSchedule::tick(double interval) {
     const bool ping = m_pingCounter == interval || m_pingCounter > kFallbackLimit;
     if (ping)
         m_pingCounter = 0;
@@ -22,8 +24,9 @@ bool PingSchedule::tick(qint32 interval) {
     return ping;
 }
 
-QString PingSchedule::nextPingText(qint32 interval) const {
-    return QString::number(qint64(interval) - m_pingCounter);
+QString PingSchedule::nextPingText(double interval) const {
+    // Enough digits that a whole S of any size is written out, not in exponent form.
+    return QString::number(interval - m_pingCounter, 'g', 15);
 }
 
 }  // namespace ringwise

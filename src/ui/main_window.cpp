@@ -368,8 +368,12 @@ void MainWindow::setDebugView(bool debug) {
 }
 
 void MainWindow::showSettingsModally() {
-    SettingsDialog dialog(m_store, m_hooks, this);
-    m_hooks.runModal(dialog);
+    // One settings dialog at a time: the one open from the menu becomes the modal one, so
+    // no second dialog can overwrite what the user saves in it.
+    openSettings();
+    // A window takes on modality only when it is shown again.
+    m_settingsDialog->hide();
+    m_hooks.runModal(*m_settingsDialog);
 }
 
 }  // namespace ringwise

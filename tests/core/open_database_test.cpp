@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QtTest>
@@ -11,6 +12,15 @@
 
 using namespace ringwise;
 
+namespace {
+
+int modeOf(const QString &path) {
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+}  // namespace
+
 class OpenDatabaseTest : public QObject {
     Q_OBJECT
 
@@ -23,6 +33,46 @@ private slots:
         OpenDatabase(db, settings);
         QVERIFY(QFile::exists(env.databasePath()));
         QCOMPARE(db.query("SELECT COUNT(*) AS n FROM tblCalls").field("n"), QStringLiteral("0"));
+    }
+
+    // The call log is readable by its owner only, SQLite's -wal and -shm files included;
+    // a file or folder that exists keeps the mode its owner gave it.
+    void fileModes_data() {
+        QTest::addColumn<int>("existingFolderMode");  // 0: none yet
+        QTest::addColumn<int>("existingFileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("fileMode");
+        QTest::newRow("first start") << 0 << 0 << 0700 << 0600;
+        QTest::newRow("folder 0755, no file") << 0755 << 0 << 0755 << 0600;
+        QTest::newRow("empty file 0640") << 0750 << 0640 << 0750 << 0640;
+    }
+    void fileModes() {
+        QFETCH(int, existingFolderMode);
+        QFETCH(int, existingFileMode);
+        QFETCH(int, folderMode);
+        QFETCH(int, fileMode);
+        test::TempEnvironment env;
+        const QString path = env.databasePath();
+        const QString folder = QFileInfo(path).path();
+        if (existingFolderMode) {
+            QVERIFY(QDir().mkpath(folder));
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), existingFolderMode), 0);
+        }
+        if (existingFileMode) {
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), existingFileMode), 0);
+        }
+        ServerSettings settings;
+        settings.dbPath = defaultDatabasePath();
+        Database db;
+        OpenDatabase(db, settings);
+        db.exec("INSERT INTO tblContacts (Unrecognized) VALUES('12345678')");
+
+        QCOMPARE(modeOf(folder), folderMode);
+        if (!existingFolderMode)
+            QCOMPARE(modeOf(env.dataHome()), 0700);
+        for (const QString &file : {path, path + "-wal", path + "-shm"})
+            QCOMPARE(modeOf(file), fileMode);
     }
 
     void fatalOpen_data() {

@@ -59,15 +59,15 @@ private slots:
         TempEnvironment env;
         PseudoTerminal device;
         SettingsStore store(defaultSettingsPath());
-        const quint16 port = freeLoopbackPort();
         store.Write(key::ServerAutoStart, "True");
-        store.Write(key::ServerPort, QString::number(port));
         store.Write(key::ServerCOM, device.slavePath());
         store.Write(key::ServerCheckDGS, "False");
         store.Write(key::ServerMinimized, "True");
-        Service service(store, fastEnvironment());
+        Service service(store, loopbackEnvironment());
         QSignalSpy minimize(&service, &Service::minimizeRequested);
         QVERIFY(service.start());
+        const quint16 port = service.listeningPort();
+        QVERIFY(port != 0);
 
         QVERIFY(service.isRunning());
         QCOMPARE(minimize.size(), 1);
@@ -89,10 +89,9 @@ private slots:
     void fakeButtonsReachTheClients() {
         TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerPort, QString::number(freeLoopbackPort()));
         store.Write(key::ServerCheckDGS, "False");
         store.Write(key::ServerCOM, "/dev/ttyRingwiseMissing0");
-        Service service(store, fastEnvironment());
+        Service service(store, loopbackEnvironment());
         QSignalSpy messages(&service, &Service::message);
         QVERIFY(service.start());
         service.toggleConnection();
@@ -118,9 +117,8 @@ private slots:
     void disconnectClosesClientsAndTheirSlotsAreReused() {
         TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerPort, QString::number(freeLoopbackPort()));
         store.Write(key::ServerCOM, "/dev/ttyRingwiseMissing0");
-        Service service(store, fastEnvironment());
+        Service service(store, loopbackEnvironment());
         QVERIFY(service.start());
         service.toggleConnection();
         const quint16 port = service.listeningPort();

@@ -1,9 +1,12 @@
+#include <sys/socket.h>
 #include <QTcpServer>
 #include <QtTest>
 
 #include "db/database.h"
 #include "directory/directory_lookup.h"
 #include "directory/page_text.h"
+#include "directory/result_page.h"
+#include "directory/socket_error_number.h"
 #include "support/table_dump.h"
 #include "support/temp_environment.h"
 
@@ -24,16 +27,20 @@ QByteArray readPage(const QString &name) {
 
 // A lookup on a real database file, the clients' lines and the user's messages collected, and
 // the directory on loopback: it records what each connection sends and, unless silent, answers
-// a complete request with the page in pieces of pieceSize bytes (0: one piece) and closes.
+// a complete request with the head and the page (its first sendOnly bytes, if set) in pieces
+// of pieceSize bytes (0: one piece), then closes or resets the connection.
 struct Fixture : QObject {
     test::TempEnvironment env;
     Database db;
     CallRecord record;
     QTcpServer server;
     QString host;
+    QByteArray head = kHead;
     QByteArray answer;
     int pieceSize = 0;
+    qsizetype sendOnly = -1;
     bool silent = false;
+    bool reset = false;
     QList<QByteArray> requests;
     QStringList lines;
     QStringList reports;
@@ -59,15 +66,23 @@ struct Fixture : QObject {
     }
     QString directoryHost() const { return "127.0.0.1:" + QString::number(server.serverPort()); }
     void respond(QTcpSocket *socket) {
-        auto rest = std::make_shared<QByteArray>(kHead + answer);
-        const auto sendNext = [socket, rest, size = pieceSize > 0 ? pieceSize : rest->size()] {
+        auto rest =
+            std::make_shared<QByteArray>(head + (sendOnly < 0 ? answer : answer.left(sendOnly)));
+        const auto sendNext = [this, socket, rest,
+                               size = pieceSize > 0 ? pieceSize : rest->size()] {
             if (rest->isEmpty())
-                return socket->disconnectFromHost();
+                return reset ? resetConnection(socket) : socket->disconnectFromHost();
             socket->write(rest->left(size));
             rest->remove(0, size);
         };
         connect(socket, &QTcpSocket::bytesWritten, socket, sendNext);
         sendNext();
+    }
+    // Closing with a zero linger time sends a reset instead of the orderly end.
+    static void resetConnection(QTcpSocket *socket) {
+        const linger now{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        socket->abort();
     }
     // A new call from a number in no contact, as call logging leaves it.
     CallFields unknownCall(const QString &number) {
@@ -126,6 +141,43 @@ private slots:
         QTEST(decodeCharacterReferences(decodePageText(bytes)), "text");
     }
 
+    // The user is shown the system's numbers, as Linux writes them.
+    void socketErrorNumber_data() {
+        QTest::addColumn<QAbstractSocket::SocketError>("error");
+        QTest::addColumn<int>("number");
+        QTest::newRow("refused") << QAbstractSocket::ConnectionRefusedError << 111;
+        QTest::newRow("reset") << QAbstractSocket::RemoteHostClosedError << 104;
+        QTest::newRow("timed out") << QAbstractSocket::SocketTimeoutError << 110;
+        QTest::newRow("name not found") << QAbstractSocket::HostNotFoundError << 113;
+        QTest::newRow("no network") << QAbstractSocket::NetworkError << 101;
+    }
+    void socketErrorNumber() {
+        QFETCH(QAbstractSocket::SocketError, error);
+        QTEST(ringwise::socketErrorNumber(error), "number");
+    }
+
+    void answerIsComplete_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("complete");
+        const auto row = [](const QByteArray &answer, bool complete) {
+            QTest::newRow(answer.left(60).replace("\r\n", "|").constData()) << answer << complete;
+        };
+        row("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n12345", true);
+        row("HTTP/1.0 200 OK\r\ncontent-length: 60\r\n\r\n12345</html>", false);
+        row("HTTP/1.0 200 OK\r\nContent-Length:3\r\n\r\n12345", true);
+        row("HTTP/1.0 200 OK\nContent-Length: 2\n\nab", true);
+        row("HTTP/1.0 200 OK\r\nContent-Length: many\r\n\r\n<html></HTML>", true);
+        row("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body>", false);
+        row("HTTP/1.0 200 OK\r\nContent-Length: 0\r\nContent-Ty", false);
+        row("HTTP/1.0 200 OK\r\n\r\n<html></html>\r\n", true);
+        row("<html></html>", true);
+        row("", false);
+    }
+    void answerIsComplete() {
+        QFETCH(QByteArray, answer);
+        QTEST(ringwise::answerIsComplete(answer), "complete");
+    }
+
     void pageNamesTheCaller_data() {
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<int>("pieceSize");
@@ -133,7 +185,7 @@ private slots:
         QTest::addColumn<QString>("name");    // in the line; none: "Error in Split"
         const auto row = [](const char *tag, const QByteArray &page, int pieceSize,
                             const char *stored, const char *name) {
-            QTest::newRow(tag) << (page.isEmpty() ? readPage(tag) : page) << pieceSize
+            QTest::newRow(tag) << (page.isEmpty() ? readPage(tag) : page + "</html>") << pieceSize
                                << QString(stored) << QString(name);
         };
         row("name_with_blanks.html", {}, 0, "'Jens Hansen'", "Jens Hansen (New)");
@@ -202,8 +254,11 @@ private slots:
         QTest::newRow("answer one byte over the limit")
             << "" << size - 1
             << QString("The directory's answer is larger than %1 bytes.").arg(size - 1);
-        QTest::newRow("connection refused")
-            << "refused" << kLimit << QString::number(QAbstractSocket::ConnectionRefusedError);
+        QTest::newRow("connection refused") << "refused" << kLimit << "111";
+        QTest::newRow("half a page, then reset") << "" << kLimit << "104";
+        QTest::newRow("whole page, then reset") << "" << kLimit << "104";
+        QTest::newRow("half the announced length, then closed") << "" << kLimit << "104";
+        QTest::newRow("half a page, then closed") << "" << kLimit << "104";
         QTest::newRow("port not a number") << "127.0.0.1:http" << kLimit << "";
         QTest::newRow("port out of range") << "127.0.0.1:70000" << kLimit << "";
         QTest::newRow("database closed") << "closed database" << kLimit << "Error in Split";
@@ -216,6 +271,13 @@ private slots:
         f.answer = readPage("name_with_blanks.html");
         f.pieceSize = 50;
         f.silent = host == "silent";
+        const QString behaviour = QTest::currentDataTag();
+        if (behaviour.startsWith("half"))
+            f.sendOnly = f.answer.size() / 2;
+        if (behaviour.contains("announced"))
+            f.head = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(f.answer.size()) +
+                     "\r\n\r\n";
+        f.reset = behaviour.endsWith("reset");
         if (host == "refused") {
             QTcpServer closed;
             QVERIFY(closed.listen(QHostAddress::LocalHost, 0));

@@ -37,13 +37,12 @@ private slots:
         PseudoTerminal device;
         QVERIFY(device.isValid());
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        const quint16 port = freeLoopbackPort();
-        server.setSetting("ServerPort", QString::number(port));
         server.setSetting("ServerCOM", device.slavePath());
         server.setSetting("ServerPassword", kPassword);
         server.setSetting("ServerCheckDGS", "False");
         server.start();
         QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        const quint16 port = server.port();
 
         auto first = loggedInClient(port);
         auto second = loggedInClient(port);
@@ -111,22 +110,20 @@ private slots:
                 peer->write(
                     "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
                     "ikoner/resultat-pil.gif\" width=\"15\" height=\"12\"></td>"
-                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr>");
+                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr></html>");
                 peer->disconnectFromHost();
             });
         });
 
         PseudoTerminal device;
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        const quint16 port = freeLoopbackPort();
-        server.setSetting("ServerPort", QString::number(port));
         server.setSetting("ServerCOM", device.slavePath());
         server.setSetting("ServerPassword", kPassword);
         server.setSetting("ServerDirectoryHost",
                           QStringLiteral("127.0.0.1:%1").arg(directory.serverPort()));
         server.start();
         QVERIFY2(server.waitUntilListening(), server.standardError().constData());
-        auto client = loggedInClient(port);
+        auto client = loggedInClient(server.port());
         QVERIFY(client);
 
         QVERIFY(device.write("A87654321#"));
@@ -153,6 +150,7 @@ private slots:
         QTcpServer occupant;
         QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
         ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setListen({});
         server.setSetting("ServerPort", QString::number(occupant.serverPort()));
         server.setSetting("ServerCOM", kNoDevice);
         server.start();
@@ -167,7 +165,6 @@ private slots:
 
     void missingConfiguredDatabaseEndsWithItsError() {
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        server.setSetting("ServerPort", QString::number(freeLoopbackPort()));
         server.setSetting("ServerDB", server.environment().filePath("typo.db"));
         server.setSetting("ServerCOM", kNoDevice);
         server.start();

@@ -358,9 +358,14 @@ private slots:
         QTest::newRow("0") << "0" << 700 << QList<int>{1, 302, 603};
         QTest::newRow("301") << "301" << 700 << QList<int>{302, 603};
         QTest::newRow("-5") << "-5" << 700 << QList<int>{302, 603};
-        QTest::newRow("2.5") << "2.5" << 250 << QList<int>{121, 241};
+        QTest::newRow("2.0") << "2.0" << 7 << QList<int>{3, 5, 7};
+        QTest::newRow("60.0") << "60.0" << 130 << QList<int>{61, 121};
+        QTest::newRow("1.5") << "1.5" << 700 << QList<int>{302, 603};
+        QTest::newRow("-2.0") << "-2.0" << 700 << QList<int>{302, 603};
+        QTest::newRow("99999999999") << "99999999999" << 700 << QList<int>{302, 603};
         QTest::newRow("abc") << "abc" << 250 << QList<int>{121, 241};
-        QTest::newRow("99999999999") << "99999999999" << 250 << QList<int>{121, 241};
+        QTest::newRow("2,0") << "2,0" << 250 << QList<int>{121, 241};
+        QTest::newRow("empty") << "" << 250 << QList<int>{121, 241};
     }
     void pingSchedule() {
         QFETCH(QString, setting);

@@ -13,4 +13,13 @@ inline ServiceEnvironment fastEnvironment() {
     return environment;
 }
 
+// As fast, hosting on any free loopback port instead of ServerPort: test programs that run
+// side by side never compete for a port.
+inline ServiceEnvironment loopbackEnvironment() {
+    ServiceEnvironment environment = fastEnvironment();
+    environment.listenAddress = QHostAddress::LocalHost;
+    environment.listenPort = 0;
+    return environment;
+}
+
 }  // namespace ringwise::test

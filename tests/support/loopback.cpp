@@ -1,16 +1,9 @@
 #include "support/loopback.h"
 
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 namespace ringwise::test {
-
-quint16 freeLoopbackPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::AnyIPv4, 0);
-    return probe.serverPort();
-}
 
 QByteArray receive(QTcpSocket &client, int size) {
     QSignalSpy readyRead(&client, &QTcpSocket::readyRead);

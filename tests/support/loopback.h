@@ -6,9 +6,6 @@ class QTcpSocket;
 
 namespace ringwise::test {
 
-// A port that nothing listens on right now.
-quint16 freeLoopbackPort();
-
 // What the client has received once it holds at least `size` bytes (or after 5 s without
 // news). Waits with the event loop running, so a server in this same thread goes on.
 QByteArray receive(QTcpSocket &client, int size);

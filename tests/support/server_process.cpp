@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSettings>
 
 namespace ringwise::test {
@@ -13,6 +14,7 @@ ServerProcess::ServerProcess(QString binaryPath) : m_binaryPath(std::move(binary
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_environment.dataHome());
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("RINGWISE_LISTEN"), QStringLiteral("127.0.0.1:0"));
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_environment.root());
 }
@@ -29,6 +31,12 @@ void ServerProcess::setSetting(const QString &key, const QString &value) {
     settings.setValue(QStringLiteral("Settings/") + key, value);
 }
 
+void ServerProcess::setListen(const QString &addressAndPort) {
+    QProcessEnvironment env = m_process.processEnvironment();
+    env.insert(QStringLiteral("RINGWISE_LISTEN"), addressAndPort);
+    m_process.setProcessEnvironment(env);
+}
+
 void ServerProcess::start(const QStringList &arguments) {
     m_process.start(m_binaryPath, arguments);
 }
@@ -36,11 +44,15 @@ void ServerProcess::start(const QStringList &arguments) {
 bool ServerProcess::waitUntilListening() {
     QElapsedTimer timer;
     timer.start();
-    while (!standardOutput().contains("Is hosting? Yes")) {
+    static const QRegularExpression hosting(
+        QStringLiteral("Is hosting\\? Yes .* Local port: (\\d+)\n"));
+    QRegularExpressionMatch match;
+    while (!(match = hosting.match(QString::fromLatin1(standardOutput()))).hasMatch()) {
         if (m_process.state() == QProcess::NotRunning || timer.elapsed() > 10000)
             return false;
         m_process.waitForReadyRead(200);
     }
+    m_port = match.captured(1).toUShort();
     return true;
 }
 

@@ -8,7 +8,8 @@
 
 namespace ringwise::test {
 
-// The real server binary run headless in a temporary environment.
+// The real server binary run headless in a temporary environment, listening on any free
+// loopback port unless told otherwise.
 class ServerProcess {
 public:
     explicit ServerProcess(QString binaryPath);
@@ -17,9 +18,13 @@ public:
     TempEnvironment &environment() { return m_environment; }
     // Writes one key into the settings file the server will read.
     void setSetting(const QString &key, const QString &value);
+    // Where the server listens, as address:port (port 0: any free one); empty: every address
+    // on the ServerPort setting.
+    void setListen(const QString &addressAndPort);
     void start(const QStringList &arguments = {QStringLiteral("--headless")});
-    // Waits until the server reports that it listens.
+    // Waits until the server reports that it listens, and on which port.
     bool waitUntilListening();
+    quint16 port() const { return m_port; }
     bool waitForExit();
     void terminate();
 
@@ -33,6 +38,7 @@ private:
     QProcess m_process;
     QByteArray m_out;
     QByteArray m_err;
+    quint16 m_port = 0;
 };
 
 }  // namespace ringwise::test

@@ -42,6 +42,7 @@ const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1
 struct Desktop {
     QStringList steps;
     QString nextFile;
+    QDialog *lastModal = nullptr;
 
     DesktopHooks hooks() {
         DesktopHooks hooks;
@@ -54,7 +55,10 @@ struct Desktop {
                                    const QString &) {
             steps << QStringLiteral("posted %1 %2").arg(kIcons[int(icon)], title);
         };
-        hooks.runModal = [this](QDialog &dialog) { steps << "modal " + dialog.windowTitle(); };
+        hooks.runModal = [this](QDialog &dialog) {
+            steps << "modal " + dialog.windowTitle();
+            lastModal = &dialog;
+        };
         hooks.chooseFile = [this](QWidget *, const QString &title, const QString &preset,
                                   const QString &filter) {
             steps << title + '|' + preset + '|' + filter;
@@ -75,17 +79,16 @@ struct Fixture {
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<SettingsDialog> dialog;
 
-    MainWindow &create() {
+    MainWindow &create(ServiceEnvironment environment = test::fastEnvironment()) {
         store.Write(key::ServerCheckDGS, "False");
-        service = std::make_unique<Service>(store, test::fastEnvironment());
+        service = std::make_unique<Service>(store, std::move(environment));
         window = std::make_unique<MainWindow>(*service, store, desktop.hooks());
         return *window;
     }
-    // Hosting on a free port, the serial port pointing at a device or at nothing.
+    // Hosting on a free loopback port, the serial port pointing at a device or at nothing.
     void connect(const QString &device = kNoDevice) {
-        store.Write(key::ServerPort, QString::number(test::freeLoopbackPort()));
         store.Write(key::ServerCOM, device);
-        if (create().start())
+        if (create(test::loopbackEnvironment()).start())
             click("cmdButton");
     }
     bool greeted(QTcpSocket &client) const {
@@ -305,6 +308,28 @@ private slots:
         // The program is ending: closing the window does not shut down a second time.
         window.close();
         QCOMPARE(f.desktop.steps, steps);
+    }
+
+    // The settings dialog open from the menu is the one the bind error shows modally: a
+    // second dialog would overwrite what is saved in the first.
+    void bindErrorAtConnectReusesTheOpenSettings() {
+        Fixture f;
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerPort, QString::number(occupant.serverPort()));
+        f.store.Write(key::ServerCOM, kNoDevice);
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        window.openSettings();
+        const QList<SettingsDialog *> open = window.findChildren<SettingsDialog *>();
+        QCOMPARE(open.size(), 1);
+        f.desktop.steps.clear();
+
+        f.click("cmdButton");
+        QVERIFY(f.desktop.steps.contains("critical Bind Error.: Unable to bind."));
+        QCOMPARE(f.desktop.steps.count("modal Ringwise Server [Settings]"), 1);
+        QVERIFY(f.desktop.lastModal == open.first());
+        QCOMPARE(window.findChildren<SettingsDialog *>(), open);
     }
 
     void databaseFatalSteps() {
