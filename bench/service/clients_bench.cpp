@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
@@ -142,8 +141,6 @@ private:
 
 struct Server {
     Server() : process(QStringLiteral(RINGWISE_SERVER_BINARY)) {
-        port = freeLoopbackPort();
-        process.setSetting("ServerPort", QString::number(port));
         process.setSetting("ServerCOM", device.slavePath());
         process.setSetting("ServerCheckDGS", "False");
         process.start();
@@ -151,6 +148,12 @@ struct Server {
     ~Server() {
         process.terminate();
         process.waitForExit();
+    }
+    bool waitUntilListening() {
+        if (!process.waitUntilListening())
+            return false;
+        port = process.port();
+        return true;
     }
     double rss() { return residentKiB(process.process().processId()); }
     void settle(int ms) {
@@ -167,7 +170,7 @@ struct Server {
 
 void connectInBatches(int total, QTextStream &out) {
     Server server;
-    if (!server.process.waitUntilListening()) {
+    if (!server.waitUntilListening()) {
         out << "server did not start: " << server.process.standardError() << Qt::endl;
         return;
     }
@@ -213,7 +216,7 @@ void connectInBatches(int total, QTextStream &out) {
 
 void fanOut(int count, QTextStream &out) {
     Server server;
-    if (!server.process.waitUntilListening())
+    if (!server.waitUntilListening())
         return;
     Clients clients(server.port);
     while (clients.size() < count) {

@@ -72,9 +72,7 @@ private slots:
 
     void deviceOpensAgainAfterTheServerWasKilled() {
         PseudoTerminal device;
-        const quint16 port = freeLoopbackPort();
         const auto startServer = [&](ServerProcess &server) {
-            server.setSetting("ServerPort", QString::number(port));
             server.setSetting("ServerCOM", device.slavePath());
             server.setSetting("ServerPassword", kPassword);
             server.setSetting("ServerCheckDGS", "False");
@@ -88,7 +86,7 @@ private slots:
 
         ServerProcess server(RINGWISE_SERVER_BINARY);
         QVERIFY2(startServer(server), server.standardError().constData());
-        auto client = loggedInClient(port);
+        auto client = loggedInClient(server.port());
         QVERIFY(client);
         QVERIFY(device.write("A12345678#"));
         const QByteArray line = "CALL_:,12345678,,,,,,";
