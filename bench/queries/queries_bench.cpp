@@ -118,23 +118,34 @@ private:
 int main() {
     QTemporaryDir dir;
     QTextStream out(stdout);
+    Bench tiny(out, dir.filePath("tiny.db"), 100, 1000);
     Bench small(out, dir.filePath("small.db"), 10000, 100000);
     Bench large(out, dir.filePath("large.db"), 100000, 1000000);
 
+    out << "100 contacts, 1,000 calls:\n";
+    const double tinyTops = tiny.time("STATS:TOPS;10");
     out << "10,000 contacts, 100,000 calls:\n";
     small.time("STATS:LAST;100");
     const double smallContacts = small.time(kFakeOutgoingRequest);
     out << "100,000 contacts, 1,000,000 calls:\n";
     large.time("STATS:LAST;100");
     large.time("STATS:UNKN;100");
-    large.time("STATS:TOPS;10");
+    const double largeTops = large.time("STATS:TOPS;10");
     const double largeContacts = large.time(kFakeOutgoingRequest);
     large.time("CNTAC:SEAR;ALLF;12");
     large.time("CNTAC:SEAR;NAME;" + kRareName.left(8));
     large.plan(
         "SELECT a.*, b.* FROM tblCalls A, tblContacts B WHERE a.ContactID = b.ID "
         "ORDER BY a.ID DESC");
-    large.plan("SELECT * FROM tblContacts ORDER By Unrecognized, FullName");
+    large.plan(
+        "SELECT * FROM tblContacts ORDER By Unrecognized COLLATE Danish, FullName COLLATE Danish");
+    large.plan(
+        "SELECT * FROM tblContacts ORDER BY (CASE typeof(TotalCalls) WHEN 'integer' THEN "
+        "TotalCalls WHEN 'real' THEN CASE WHEN abs(TotalCalls) >= 4503599627370496.0 THEN "
+        "TotalCalls ELSE CAST(TotalCalls AS INTEGER) - (TotalCalls < CAST(TotalCalls AS "
+        "INTEGER)) END END) DESC, ID");
+    out << QStringLiteral("STATS:TOPS;10 at 100,000 contacts / at 100: %1\n")
+               .arg(largeTops / tinyTops, 0, 'f', 1);
     out << QStringLiteral("STATS:CNTS;00 at 100,000 contacts / at 10,000: %1\n")
                .arg(largeContacts / smallContacts, 0, 'f', 1);
     return 0;

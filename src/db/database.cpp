@@ -6,9 +6,11 @@
 
 #include <QFileInfo>
 
+#include "db/danish_collation.h"
 #include "db/database_error.h"
 #include "db/schema.h"
 #include "db/sql_functions.h"
+#include "db/unicode_like.h"
 
 namespace ringwise {
 
@@ -62,6 +64,8 @@ void Database::open(const QString &path, OpenMode mode) {
         connection->exec("PRAGMA cache_size=-16384");
         createSchema(*connection);
         registerSqlFunctions(connection->getHandle());
+        registerDanishCollation(connection->getHandle());
+        registerUnicodeLike(connection->getHandle());
         m_connection = std::move(connection);
         m_path = path;
     } catch (const SQLite::Exception &error) {

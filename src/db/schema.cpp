@@ -33,6 +33,22 @@ CREATE INDEX IF NOT EXISTS idxContactsBusinessFax ON tblContacts (BusinessFax);
 CREATE INDEX IF NOT EXISTS idxContactsUnrecognized ON tblContacts (Unrecognized);
 CREATE INDEX IF NOT EXISTS idxCallsContactID ON tblCalls (ContactID);
 )sql");
+    // The top list reads its first rows from this index instead of sorting the whole book.
+    // The key ranks a total as the program's Int() does (numbers rounded down; text,
+    // blobs and NULL last) but uses only SQLite's own functions, so any tool can still
+    // insert and update contacts. Reals from 2^52 up are whole already and keep their value.
+    // The top list statement repeats the expression exactly, so the planner uses the index.
+    connection.exec(R"sql(
+CREATE INDEX IF NOT EXISTS idxContactsTopCalls ON tblContacts (
+    (CASE typeof(TotalCalls)
+         WHEN 'integer' THEN TotalCalls
+         WHEN 'real' THEN
+             CASE WHEN abs(TotalCalls) >= 4503599627370496.0 THEN TotalCalls
+                  ELSE CAST(TotalCalls AS INTEGER) - (TotalCalls < CAST(TotalCalls AS INTEGER))
+             END
+     END) DESC
+);
+)sql");
 }
 
 }  // namespace ringwise

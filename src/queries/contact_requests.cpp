@@ -132,7 +132,7 @@ QString ContactRequests::search(const QString &text) {
     if (!condition)
         return QString();
     Query rows = m_database.query(QStringLiteral("SELECT * FROM tblContacts WHERE %1 ORDER BY "
-                                                 "FullName")
+                                                 "FullName COLLATE Danish")
                                       .arg(QLatin1String(condition)),
                                   {request.mid(kFieldHeadLength)});
 

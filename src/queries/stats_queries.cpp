@@ -25,7 +25,8 @@ struct View {
 };
 
 // The statements are kept as the clients have always been answered, including the
-// trailing blank and mixed case; they never take values.
+// trailing blank and mixed case; they never take values. Text is ordered as a Danish
+// reader expects (the collation Danish).
 const View kViews[] = {
     {"LAST",
      "SELECT a.*, b.* "
@@ -40,10 +41,21 @@ const View kViews[] = {
      "AND b.Unrecognized <> '' "
      "ORDER BY a.ID DESC ",
      true, kCallColumns, std::size(kCallColumns)},
-    {"TOPS", "SELECT * FROM tblContacts ORDER BY Int(TotalCalls) DESC", true, kContactColumns,
-     std::size(kContactColumns)},
-    {"CNTS", "SELECT * FROM tblContacts ORDER By Unrecognized, FullName", false, kContactColumns,
-     std::size(kContactColumns)},
+    // The key is Int(TotalCalls) in SQLite's own terms, the expression of the index
+    // idxContactsTopCalls; equal totals keep the order of their keys.
+    {"TOPS",
+     "SELECT * FROM tblContacts ORDER BY "
+     "(CASE typeof(TotalCalls) "
+     "WHEN 'integer' THEN TotalCalls "
+     "WHEN 'real' THEN "
+     "CASE WHEN abs(TotalCalls) >= 4503599627370496.0 THEN TotalCalls "
+     "ELSE CAST(TotalCalls AS INTEGER) - (TotalCalls < CAST(TotalCalls AS INTEGER)) "
+     "END "
+     "END) DESC, ID",
+     true, kContactColumns, std::size(kContactColumns)},
+    {"CNTS",
+     "SELECT * FROM tblContacts ORDER By Unrecognized COLLATE Danish, FullName COLLATE Danish",
+     false, kContactColumns, std::size(kContactColumns)},
 };
 
 // Enough for a typical answer without reserving megabytes for a large limit; a longer

@@ -24,7 +24,7 @@ private:
 
     static void checkSchema(Database &db) {
         QCOMPARE(names(db, "table"), (QStringList{"tblCalls", "tblContacts"}));
-        QCOMPARE(names(db, "index").size(), 6);
+        QCOMPARE(names(db, "index").size(), 7);
     }
 
 private slots:

@@ -1,3 +1,4 @@
+#include <SQLiteCpp/Database.h>
 #include <QtTest>
 
 #include "db/database.h"
@@ -25,6 +26,26 @@ const QString kContacts[] = {{},
                              ", 4 ,  ,  ,  ,  ,  ,  , 1 , Secret number ",
                              ", 5 , O'Brien ,  ,  ,  , 44556677 , ob@x.ie , 0 ,  "};
 
+// The contact table and indexes as the release before the Danish order created them.
+const char kOldSchema[] = R"sql(
+CREATE TABLE tblContacts (ID INTEGER PRIMARY KEY AUTOINCREMENT, FullName TEXT, HomePhone TEXT,
+    MobilePhone TEXT, BusinessPhone TEXT, BusinessFax TEXT, Email TEXT,
+    TotalCalls INTEGER DEFAULT 0, Unrecognized TEXT);
+CREATE TABLE tblCalls (ID INTEGER PRIMARY KEY AUTOINCREMENT, ContactID INTEGER, CallTime TEXT,
+    CallRings INTEGER DEFAULT 0, CallNumber TEXT);
+CREATE INDEX idxContactsHomePhone ON tblContacts (HomePhone);
+CREATE INDEX idxContactsMobilePhone ON tblContacts (MobilePhone);
+CREATE INDEX idxContactsBusinessPhone ON tblContacts (BusinessPhone);
+CREATE INDEX idxContactsBusinessFax ON tblContacts (BusinessFax);
+CREATE INDEX idxContactsUnrecognized ON tblContacts (Unrecognized);
+CREATE INDEX idxCallsContactID ON tblCalls (ContactID);
+)sql";
+
+// A contact with only a name, as the contact list carries it.
+QString namedRow(int key, const QString &name, const QString &total = QStringLiteral("0")) {
+    return QStringLiteral(", %1 , %2 ,  ,  ,  ,  ,  , %3 ,  ").arg(key).arg(name, total);
+}
+
 QString rows(const QString *table, std::initializer_list<int> keys) {
     QString text;
     for (const int key : keys)
@@ -51,6 +72,14 @@ class QueriesTest : public QObject {
         ContactRequests(*m_db, [this](const QString &text) {
             m_sent << text;
         }).HandleContactRequest(request);
+    }
+    // A fresh book holding only these names, keys 1, 2, ... in the order given.
+    void useNames(const QStringList &names) {
+        m_db->exec("DELETE FROM tblCalls");
+        m_db->exec("DELETE FROM tblContacts");
+        m_db->exec("DELETE FROM sqlite_sequence");
+        for (const QString &name : names)
+            m_db->exec("INSERT INTO tblContacts (FullName) VALUES(?)", {name});
     }
     QString dumpBoth() {
         return test::dumpTable(*m_db, "tblContacts") + "\n--\n" +
@@ -236,6 +265,144 @@ private slots:
         contact(request);
         QCOMPARE(m_sent, sent);
         QCOMPARE(dumpBoth(), before);
+    }
+
+    // Case is ignored for every letter, Æ, Ø, Å (and "aa", the old spelling of Å) come
+    // after Z, and accented letters sort beside their base letter, as in a Danish book.
+    void namesInDanishOrder_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("ordered");
+        QTest::newRow("Åse Berg, Ørsted Hans, Æble Mads, Zenia Lund, anders And, Bo Jensen")
+            << QStringList{"Åse Berg",   "Ørsted Hans", "Æble Mads",
+                           "Zenia Lund", "anders And",  "Bo Jensen"}
+            << QStringList{"anders And", "Bo Jensen",   "Zenia Lund",
+                           "Æble Mads",  "Ørsted Hans", "Åse Berg"};
+        QTest::newRow("åse, Øre, æble, ørn, Zoe")
+            << QStringList{"åse", "Øre", "æble", "ørn", "Zoe"}
+            << QStringList{"Zoe", "æble", "Øre", "ørn", "åse"};
+        QTest::newRow("bo, Carl, anders, Bente") << QStringList{"bo", "Carl", "anders", "Bente"}
+                                                 << QStringList{"anders", "Bente", "bo", "Carl"};
+        QTest::newRow("Aase, Zorn, Adam, Ågade") << QStringList{"Aase", "Zorn", "Adam", "Ågade"}
+                                                 << QStringList{"Adam", "Zorn", "Ågade", "Aase"};
+        QTest::newRow("Eva, Émile, Ebbe, Ärlig, Zola")
+            << QStringList{"Eva", "Émile", "Ebbe", "Ärlig", "Zola"}
+            << QStringList{"Ebbe", "Émile", "Eva", "Zola", "Ärlig"};
+    }
+    void namesInDanishOrder() {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, ordered);
+        useNames(names);
+        QString list = QStringLiteral("STATS:CNTS;00#");
+        QStringList keys;
+        for (const QString &name : ordered) {
+            const int key = names.indexOf(name) + 1;
+            list += namedRow(key, name);
+            keys << QString::number(key);
+        }
+        stats("STATS:CNTS;00");
+        contact("CNTAC:SEAR;NAME;");
+        QCOMPARE(m_sent, (QStringList{list, QStringLiteral("CNTAC:SEAR;%1,,,,,,%2,%3")
+                                                .arg(ordered[0], keys[0], keys.join(','))}));
+    }
+
+    // Requests and answers are Latin-1 on the wire; the book stores UTF-8.
+    void searchIgnoresCaseOfEveryLetter_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("answer");
+        const auto row = [](const char *request, const char *answer) {
+            QTest::newRow(request)
+                << QString::fromUtf8(request).toLatin1() << QString::fromUtf8(answer).toLatin1();
+        };
+        row("CNTAC:SEAR;NAME;ørsted", "CNTAC:SEAR;Ørsted Hans,,,,,,1,1");
+        row("CNTAC:SEAR;NAME;ØRSTED", "CNTAC:SEAR;Ørsted Hans,,,,,,1,1");
+        row("CNTAC:SEAR;NAME;_rsted", "CNTAC:SEAR;Ørsted Hans,,,,,,1,1");
+        row("CNTAC:SEAR;NAME;ø%h", "CNTAC:SEAR;Ørsted Hans,,,,,,1,1");
+        row("CNTAC:SEAR;NAME;åSE", "CNTAC:SEAR;Åse Berg,,,,,,2,2");
+        row("CNTAC:SEAR;NAME;SE_B", "CNTAC:SEAR;Åse Berg,,,,,,2,2");
+        row("CNTAC:SEAR;ALLF;æble", "CNTAC:SEAR;Æble Mads,,,,,,3,3");
+        row("CNTAC:SEAR;NAME;émile", "CNTAC:SEAR;Émile Zola,,,,,,4,4");
+        row("CNTAC:SEAR;NAME;ANDERS_", "CNTAC:SEAR;anders And,,,,,,5,5");
+        row("CNTAC:SEAR;NAME;e", "CNTAC:SEAR;anders And,,,,,,5,5,4,3,1,2");
+        row("CNTAC:SEAR;NAME;emile", "CNTAC:SEAR;None");
+        row("CNTAC:SEAR;NAME;örsted", "CNTAC:SEAR;None");
+    }
+    void searchIgnoresCaseOfEveryLetter() {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, answer);
+        useNames({"Ørsted Hans", "Åse Berg", "Æble Mads", "Émile Zola", "anders And"});
+        contact(QString::fromLatin1(request));
+        QCOMPARE(m_sent.size(), 1);
+        QCOMPARE(m_sent[0].toLatin1(), answer);
+    }
+
+    // A file of the release before: it opens unchanged, answers in Danish order and
+    // ranks the top list as before; afterwards a connection with no functions or
+    // collations of ours (a sqlite3 shell) can still insert and update contacts.
+    void fileOfEarlierReleaseKeepsWorking() {
+        const QString path = m_env->filePath("earlier.db");
+        {
+            SQLite::Database earlier(path.toStdString(),
+                                     SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            earlier.exec(kOldSchema);
+            earlier.exec(
+                "INSERT INTO tblContacts (FullName, TotalCalls) VALUES ('Åse Berg', 2), "
+                "('Bo Jensen', 5), ('anders And', 2), ('Ørsted Hans', 9)");
+        }
+        m_db->open(path, Database::OpenMode::MustExist);
+        stats("STATS:CNTS;00");
+        stats("STATS:TOPS;3");
+        QCOMPARE(m_sent,
+                 (QStringList{"STATS:CNTS;00#" + namedRow(3, "anders And", "2") +
+                                  namedRow(2, "Bo Jensen", "5") + namedRow(4, "Ørsted Hans", "9") +
+                                  namedRow(1, "Åse Berg", "2"),
+                              "STATS:TOPS;3#" + namedRow(4, "Ørsted Hans", "9") +
+                                  namedRow(2, "Bo Jensen", "5") + namedRow(1, "Åse Berg", "2")}));
+        m_db->close();
+
+        SQLite::Database shell(path.toStdString(), SQLite::OPEN_READWRITE);
+        shell.exec("INSERT INTO tblContacts (FullName, TotalCalls) VALUES ('Zenia Lund', 7)");
+        shell.exec("UPDATE tblContacts SET TotalCalls = 2.5, FullName = 'Aase' WHERE ID = 2");
+        shell.exec("UPDATE tblContacts SET TotalCalls = TotalCalls + 1");
+        QCOMPARE(shell.execAndGet("PRAGMA integrity_check").getString(), std::string("ok"));
+    }
+
+    // The top list's key ranks every kind of total as Int() does: numbers rounded down,
+    // text and blobs and NULL last, equal totals by key.
+    void topListRanksEveryKindOfTotalAsInt() {
+        m_db->exec("DELETE FROM tblContacts");
+        const QList<QVariant> totals{2,
+                                     2.7,
+                                     -2.5,
+                                     QStringLiteral("12"),
+                                     QStringLiteral("abc"),
+                                     QVariant(),
+                                     -3,
+                                     3,
+                                     1e300,
+                                     -1e300,
+                                     QStringLiteral(" 4.5 "),
+                                     QStringLiteral("1e3"),
+                                     9.2e18,
+                                     9223372036854775807LL,
+                                     QStringLiteral("12abc"),
+                                     QStringLiteral("inf"),
+                                     0.5,
+                                     -0.5,
+                                     0};
+        for (const QVariant &total : totals)
+            m_db->exec("INSERT INTO tblContacts (TotalCalls) VALUES(?)", {total});
+        m_db->exec("INSERT INTO tblContacts (TotalCalls) VALUES(x'31')");
+        QString expected = QStringLiteral("STATS:TOPS;100#");
+        const char *const columns[] = {"ID",          "FullName",      "HomePhone",
+                                       "MobilePhone", "BusinessPhone", "BusinessFax",
+                                       "Email",       "TotalCalls",    "Unrecognized"};
+        for (Query row = m_db->query("SELECT * FROM tblContacts ORDER BY Int(TotalCalls) DESC, ID");
+             !row.atEnd(); row.next()) {
+            for (const char *column : columns)
+                expected += ", " + row.field(column) + ' ';
+        }
+        stats("STATS:TOPS;100");
+        QCOMPARE(m_sent, QStringList{expected});
     }
 
     void contactsOnFailingDatabaseGetItsDescription() {

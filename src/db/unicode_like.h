@@ -1,0 +1,12 @@
+#pragma once
+
+struct sqlite3;
+
+namespace ringwise {
+
+// Replaces LIKE on the connection with one that ignores case for every letter ("ø"
+// matches "Ø", "é" matches "É"), not only for ASCII. "%" and "_" stay wildcards and
+// "LIKE ... ESCAPE" still works.
+void registerUnicodeLike(sqlite3 *handle);
+
+}  // namespace ringwise
