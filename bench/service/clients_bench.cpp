@@ -5,7 +5,7 @@
 //   3. the time from all of them leaving (reset at once) to the next client's greeting;
 //   4. fan-out: with 10, 100, 1,000 and 10,000 clients, the time from the "#" written to the
 //      pseudo-terminal until the last client holds the whole "CALL_:," line, per client.
-// Usage: clients_bench [TOTAL]   (default 10000)
+// Usage: clients_bench [TOTAL [SERVER_BINARY]]   (default 10000, the server built with it)
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -34,14 +34,38 @@ constexpr int kGroup = 25;
 constexpr int kCalls = 11;
 const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 
-double residentKiB(qint64 pid) {
+// The server binary: the one built with this benchmark, or another given on the command
+// line (an earlier build, for a before-and-after comparison).
+QString g_serverBinary = QStringLiteral(RINGWISE_SERVER_BINARY);
+
+// Resident memory in KiB: all of it, and the anonymous part (the heap), which leaves out
+// the pages of code and libraries that the first clients bring in once.
+struct Resident {
+    double all = 0;
+    double anonymous = 0;
+};
+
+Resident resident(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    Resident kib;
     if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
+        return kib;
+    const auto value = [](const QByteArray &line) {
+        return line.mid(line.indexOf(':') + 1).simplified().split(' ').value(0).toDouble();
+    };
+    for (const QByteArray &line : status.readAll().split('\n')) {
         if (line.startsWith("VmRSS:"))
-            return line.mid(6).simplified().split(' ').value(0).toDouble();
-    return 0;
+            kib.all = value(line);
+        else if (line.startsWith("RssAnon:"))
+            kib.anonymous = value(line);
+    }
+    return kib;
+}
+
+QString mib(const Resident &kib) {
+    return QStringLiteral("%1 MiB (heap %2 MiB)")
+        .arg(kib.all / 1024, 0, 'f', 1)
+        .arg(kib.anonymous / 1024, 0, 'f', 1);
 }
 
 double median(std::vector<double> values) {
@@ -140,7 +164,7 @@ private:
 };
 
 struct Server {
-    Server() : process(QStringLiteral(RINGWISE_SERVER_BINARY)) {
+    Server() : process(g_serverBinary) {
         process.setSetting("ServerCOM", device.slavePath());
         process.setSetting("ServerCheckDGS", "False");
         process.start();
@@ -155,7 +179,7 @@ struct Server {
         port = process.port();
         return true;
     }
-    double rss() { return residentKiB(process.process().processId()); }
+    Resident rss() { return resident(process.process().processId()); }
     void settle(int ms) {
         QElapsedTimer timer;
         timer.start();
@@ -174,7 +198,7 @@ void connectInBatches(int total, QTextStream &out) {
         out << "server did not start: " << server.process.standardError() << Qt::endl;
         return;
     }
-    const double idle = server.rss();
+    const Resident idle = server.rss();
     Clients clients(server.port);
     std::vector<double> batches;
     out << "Connecting " << total << " clients in batches of " << kBatch << " (ms per batch):";
@@ -189,14 +213,16 @@ void connectInBatches(int total, QTextStream &out) {
         out << ' ' << QString::number(batches.back(), 'f', 0);
         out.flush();
     }
-    const double loaded = server.rss();
+    const Resident loaded = server.rss();
     out << Qt::endl
         << "  first " << QString::number(batches.front(), 'f', 1) << " ms, last "
         << QString::number(batches.back(), 'f', 1) << " ms, ratio last/first "
         << QString::number(batches.back() / batches.front(), 'f', 2) << Qt::endl;
-    out << "  resident memory: idle " << QString::number(idle / 1024, 'f', 1) << " MiB, with "
-        << total << " clients " << QString::number(loaded / 1024, 'f', 1) << " MiB, "
-        << QString::number((loaded - idle) / total, 'f', 1) << " KiB per client" << Qt::endl;
+    out << "  resident memory: idle " << mib(idle) << ", with " << total << " clients "
+        << mib(loaded) << ": " << QString::number((loaded.all - idle.all) / total, 'f', 1)
+        << " KiB per client (heap "
+        << QString::number((loaded.anonymous - idle.anonymous) / total, 'f', 1) << " KiB)"
+        << Qt::endl;
 
     clients.resetAll();
     QElapsedTimer timer;
@@ -210,8 +236,7 @@ void connectInBatches(int total, QTextStream &out) {
         << QString::number(timer.nsecsElapsed() / 1e6, 'f', 1) << " ms" << Qt::endl;
     // Let the server finish closing before its memory is read.
     server.settle(2000);
-    out << "  resident memory after they left: " << QString::number(server.rss() / 1024, 'f', 1)
-        << " MiB" << Qt::endl;
+    out << "  resident memory after they left: " << mib(server.rss()) << Qt::endl;
 }
 
 void fanOut(int count, QTextStream &out) {
@@ -257,6 +282,8 @@ int main(int argc, char *argv[]) {
     setrlimit(RLIMIT_NOFILE, &limit);
 
     const int total = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
+    if (argc > 2)
+        g_serverBinary = QString::fromLocal8Bit(argv[2]);
     QTextStream out(stdout);
     connectInBatches(total, out);
     out << "Fan-out of one call line (median of " << kCalls << " calls):" << Qt::endl;

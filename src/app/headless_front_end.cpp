@@ -1,6 +1,7 @@
 #include "app/headless_front_end.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
 
 #include "core/service.h"
@@ -32,8 +33,18 @@ void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {
         labels.localPort != m_shown.localPort)
         m_out << "\r\nIs hosting? " << labels.isHosting << "  Local IP: " << labels.localIp
               << "  Local port: " << labels.localPort << Qt::endl;
-    if (labels.connections != m_shown.connections)
-        m_out << "\r\nConnections: " << labels.connections << Qt::endl;
+    // Thousands of clients may come or go in one pass of the event loop; the count they
+    // leave is written once, after it.
+    if (labels.connections != m_shown.connections && !m_countPending) {
+        m_countPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_countPending = false;
+            if (m_shown.connections == m_countShown)
+                return;
+            m_countShown = m_shown.connections;
+            m_out << "\r\nConnections: " << m_countShown << Qt::endl;
+        });
+    }
     m_shown = labels;
 }
 

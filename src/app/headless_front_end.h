@@ -21,6 +21,8 @@ private:
     void showHostingLabels(const HostingLabels &labels);
 
     HostingLabels m_shown;
+    QString m_countShown = m_shown.connections;
+    bool m_countPending = false;
     QTextStream m_out;
     QTextStream m_err;
 };

@@ -1,10 +1,17 @@
 #include "server/client_table.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QHostAddress>
-#include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -13,11 +20,32 @@ namespace ringwise {
 
 namespace {
 
-// Clients are listed as dotted IPv4, also when the stack reports an IPv4-mapped address.
-QString dottedAddress(const QHostAddress &address) {
+constexpr std::uint32_t kReading = EPOLLIN | EPOLLRDHUP;
+constexpr std::uint32_t kReadingAndWriting = kReading | EPOLLOUT;
+// After many clients have left, their freed memory goes back to the system this long
+// after, once the event loop has run.
+constexpr int kTrimDelayMs = 500;
+
+// "[slot]: address:port", the address as dotted IPv4 also when the stack reports an
+// IPv4-mapped address.
+QString listLine(int slot, int fd) {
+    sockaddr_storage peer = {};
+    socklen_t length = sizeof peer;
+    ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length);
+    QHostAddress address(reinterpret_cast<const sockaddr *>(&peer));
     bool isIpv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIpv4);
-    return isIpv4 ? QHostAddress(ipv4).toString() : address.toString();
+    if (isIpv4)
+        address = QHostAddress(ipv4);
+    const quint16 port = peer.ss_family == AF_INET6
+                             ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&peer)->sin6_port)
+                             : ntohs(reinterpret_cast<const sockaddr_in *>(&peer)->sin_port);
+    return QStringLiteral("[%1]: %2:%3").arg(slot).arg(address.toString()).arg(port);
+}
+
+// A client that closes or resets its connection has left; anything else is a fault.
+bool isOrdinaryEnd(int error) {
+    return error == 0 || error == ECONNRESET || error == EPIPE;
 }
 
 }  // namespace
@@ -30,12 +58,14 @@ ClientTable::ClientTable(std::function<void(const QString &)> appendDeviceOutput
       m_now(std::move(now)),
       m_maxSlots(maxSlots),
       m_maxUnsentBytes(maxUnsentBytes),
-      m_slots(1) {}
+      m_slots(1),
+      m_poller([this](int fd, std::uint32_t events) { handleEvents(fd, events); }) {}
 
 ClientTable::~ClientTable() {
-    // The sockets die with the table as its children; none may call back into it then.
-    for (QTcpSocket *socket : findChildren<QTcpSocket *>())
-        socket->disconnect(this);
+    for (const Slot &slot : m_slots) {
+        if (slot.fd >= 0)
+            ::close(slot.fd);
+    }
 }
 
 void ClientTable::setLoginRequired(std::function<bool()> loginRequired) {
@@ -55,33 +85,23 @@ std::optional<int> ClientTable::AllocateSlot() {
     return m_highestSlot;
 }
 
-void ClientTable::attach(int slot, QTcpSocket *socket) {
-    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && !m_slots[slot].socket);
-    socket->setParent(this);
+void ClientTable::attach(int slot, int fd) {
+    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    const int on = 1;
     // A client whose network vanished without a close is noticed by the keep-alive.
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    socket->setReadBufferSize(kMaxMessageBytes + 1);
-    m_slots[slot] = Slot{socket, false};
-    const QString line = QStringLiteral("[%1]: %2:%3")
-                             .arg(slot)
-                             .arg(dottedAddress(socket->peerAddress()))
-                             .arg(socket->peerPort());
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    // Every message is written whole in one send; waiting to coalesce only delays it.
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    m_slots[slot] = Slot{fd, false, false, {}, {}};
+    if (fd >= int(m_slotOfFd.size()))
+        m_slotOfFd.resize(fd + 1, 0);
+    m_slotOfFd[fd] = slot;
+    m_poller.watch(fd, kReading);
+    const QString line = listLine(slot, fd);
     m_listed.emplace(slot, line);
     emit clientListed(slot, line);
-    // A connection that is being closed leaves the list at once, before its slot is free.
-    connect(socket, &QTcpSocket::stateChanged, this,
-            [this, slot, socket](QAbstractSocket::SocketState state) {
-                if (state != QAbstractSocket::ConnectedState && m_slots[slot].socket == socket)
-                    unlist(slot);
-            });
-    connect(socket, &QTcpSocket::readyRead, this,
-            [this, slot, socket] { handleReadyRead(slot, socket); });
-    connect(socket, &QTcpSocket::disconnected, this,
-            [this, slot, socket] { handleDisconnected(slot, socket); });
-    connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, slot, socket](QAbstractSocket::SocketError error) {
-                handleError(slot, socket, error);
-            });
 }
 
 void ClientTable::SendToClients(const QString &text) {
@@ -89,9 +109,8 @@ void ClientTable::SendToClients(const QString &text) {
     const bool loginRequired = m_loginRequired && m_loginRequired();
     const int bound = m_highestSlot;
     for (int slot = 1; slot <= bound; ++slot) {
-        QTcpSocket *socket = connectedSocket(slot);
-        if (socket && (!loginRequired || m_slots[slot].loggedIn))
-            deliver(slot, socket, bytes);
+        if (isConnected(slot) && (!loginRequired || m_slots[slot].loggedIn))
+            deliver(slot, bytes);
     }
 }
 
@@ -104,34 +123,37 @@ QStringList ClientTable::connectionList() const {
 }
 
 void ClientTable::sendTo(int slot, const QString &text) {
-    if (QTcpSocket *socket = connectedSocket(slot))
-        deliver(slot, socket, text.toLatin1());
+    if (isConnected(slot))
+        deliver(slot, text.toLatin1());
 }
 
 QByteArray ClientTable::read(int slot) {
-    QTcpSocket *socket = connectedSocket(slot);
-    return socket ? socket->readAll() : QByteArray();
+    return isConnected(slot) ? std::exchange(m_slots[slot].received, {}) : QByteArray();
 }
 
 void ClientTable::disconnectAfterSending(int slot) {
-    if (QTcpSocket *socket = connectedSocket(slot))
-        socket->disconnectFromHost();
+    if (!isConnected(slot))
+        return;
+    m_slots[slot].closing = true;
+    unlist(slot);
+    if (m_slots[slot].unsent.isEmpty())
+        release(slot);
 }
 
 void ClientTable::closeAll() {
     for (int slot = 1; slot <= m_highestSlot; ++slot) {
-        if (connectedSocket(slot))
+        if (isConnected(slot))
             release(slot);
     }
 }
 
 void ClientTable::markLoggedIn(int slot) {
-    if (connectedSocket(slot))
+    if (isConnected(slot))
         m_slots[slot].loggedIn = true;
 }
 
 bool ClientTable::isLoggedIn(int slot) const {
-    return connectedSocket(slot) && m_slots[slot].loggedIn;
+    return isConnected(slot) && m_slots[slot].loggedIn;
 }
 
 void ClientTable::reportSocketError(int error, const QString &description) {
@@ -143,51 +165,64 @@ QString ClientTable::timestamp() const {
     return QStringLiteral("\r\n") + m_now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-void ClientTable::deliver(int slot, QTcpSocket *socket, const QByteArray &bytes) {
-    // Otherwise a client that never reads would make the server keep every later text.
-    if (socket->bytesToWrite() > m_maxUnsentBytes) {
-        m_appendDeviceOutput(
-            timestamp() + QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
-        socket->abort();
-        if (m_slots[slot].socket == socket)
-            release(slot);
-        return;
-    }
-    // Straight to the kernel when nothing waits before these bytes: queueing them in the
-    // socket would cost a write notification and a wake-up for every client.
-    if (socket->bytesToWrite() == 0) {
-        const ssize_t sent = ::send(int(socket->socketDescriptor()), bytes.constData(),
-                                    size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent == bytes.size())
-            return;
-        if (sent > 0) {
-            socket->write(bytes.constData() + sent, bytes.size() - sent);
-            return;
-        }
-    }
-    // Queued: the rest goes out when the kernel takes it, and a broken connection is
-    // reported by the socket itself.
-    socket->write(bytes);
+bool ClientTable::isConnected(int slot) const {
+    return slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd >= 0 && !m_slots[slot].closing;
 }
 
-QTcpSocket *ClientTable::connectedSocket(int slot) const {
-    if (slot < 1 || slot > m_highestSlot)
-        return nullptr;
-    QTcpSocket *socket = m_slots[slot].socket;
-    return socket && socket->state() == QAbstractSocket::ConnectedState ? socket : nullptr;
+void ClientTable::deliver(int slot, const QByteArray &bytes) {
+    Slot &client = m_slots[slot];
+    // Otherwise a client that never reads would make the server keep every later text.
+    if (client.unsent.size() > m_maxUnsentBytes) {
+        m_appendDeviceOutput(
+            timestamp() + QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
+        release(slot);
+        return;
+    }
+    // Straight to the kernel when nothing waits before these bytes; what it refuses waits
+    // for the socket to take more.
+    if (!client.unsent.isEmpty()) {
+        client.unsent += bytes;
+        return;
+    }
+    const ssize_t sent =
+        ::send(client.fd, bytes.constData(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent == bytes.size())
+        return;
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        // The read side reports the end of the connection, or its error.
+        return;
+    }
+    client.unsent = bytes.mid(std::max<qsizetype>(sent, 0));
+    m_poller.change(client.fd, kReadingAndWriting);
+}
+
+void ClientTable::writeUnsent(int slot) {
+    Slot &client = m_slots[slot];
+    const ssize_t sent = ::send(client.fd, client.unsent.constData(), size_t(client.unsent.size()),
+                                MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            endConnection(slot, errno);
+        return;
+    }
+    client.unsent.remove(0, sent);
+    if (!client.unsent.isEmpty())
+        return;
+    client.unsent = QByteArray();  // gives back the buffer of a large answer
+    if (client.closing)
+        release(slot);
+    else
+        m_poller.change(client.fd, kReading);
 }
 
 void ClientTable::release(int slot) {
-    QTcpSocket *socket = m_slots[slot].socket;
+    Slot &client = m_slots[slot];
     unlist(slot);
-    m_slots[slot] = Slot{};
+    m_poller.forget(client.fd);
+    ::close(client.fd);
+    m_slotOfFd[client.fd] = 0;
+    client = Slot{};
     m_freeSlots.push(slot);
-    socket->disconnect(this);
-    // What was already handed to the socket still goes out before it closes.
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    socket->disconnectFromHost();
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
     if (++m_releasesSinceTrim >= kReleasesBeforeTrim)
         trimMemorySoon();
 }
@@ -198,9 +233,8 @@ void ClientTable::unlist(int slot) {
 }
 
 void ClientTable::trimMemorySoon() {
-    // After many clients have left, the allocator keeps their freed memory for later use;
-    // once the sockets are gone (they are deleted later), it goes back to the system.
-    constexpr int kTrimDelayMs = 500;
+    // The allocator keeps the memory of clients that have left for later use; after many
+    // have gone, it is handed back to the system.
     m_releasesSinceTrim = 0;
     if (m_trimPending)
         return;
@@ -213,26 +247,57 @@ void ClientTable::trimMemorySoon() {
     });
 }
 
-void ClientTable::handleReadyRead(int slot, QTcpSocket *socket) {
-    if (m_slots[slot].socket != socket)
+void ClientTable::handleEvents(int fd, std::uint32_t events) {
+    const int slot = fd < int(m_slotOfFd.size()) ? m_slotOfFd[fd] : 0;
+    if (slot == 0)
+        return;  // released while this pass of events was being handled
+    if (events & EPOLLERR) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        endConnection(slot, error);
         return;
-    if (socket->state() == QAbstractSocket::ConnectedState)
-        emit dataArrived(slot);
-    else
-        socket->readAll();  // a client being closed has nothing more to say
+    }
+    if (events & EPOLLOUT) {
+        writeUnsent(slot);
+        if (m_slots[slot].fd != fd)
+            return;
+    }
+    if (events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP)) {
+        const std::optional<int> end = receive(slot);
+        // A client being closed has nothing more to say.
+        if (m_slots[slot].closing)
+            m_slots[slot].received.clear();
+        else if (!m_slots[slot].received.isEmpty())
+            emit dataArrived(slot);
+        if (end && m_slots[slot].fd == fd)
+            endConnection(slot, *end);
+    }
 }
 
-void ClientTable::handleDisconnected(int slot, QTcpSocket *socket) {
-    if (m_slots[slot].socket != socket)
-        return;
-    release(slot);
+std::optional<int> ClientTable::receive(int slot) {
+    Slot &client = m_slots[slot];
+    char buffer[16 * 1024];
+    while (client.received.size() <= kMaxMessageBytes) {
+        const size_t wanted =
+            std::min<size_t>(sizeof buffer, size_t(kMaxMessageBytes + 1 - client.received.size()));
+        const ssize_t got = ::recv(client.fd, buffer, wanted, MSG_DONTWAIT);
+        if (got > 0) {
+            client.received.append(buffer, got);
+            continue;
+        }
+        if (got == 0)
+            return 0;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno;
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
-void ClientTable::handleError(int slot, QTcpSocket *socket, int error) {
-    // The peer closing (or resetting) is the close event that follows, not a fault.
-    if (m_slots[slot].socket != socket || error == QAbstractSocket::RemoteHostClosedError)
-        return;
-    reportSocketError(error, socket->errorString());
+void ClientTable::endConnection(int slot, int error) {
+    if (!isOrdinaryEnd(error))
+        reportSocketError(error, QString::fromLocal8Bit(std::strerror(error)));
     release(slot);
 }
 

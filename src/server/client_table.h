@@ -10,14 +10,15 @@
 #include <queue>
 #include <vector>
 
-class QTcpSocket;
+#include "server/socket_poller.h"
 
 namespace ringwise {
 
 // The numbered client slots (1 and up; 0 would be the listening socket), the broadcast
-// and the connection list. A slot without a socket is closed and may be handed out again.
-// Nothing costs more per client as clients grow: the lowest free slot comes from a heap, the list
-// changes one line at a time, and a broadcast hands each client its bytes with one send.
+// and the connection list. A slot without a connection is closed and may be handed out
+// again. Nothing costs more per client as clients grow: the lowest free slot comes from a
+// heap, the list changes one line at a time, every client's socket is watched through one
+// epoll set, and a broadcast hands each client its bytes with one send.
 class ClientTable : public QObject {
     Q_OBJECT
 public:
@@ -42,8 +43,8 @@ public:
 
     // The lowest closed slot, or a new one above all others; empty when none is left.
     std::optional<int> AllocateSlot();
-    // Takes ownership of a connected socket for a slot that AllocateSlot() gave.
-    void attach(int slot, QTcpSocket *socket);
+    // Takes ownership of a connected socket's descriptor for a slot that AllocateSlot() gave.
+    void attach(int slot, int fd);
     int highestSlot() const { return m_highestSlot; }
 
     void SendToClients(const QString &text);
@@ -62,7 +63,7 @@ public:
     void markLoggedIn(int slot);
     bool isLoggedIn(int slot) const;
 
-    // Notes a socket error in the device output.
+    // Notes a socket error (the system's error number) in the device output.
     void reportSocketError(int error, const QString &description);
 
 signals:
@@ -73,19 +74,25 @@ signals:
 
 private:
     struct Slot {
-        QTcpSocket *socket = nullptr;
+        int fd = -1;  // -1: closed
         bool loggedIn = false;
+        bool closing = false;  // leaves once its unsent bytes have gone out
+        QByteArray unsent;     // what the kernel has not taken yet
+        QByteArray received;   // what the socket has delivered and nobody has read
     };
 
-    QTcpSocket *connectedSocket(int slot) const;
-    void deliver(int slot, QTcpSocket *socket, const QByteArray &bytes);
+    bool isConnected(int slot) const;
+    void deliver(int slot, const QByteArray &bytes);
+    void writeUnsent(int slot);
     QString timestamp() const;
     void release(int slot);
     void unlist(int slot);
     void trimMemorySoon();
-    void handleReadyRead(int slot, QTcpSocket *socket);
-    void handleDisconnected(int slot, QTcpSocket *socket);
-    void handleError(int slot, QTcpSocket *socket, int error);
+    void handleEvents(int fd, std::uint32_t events);
+    // Reads what has arrived, up to the message bound. When the connection has ended, the
+    // system's error number (0 for an orderly close).
+    std::optional<int> receive(int slot);
+    void endConnection(int slot, int error);
 
     std::function<void(const QString &)> m_appendDeviceOutput;
     std::function<QDateTime()> m_now;
@@ -93,13 +100,15 @@ private:
     const int m_maxSlots;
     const qint64 m_maxUnsentBytes;
     int m_highestSlot = 0;
-    std::vector<Slot> m_slots;  // index 0 stays unused, so slot n lives at m_slots[n]
+    std::vector<Slot> m_slots;    // index 0 stays unused, so slot n lives at m_slots[n]
+    std::vector<int> m_slotOfFd;  // 0: the descriptor is no client's
     // Closed slots up to highestSlot, lowest on top. A heap in one vector, not a tree of
     // nodes: nodes allocated as clients leave would pin their freed memory in the heap.
     std::priority_queue<int, std::vector<int>, std::greater<int>> m_freeSlots;
     std::map<int, QString> m_listed;
     int m_releasesSinceTrim = 0;
     bool m_trimPending = false;
+    SocketPoller m_poller;
 };
 
 }  // namespace ringwise

@@ -1,8 +1,9 @@
 #include "server/hosting.h"
 
+#include <unistd.h>
+
 #include <QNetworkInterface>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include "server/client_protocol.h"
@@ -42,7 +43,6 @@ Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
       m_listenAddress(std::move(listenAddress)) {
     // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
     m_server.setListenBacklogSize(kListenBacklog);
-    connect(&m_server, &QTcpServer::newConnection, this, &Hosting::acceptPending);
     connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
 }
 
@@ -61,22 +61,14 @@ void Hosting::StopHosting() {
     setStatus(HostingStatus{});
 }
 
-void Hosting::acceptPending() {
-    while (QTcpSocket *socket = m_server.nextPendingConnection())
-        admit(socket);
-}
-
-void Hosting::admit(QTcpSocket *socket) {
-    // A request that cannot be taken (the client already gone, no slot left) is dropped
-    // alone; listening goes on.
-    const std::optional<int> slot =
-        socket->state() == QAbstractSocket::ConnectedState ? m_table.AllocateSlot() : std::nullopt;
+void Hosting::admit(int fd) {
+    // A request that cannot be taken (no slot left) is dropped alone; listening goes on.
+    const std::optional<int> slot = m_table.AllocateSlot();
     if (!slot) {
-        socket->abort();
-        socket->deleteLater();
+        ::close(fd);
         return;
     }
-    m_table.attach(*slot, socket);
+    m_table.attach(*slot, fd);
     m_table.sendTo(*slot, m_greeting);
     m_protocol.clientAccepted(*slot);
 }

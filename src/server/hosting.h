@@ -7,8 +7,6 @@
 
 #include "server/hosting_status.h"
 
-class QTcpSocket;
-
 namespace ringwise {
 
 class ClientProtocol;
@@ -43,8 +41,20 @@ signals:
     void statusChanged(const ringwise::HostingStatus &status);
 
 private:
-    void acceptPending();
-    void admit(QTcpSocket *socket);
+    // Hands over each accepted connection as a bare descriptor: the client table watches
+    // it itself, so no socket object per client is made.
+    class Listener : public QTcpServer {
+    public:
+        explicit Listener(Hosting &hosting) : m_hosting(hosting) {}
+
+    protected:
+        void incomingConnection(qintptr fd) override { m_hosting.admit(int(fd)); }
+
+    private:
+        Hosting &m_hosting;
+    };
+
+    void admit(int fd);
     void handleAcceptError(QAbstractSocket::SocketError error);
     void setStatus(const HostingStatus &status);
 
@@ -52,7 +62,7 @@ private:
     ClientProtocol &m_protocol;
     const QString m_greeting;
     const QHostAddress m_listenAddress;
-    QTcpServer m_server;
+    Listener m_server{*this};
     HostingStatus m_status;
 };
 

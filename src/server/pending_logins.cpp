@@ -5,39 +5,43 @@
 namespace ringwise {
 
 void PendingLogins::add(int slot, qint32 acceptedAt) {
-    remove(slot);
-    m_entries.append(Entry{slot, acceptedAt});
+    const quint64 serial = m_nextSerial++;
+    m_waiting[slot] = serial;
+    m_entries.push_back(Entry{slot, acceptedAt, serial});
 }
 
 void PendingLogins::remove(int slot) {
-    m_entries.removeIf([slot](const Entry &entry) { return entry.slot == slot; });
-}
-
-bool PendingLogins::contains(int slot) const {
-    return std::any_of(m_entries.cbegin(), m_entries.cend(),
-                       [slot](const Entry &entry) { return entry.slot == slot; });
+    m_waiting.erase(slot);
+    dropStaleFront();
 }
 
 QList<int> PendingLogins::takeDue(qint32 now) {
     QList<int> due;
-    m_entries.removeIf([&](const Entry &entry) {
-        if (remaining(entry, now) > 0)
-            return false;
-        due.append(entry.slot);
-        return true;
-    });
+    for (dropStaleFront(); !m_entries.empty() && remaining(m_entries.front(), now) <= 0;
+         dropStaleFront()) {
+        due.append(m_entries.front().slot);
+        m_waiting.erase(m_entries.front().slot);
+        m_entries.pop_front();
+    }
     return due;
 }
 
-std::optional<qint32> PendingLogins::timeUntilNextDeadline(qint32 now) const {
-    std::optional<qint32> earliest;
-    for (const Entry &entry : m_entries) {
-        const auto left =
-            static_cast<qint32>(std::clamp<qint64>(remaining(entry, now), 0, m_deadlineMs));
-        if (!earliest || left < *earliest)
-            earliest = left;
-    }
-    return earliest;
+std::optional<qint32> PendingLogins::timeUntilNextDeadline(qint32 now) {
+    dropStaleFront();
+    if (m_entries.empty())
+        return std::nullopt;
+    return static_cast<qint32>(
+        std::clamp<qint64>(remaining(m_entries.front(), now), 0, m_deadlineMs));
+}
+
+bool PendingLogins::isCurrent(const Entry &entry) const {
+    const auto waiting = m_waiting.find(entry.slot);
+    return waiting != m_waiting.end() && waiting->second == entry.serial;
+}
+
+void PendingLogins::dropStaleFront() {
+    while (!m_entries.empty() && !isCurrent(m_entries.front()))
+        m_entries.pop_front();
 }
 
 qint64 PendingLogins::remaining(const Entry &entry, qint32 now) const {
