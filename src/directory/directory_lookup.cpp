@@ -146,6 +146,8 @@ void DirectoryLookup::nameContact(const QString &name, const QString &nameSuffix
     CallFields named = m_call;
     named[CallField::Name] = name;
     m_sendToClients(callLine(named, nameSuffix));
+    // As for the call itself: announced first, then made durable.
+    m_database.syncLog();
 }
 
 void DirectoryLookup::failLookup(const QString &text) {

@@ -103,6 +103,8 @@ QString ContactRequests::save(const QString &payload) {
             QStringLiteral("INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, Email, "
                            "BusinessPhone, BusinessFax) VALUES(?, ?, ?, ?, ?, ?)"),
             values);
+        // A client told "saved" can rely on it: the contact is on the disk first.
+        m_database.syncLog();
         return QStringLiteral("CNTAC:SAVE;New record saved succesfully.");
     }
 
@@ -113,6 +115,7 @@ QString ContactRequests::save(const QString &payload) {
                                    "MobilePhone = ?, Email = ?, BusinessPhone = ?, "
                                    "BusinessFax = ? WHERE ID = ?"),
                     values + QVariantList{*key});
+    m_database.syncLog();
     return QStringLiteral("CNTAC:SAVE;Record modified succesfully.");
 }
 

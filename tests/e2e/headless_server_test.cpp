@@ -70,7 +70,9 @@ private slots:
         QCOMPARE(server.process().exitCode(), 0);
     }
 
-    void deviceOpensAgainAfterTheServerWasKilled() {
+    // A server killed right after it announced a call has kept that call, and its pty
+    // device, left in the dead run's state, opens again at the next start.
+    void killedServerKeepsTheAnnouncedCallAndOpensItsDeviceAgain() {
         PseudoTerminal device;
         const auto startServer = [&](ServerProcess &server) {
             server.setSetting("ServerCOM", device.slavePath());
@@ -81,8 +83,21 @@ private slots:
         };
         ServerProcess killed(RINGWISE_SERVER_BINARY);
         QVERIFY2(startServer(killed), killed.standardError().constData());
+        auto witness = loggedInClient(killed.port());
+        QVERIFY(witness);
+        QVERIFY(device.write("A11111111#"));
+        const QByteArray announced = "CALL_:,11111111,,,,,,";
+        QCOMPARE(receive(*witness, announced.size()), announced);
         killed.process().kill();
         QVERIFY(killed.waitForExit());
+        {
+            Database db;
+            db.open(killed.environment().databasePath(), Database::OpenMode::MustExist);
+            QCOMPARE(db.query("SELECT group_concat(CallNumber) AS v FROM tblCalls").field("v"),
+                     QStringLiteral("11111111"));
+            QCOMPARE(db.query("SELECT TotalCalls FROM tblContacts").field("TotalCalls"),
+                     QStringLiteral("1"));
+        }
 
         ServerProcess server(RINGWISE_SERVER_BINARY);
         QVERIFY2(startServer(server), server.standardError().constData());
