@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "call/call_record.h"
 #include "db/database.h"
 #include "intake/call_logger.h"
-#include "intake/call_record.h"
 
 using namespace ringwise;
 

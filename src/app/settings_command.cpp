@@ -4,8 +4,8 @@
 #include <QTextStream>
 #include <vector>
 
+#include "core/settings_form.h"
 #include "core/settings_store.h"
-#include "ui/settings_form.h"
 
 namespace ringwise {
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 
+#include "call/call_record.h"
 #include "core/load_settings.h"
 #include "core/message.h"
-#include "intake/call_record.h"
 
 namespace ringwise {
 

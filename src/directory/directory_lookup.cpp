@@ -1,10 +1,10 @@
 #include "directory/directory_lookup.h"
 
+#include "call/call_line.h"
 #include "db/database.h"
 #include "db/database_error.h"
 #include "directory/result_page.h"
 #include "directory/socket_error_number.h"
-#include "intake/call_line.h"
 
 namespace ringwise {
 

@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <functional>
 
+#include "call/call_record.h"
 #include "directory/directory_url.h"
 #include "directory/reset_watch.h"
-#include "intake/call_record.h"
 
 namespace ringwise {
 

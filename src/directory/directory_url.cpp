@@ -1,6 +1,6 @@
 #include "directory/directory_url.h"
 
-#include "intake/call_line.h"
+#include "call/call_line.h"
 
 namespace ringwise {
 

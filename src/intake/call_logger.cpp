@@ -1,9 +1,9 @@
 #include "intake/call_logger.h"
 
+#include "call/call_line.h"
+#include "call/call_record.h"
 #include "db/database.h"
 #include "db/database_error.h"
-#include "intake/call_line.h"
-#include "intake/call_record.h"
 
 namespace ringwise {
 

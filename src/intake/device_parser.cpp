@@ -3,8 +3,8 @@
 #include <exception>
 #include <stdexcept>
 
+#include "call/call_record.h"
 #include "intake/call_events.h"
-#include "intake/call_record.h"
 #include "intake/device_output.h"
 
 namespace ringwise {

@@ -15,11 +15,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "core/settings_form.h"
 #include "core/version.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/settings_dialog.h"
-#include "ui/settings_form.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
 

@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 #include "core/paths.h"
+#include "core/settings_form.h"
 #include "core/version.h"
-#include "ui/settings_form.h"
 
 namespace ringwise {
 

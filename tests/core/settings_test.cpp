@@ -6,6 +6,7 @@
 
 #include "core/load_settings.h"
 #include "core/paths.h"
+#include "core/settings_form.h"
 #include "core/settings_store.h"
 #include "support/temp_environment.h"
 
@@ -164,6 +165,30 @@ private slots:
             QVERIFY2(warnings.first().contains("\"" + stored + "\" is not a port number"),
                      qPrintable(warnings.first()));
         QCOMPARE(store.Read(key::ServerPort), stored);
+    }
+
+    void keysAreWrittenInOrderUntilOneFails_data() {
+        QTest::addColumn<int>("failingWrite");
+        QTest::addColumn<QStringList>("attempted");
+        const QStringList all = {
+            "ServerPort=6996",      "ServerDB=/srv/calls.db", "ServerCOM=COM2",
+            "ServerPassword=",      "ServerPing=60",          "ServerAutoStart=True",
+            "ServerCheckDGS=False", "ServerMinimized=True"};
+        QTest::newRow("none fails") << -1 << all;
+        QTest::newRow("ServerPassword fails") << 3 << all.mid(0, 4);
+        QTest::newRow("last fails") << 7 << all;
+    }
+    void keysAreWrittenInOrderUntilOneFails() {
+        QFETCH(int, failingWrite);
+        QFETCH(QStringList, attempted);
+        const SettingsForm form{"6996", true, false, "/srv/calls.db", "COM2", "", true, "60"};
+        QStringList writes;
+        const bool saved = form.save([&](const QString &key, const QString &text) {
+            writes << key + '=' + text;
+            return writes.size() - 1 != failingWrite;
+        });
+        QCOMPARE(saved, failingWrite < 0);
+        QCOMPARE(writes, attempted);
     }
 
     void fileIsOwnerOnlyAndStaysSo() {

@@ -5,10 +5,10 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include "call/call_record.h"
 #include "db/database.h"
 #include "db/database_error.h"
 #include "intake/call_logger.h"
-#include "intake/call_record.h"
 #include "intake/device_output.h"
 #include "intake/device_parser.h"
 #include "intake/serial_device.h"

@@ -21,7 +21,6 @@
 #include "support/temp_environment.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
-#include "ui/settings_form.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
 
@@ -407,30 +406,6 @@ private slots:
                  saved ? QStringList()
                        : QStringList{"information Settings: Your password must be more than 8 "
                                      "characters long."});
-    }
-
-    void keysAreWrittenInOrderUntilOneFails_data() {
-        QTest::addColumn<int>("failingWrite");
-        QTest::addColumn<QStringList>("attempted");
-        const QStringList all = {
-            "ServerPort=6996",      "ServerDB=/srv/calls.db", "ServerCOM=COM2",
-            "ServerPassword=",      "ServerPing=60",          "ServerAutoStart=True",
-            "ServerCheckDGS=False", "ServerMinimized=True"};
-        QTest::newRow("none fails") << -1 << all;
-        QTest::newRow("ServerPassword fails") << 3 << all.mid(0, 4);
-        QTest::newRow("last fails") << 7 << all;
-    }
-    void keysAreWrittenInOrderUntilOneFails() {
-        QFETCH(int, failingWrite);
-        QFETCH(QStringList, attempted);
-        const SettingsForm form{"6996", true, false, "/srv/calls.db", "COM2", "", true, "60"};
-        QStringList writes;
-        const bool saved = form.save([&](const QString &key, const QString &text) {
-            writes << key + '=' + text;
-            return writes.size() - 1 != failingWrite;
-        });
-        QCOMPARE(saved, failingWrite < 0);
-        QCOMPARE(writes, attempted);
     }
 
     void refusedWriteIsReportedAndCloses() {

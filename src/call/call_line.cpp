@@ -1,6 +1,6 @@
-#include "intake/call_line.h"
+#include "call/call_line.h"
 
-#include "intake/call_record.h"
+#include "call/call_record.h"
 
 namespace ringwise {
 

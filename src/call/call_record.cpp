@@ -1,4 +1,4 @@
-#include "intake/call_record.h"
+#include "call/call_record.h"
 
 namespace ringwise {
 

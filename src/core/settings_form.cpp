@@ -1,4 +1,4 @@
-#include "ui/settings_form.h"
+#include "core/settings_form.h"
 
 #include "core/load_settings.h"
 #include "core/paths.h"
