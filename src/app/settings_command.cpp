@@ -6,6 +6,7 @@
 
 #include "core/settings_form.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 
 namespace ringwise {
 
@@ -18,16 +19,19 @@ constexpr int kDone = 0;
 constexpr int kNotSaved = 1;
 constexpr int kRefused = 2;
 
-const QStringList kKeys = {key::ServerPort, key::ServerAutoStart, key::ServerDB,
-                           key::ServerCOM,  key::ServerCheckDGS,  key::ServerMinimized,
-                           key::ServerPing, key::ServerPassword,  key::ServerDirectoryHost};
-
 // One KEY=VALUE of the command line; refusal says why it cannot be stored.
 struct Assignment {
     QString key;
     QString value;
     QString refusal;
 };
+
+QStringList allKeys() {
+    QStringList keys;
+    for (const Setting &setting : settingsTable())
+        keys << setting.key;
+    return keys;
+}
 
 Assignment parseAssignment(const QString &text) {
     const qsizetype equals = text.indexOf(QLatin1Char('='));
@@ -37,24 +41,20 @@ Assignment parseAssignment(const QString &text) {
             QStringLiteral("--set needs KEY=VALUE, for example --set ServerPing=60; got \"%1\".")
                 .arg(text)};
     Assignment assignment{text.left(equals), text.mid(equals + 1), QString()};
-    const QString &key = assignment.key;
-    const QString &value = assignment.value;
-    if (!kKeys.contains(key))
+    if (const Setting *setting = findSetting(assignment.key))
+        assignment.refusal = settingRefusal(*setting, assignment.value);
+    else
         assignment.refusal = QStringLiteral("Unknown setting \"%1\". The settings are: %2.")
-                                 .arg(key, kKeys.join(QStringLiteral(", ")));
-    else if (isCheckBoxKey(key) && value != checkBoxText(true) && value != checkBoxText(false))
-        assignment.refusal = QStringLiteral("%1 takes True or False; got \"%2\".").arg(key, value);
-    else if (key == key::ServerPassword && !isPasswordAccepted(value))
-        assignment.refusal = kPasswordTooShortText;
+                                 .arg(assignment.key, allKeys().join(QStringLiteral(", ")));
     return assignment;
 }
 
 void printSettings(const SettingsStore &store, QTextStream &out) {
-    for (const QString &key : kKeys) {
-        QString value = store.Read(key);
-        if (key == key::ServerPassword)
+    for (const Setting &setting : settingsTable()) {
+        QString value = store.Read(setting.key);
+        if (setting.kind == SettingKind::Password)
             value.fill(QLatin1Char('*'));
-        out << key << '=' << value << Qt::endl;
+        out << setting.key << '=' << value << Qt::endl;
     }
 }
 

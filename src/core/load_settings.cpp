@@ -1,7 +1,5 @@
 #include "core/load_settings.h"
 
-#include <QRegularExpression>
-
 #include "core/paths.h"
 #include "core/settings_store.h"
 
@@ -10,8 +8,9 @@ namespace ringwise {
 namespace {
 
 quint16 readServerPort(const QString &text, const MessageSink &messages) {
+    const quint16 defaultPort = settingDefault(key::ServerPort).toUShort();
     if (text.isEmpty())
-        return kDefaultServerPort;
+        return defaultPort;
     bool ok = false;
     const int port = text.toInt(&ok);
     if (ok && port >= 1 && port <= 65535)
@@ -20,34 +19,29 @@ quint16 readServerPort(const QString &text, const MessageSink &messages) {
         messages(MessageIcon::Warning, kSettingsTitle,
                  QStringLiteral("ServerPort \"%1\" is not a port number between 1 and 65535; "
                                 "listening on %2 instead.")
-                     .arg(text, QString::number(kDefaultServerPort)));
-    return kDefaultServerPort;
+                     .arg(text, QString::number(defaultPort)));
+    return defaultPort;
 }
 
 QString readSerialPort(const QString &text, const MessageSink &messages) {
+    const QString defaultPort = settingDefault(key::ServerCOM);
     if (text.isEmpty() || isSerialPortName(text))
-        return text.isEmpty() ? kDefaultSerialPort : text;
+        return text.isEmpty() ? defaultPort : text;
     // Replaced for this run only; the stored value stays as it is.
     if (messages)
         messages(MessageIcon::Warning, kSettingsTitle,
                  QStringLiteral("ServerCOM \"%1\" is not a serial port (COM1 to COM7 or a device "
                                 "path); using %2 instead.")
-                     .arg(text, kDefaultSerialPort));
-    return kDefaultSerialPort;
-}
-
-void writeDefault(SettingsStore &store, const QString &key, const QString &value) {
-    if (store.Read(key).isEmpty())
-        store.Write(key, value);
+                     .arg(text, defaultPort));
+    return defaultPort;
 }
 
 }  // namespace
 
 bool isSerialPortName(const QString &name) {
-    static const QRegularExpression comName(QStringLiteral("\\ACOM[1-7]\\z"));
     // A path is taken as it is, even one that does not exist yet: opening it reports what is
     // wrong and retries. Only a path that names a folder can never be a device.
-    return comName.match(name).hasMatch() ||
+    return kComPortNames.contains(name) ||
            (name.startsWith(QLatin1Char('/')) && !name.endsWith(QLatin1Char('/')));
 }
 
@@ -72,9 +66,10 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
 
     settings.serialPort = readSerialPort(store.Read(key::ServerCOM), messages);
 
-    writeDefault(store, key::ServerCheckDGS, QStringLiteral("True"));
-    writeDefault(store, key::ServerMinimized, QStringLiteral("False"));
-    writeDefault(store, key::ServerPing, QStringLiteral("120"));
+    for (const Setting &setting : settingsTable()) {
+        if (setting.writtenAtStart && store.Read(setting.key).isEmpty())
+            store.Write(setting.key, setting.defaultText);
+    }
     return settings;
 }
 

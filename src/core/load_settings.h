@@ -3,28 +3,27 @@
 #include <QString>
 
 #include "core/message.h"
+#include "core/settings_table.h"
 
 namespace ringwise {
 
 class SettingsStore;
 
-constexpr quint16 kDefaultServerPort = 6996;
-inline const QString kDefaultSerialPort = QStringLiteral("COM1");
 // The title of the messages about settings.
 inline const QString kSettingsTitle = QStringLiteral("Settings");
 
 // The values loaded once at start-up; every other key is read when it is used.
 struct ServerSettings {
-    quint16 serverPort = kDefaultServerPort;
+    quint16 serverPort = settingDefault(key::ServerPort).toUShort();
     QString dbPath;
     // Only the default database may be created when it is missing.
     bool dbPathIsDefault = true;
     // The port selector's text: "COM1".."COM7" or an absolute device path.
-    QString serialPort = kDefaultSerialPort;
+    QString serialPort = settingDefault(key::ServerCOM);
 };
 
-// Reads the start-up keys and writes the three defaults that are empty
-// (ServerCheckDGS "True", ServerMinimized "False", ServerPing "120"), nothing else.
+// Reads the start-up keys and writes the defaults of the settings table that are written at
+// start-up into the keys that are empty, nothing else.
 // A ServerPort that is not a port number, and a ServerCOM that is not a serial port, are
 // reported through the sink.
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages);

@@ -4,6 +4,7 @@
 
 #include "core/open_database.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 #include "core/version.h"
 #include "db/database.h"
 #include "db/database_error.h"
@@ -21,12 +22,6 @@
 
 namespace ringwise {
 
-namespace {
-
-const QString kDefaultDirectoryHost = QStringLiteral("www.degulesider.dk");
-
-}  // namespace
-
 // Declared in the order they are built: each part may use the ones above it.
 struct Service::Parts {
     Parts(Service &service, SettingsStore &settingsStore, ServiceEnvironment serviceEnvironment)
@@ -36,21 +31,17 @@ struct Service::Parts {
           clients([this](const QString &text) { output.append(text); }, environment.now),
           stats(database, [this](const QString &text) { clients.SendToClients(text); }),
           contacts(database, [this](const QString &text) { clients.SendToClients(text); }),
-          protocol(
-              clients,
-              ClientProtocolSeams{
-                  [this] { return store.Read(key::ServerPassword); },
-                  [this] { return store.Read(key::ServerPing); },
-                  [this](const QString &text) { stats.HandleStatsRequest(text); },
-                  [this](const QString &text) { contacts.HandleContactRequest(text); }, tickCount},
-              environment.loginDeadlineMs, environment.pingIntervalMs),
+          protocol(clients,
+                   ClientProtocolSeams{
+                       [this] { return store.Read(key::ServerPassword); },
+                       [this] { return store.Read(key::ServerPing); },
+                       [this](const QString &text) { stats.HandleStatsRequest(text); },
+                       [this](const QString &text) { contacts.HandleContactRequest(text); },
+                       tickCount, settingDefault(key::ServerPing).toDouble()},
+                   environment.loginDeadlineMs, environment.pingIntervalMs),
           hosting(clients, protocol, versionText, environment.listenAddress),
           lookup(
-              database, record,
-              [this] {
-                  const QString host = store.Read(key::ServerDirectoryHost);
-                  return host.isEmpty() ? kDefaultDirectoryHost : host;
-              },
+              database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
               [this](const QString &text) { clients.SendToClients(text); },
               [&service](const QString &title, const QString &text) {
                   emit service.message(MessageIcon::Warning, title, text);
@@ -84,7 +75,7 @@ struct Service::Parts {
     DeviceParser parser;
     SerialDevice serial;
     bool running = false;
-    QString selectedPort = kDefaultSerialPort;
+    QString selectedPort = settingDefault(key::ServerCOM);
 };
 
 Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent)

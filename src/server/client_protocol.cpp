@@ -19,7 +19,11 @@ constexpr int kPrefixLength = 6;
 
 ClientProtocol::ClientProtocol(ClientTable &table, ClientProtocolSeams seams, int loginDeadlineMs,
                                int pingIntervalMs, QObject *parent)
-    : QObject(parent), m_table(table), m_seams(std::move(seams)), m_pendingLogins(loginDeadlineMs) {
+    : QObject(parent),
+      m_table(table),
+      m_seams(std::move(seams)),
+      m_pendingLogins(loginDeadlineMs),
+      m_pingSchedule(m_seams.defaultPingInterval) {
     m_table.setLoginRequired([password = m_seams.password] { return !password().isEmpty(); });
     connect(&m_table, &ClientTable::dataArrived, this, &ClientProtocol::HandleClientText);
     m_loginTimer.setSingleShot(true);
@@ -83,7 +87,7 @@ void ClientProtocol::LoginDeadlineTick() {
 }
 
 void ClientProtocol::PingTick() {
-    const double interval = PingSchedule::interval(m_seams.pingSetting());
+    const double interval = m_pingSchedule.interval(m_seams.pingSetting());
     if (m_pingSchedule.tick(interval))
         m_table.SendToClients(kPingPrefix + QString::number(m_seams.tickCount()));
     const QString nextPing = m_pingSchedule.nextPingText(interval);

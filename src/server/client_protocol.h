@@ -20,6 +20,7 @@ struct ClientProtocolSeams {
     std::function<void(const QString &)> statsRequest;    // a whole "STATS:" message
     std::function<void(const QString &)> contactRequest;  // a whole "CNTAC:" message
     std::function<qint32()> tickCount;                    // milliseconds since boot, signed 32-bit
+    double defaultPingInterval;  // seconds, for a ServerPing text that is not a number
 };
 
 // The client side of the conversation: login with a deadline per client, request

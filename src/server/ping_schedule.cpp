@@ -10,10 +10,10 @@ constexpr qint16 kFallbackLimit = 300;
 
 }  // namespace
 
-double PingSchedule::interval(const QString &setting) {
+double PingSchedule::interval(const QString &setting) const {
     bool isNumber = false;
     const double seconds = setting.toDouble(&isNumber);
-    return isNumber && std::isfinite(seconds) ? seconds : kDefaultInterval;
+    return isNumber && std::isfinite(seconds) ? seconds : m_defaultInterval;
 }
 
 bool PingSchedule::tick(double interval) {

@@ -11,11 +11,12 @@ namespace ringwise {
 // gives a ping every 301 seconds.
 class PingSchedule {
 public:
-    static constexpr double kDefaultInterval = 120;
+    // The interval of a ServerPing text that is not a number.
+    explicit PingSchedule(double defaultInterval) : m_defaultInterval(defaultInterval) {}
 
     // The ServerPing text as seconds, fractions and all ("60.0" is 60); only a text that is
-    // not a number counts as 120.
-    static double interval(const QString &setting);
+    // not a number counts as the default.
+    double interval(const QString &setting) const;
 
     // One second has passed; true when a ping goes out on this tick.
     bool tick(double interval);
@@ -24,6 +25,7 @@ public:
     QString nextPingText(double interval) const;
 
 private:
+    double m_defaultInterval;
     qint16 m_pingCounter = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "ui/desktop_failure_path.h"
 
-#include "core/settings_form.h"
+#include "core/load_settings.h"
 
 namespace ringwise {
 

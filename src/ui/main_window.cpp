@@ -15,7 +15,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "core/settings_form.h"
+#include "core/settings_table.h"
 #include "core/version.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"

@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "core/load_settings.h"
 #include "core/paths.h"
 #include "core/settings_form.h"
+#include "core/settings_table.h"
 #include "core/version.h"
 
 namespace ringwise {
@@ -143,8 +145,8 @@ void SettingsDialog::browseDatabase() {
 
 void SettingsDialog::save() {
     const SettingsForm values = form();
-    if (!isPasswordAccepted(values.password)) {
-        m_hooks.showMessage(this, MessageIcon::Information, kSettingsTitle, kPasswordTooShortText);
+    if (const QString refusal = values.refusal(); !refusal.isEmpty()) {
+        m_hooks.showMessage(this, MessageIcon::Information, kSettingsTitle, refusal);
         return;
     }
     if (values.save(writerFor(m_store))) {

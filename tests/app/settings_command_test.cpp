@@ -3,6 +3,7 @@
 #include "app/settings_command.h"
 #include "core/paths.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 #include "support/temp_environment.h"
 
 using namespace ringwise;

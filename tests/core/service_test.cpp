@@ -6,6 +6,7 @@
 #include "core/paths.h"
 #include "core/service.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 #include "db/database.h"
 #include "support/fast_environment.h"
 #include "support/loopback.h"

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/settings_form.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 #include "support/temp_environment.h"
 
 using namespace ringwise;

@@ -65,7 +65,7 @@ struct Rig {
                    {[this] { return password; }, [this] { return pingSetting; },
                     [this](const QString &text) { handed << "stats " + text; },
                     [this](const QString &text) { handed << "contacts " + text; },
-                    tickCount ? tickCount : [this] { return tick; }},
+                    tickCount ? tickCount : [this] { return tick; }, 120},
                    loginDeadlineMs, 10) {
         listener.listen(QHostAddress::LocalHost, 0);
         const int bufferBytes = 1 << 20;
@@ -371,10 +371,10 @@ private slots:
         QFETCH(QString, setting);
         QFETCH(int, ticks);
         QFETCH(QList<int>, pingTicks);
-        PingSchedule schedule;
+        PingSchedule schedule(120);
         QList<int> pinged;
         for (int tick = 1; tick <= ticks; ++tick) {
-            if (schedule.tick(PingSchedule::interval(setting)))
+            if (schedule.tick(schedule.interval(setting)))
                 pinged << tick;
         }
         QCOMPARE(pinged, pingTicks);

@@ -6,6 +6,7 @@
 
 #include "core/paths.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 #include "support/fast_environment.h"
 #include "support/temp_environment.h"
 #include "ui/main_window.h"

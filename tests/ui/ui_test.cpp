@@ -13,6 +13,7 @@
 
 #include "core/paths.h"
 #include "core/settings_store.h"
+#include "core/settings_table.h"
 #include "db/database.h"
 #include "support/fast_environment.h"
 #include "support/loopback.h"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace ringwise {
+
+class SettingsStore;
+
+// The keys of the settings, all in section "Settings".
+namespace key {
+inline const QString ServerPort = QStringLiteral("ServerPort");
+inline const QString ServerAutoStart = QStringLiteral("ServerAutoStart");
+inline const QString ServerDB = QStringLiteral("ServerDB");
+inline const QString ServerCOM = QStringLiteral("ServerCOM");
+inline const QString ServerCheckDGS = QStringLiteral("ServerCheckDGS");
+inline const QString ServerMinimized = QStringLiteral("ServerMinimized");
+inline const QString ServerPing = QStringLiteral("ServerPing");
+inline const QString ServerPassword = QStringLiteral("ServerPassword");
+inline const QString ServerDirectoryHost = QStringLiteral("ServerDirectoryHost");
+}  // namespace key
+
+// What a setting's text holds: how it is read, edited and checked.
+enum class SettingKind {
+    Text,
+    Port,          // a TCP port number, 1 to 65535
+    Flag,          // "True" or "False", edited with a check box
+    DatabasePath,  // empty: the default database
+    SerialPort,    // COM1 to COM7 or an absolute device path
+    Seconds,       // a number, fractions and all
+    Password,      // empty for none; never printed
+};
+
+struct Setting {
+    QString key;
+    SettingKind kind;
+    QString defaultText;  // what an empty or missing text stands for
+    // Start-up stores the default into the key when it is empty.
+    bool writtenAtStart = false;
+};
+
+// Every setting, in the order `--settings` lists them.
+const std::vector<Setting> &settingsTable();
+// The row of the key; nullptr when the key is no setting.
+const Setting *findSetting(const QString &key);
+// What an empty text of the key stands for; for ServerDB the default database's path.
+QString settingDefault(const QString &key);
+// The stored text of the key, or its default when it is empty.
+QString storedOrDefault(const SettingsStore &store, const QString &key);
+
+// Why the text may not be stored under the setting, by the rules of the settings dialog;
+// empty when it may. Only flags and the password have rules.
+QString settingRefusal(const Setting &setting, const QString &text);
+inline const QString kPasswordTooShortText =
+    QStringLiteral("Your password must be more than 8 characters long.");
+
+// Only the exact text "True" counts as set; "true" does not.
+bool isTrue(const QString &text);
+QString flagText(bool set);
+
+// The serial ports offered by name: COMn is the device /dev/ttyS(n-1).
+inline const QStringList kComPortNames = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7"};
+
+}  // namespace ringwise
