@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/greeting.h"
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
@@ -22,7 +23,6 @@ using namespace ringwise::test;
 
 namespace {
 
-const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 const QByteArray kPassword = "bench-password";
 const QByteArray kAccepted = "Password accepted.";
 constexpr int kCalls = 20;

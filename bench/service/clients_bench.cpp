@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "support/greeting.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
@@ -32,7 +33,6 @@ namespace {
 constexpr int kBatch = 500;
 constexpr int kGroup = 25;
 constexpr int kCalls = 11;
-const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 
 // The server binary: the one built with this benchmark, or another given on the command
 // line (an earlier build, for a before-and-after comparison).

@@ -60,7 +60,7 @@ struct Service::Parts {
 
     SettingsStore &store;
     ServiceEnvironment environment;
-    std::function<qint32()> tickCount;
+    TickCount tickCount;
     ServerSettings settings;
     Database database;
     CallRecord record;
@@ -155,14 +155,8 @@ QStringList Service::connectionList() const {
 
 HostingLabels Service::hostingLabels() const {
     const Parts &parts = *m_parts;
-    const HostingStatus &status = parts.hosting.status();
-    HostingLabels labels;
-    labels.isHosting = status.isHosting;
-    labels.localIp = status.localIp;
-    labels.localPort = status.localPort;
-    labels.connections = QString::number(parts.clients.connectionCount());
-    labels.nextPing = parts.protocol.nextPing();
-    return labels;
+    return HostingLabels{parts.hosting.status(), QString::number(parts.clients.connectionCount()),
+                         parts.protocol.nextPing()};
 }
 
 quint16 Service::listeningPort() const {

@@ -9,23 +9,25 @@
 #include <optional>
 
 #include "call/call_record.h"
+#include "call/seams.h"
 #include "core/load_settings.h"
 #include "core/message.h"
+#include "directory/directory_lookup.h"
+#include "intake/serial_device.h"
+#include "server/client_protocol.h"
+#include "server/hosting_status.h"
 
 namespace ringwise {
 
 class SettingsStore;
 
-// The values of the "TCP/IP status" panel.
-struct HostingLabels {
-    QString isHosting = QStringLiteral("No");
-    QString localIp = QStringLiteral("Not hosting.");
-    QString localPort = QStringLiteral("Not hosting.");
+// The values of the "TCP/IP status" panel: hosting's own labels, the connection count and
+// the next ping.
+struct HostingLabels : HostingStatus {
     QString connections = QStringLiteral("0");
     QString nextPing = QStringLiteral("0");
     bool operator==(const HostingLabels &other) const {
-        return isHosting == other.isHosting && localIp == other.localIp &&
-               localPort == other.localPort && connections == other.connections &&
+        return HostingStatus::operator==(other) && connections == other.connections &&
                nextPing == other.nextPing;
     }
 };
@@ -37,12 +39,12 @@ enum class FatalKind { Database, Bind };
 
 // The clock, tick source and intervals the service runs on; tests pass fast fakes.
 struct ServiceEnvironment {
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    std::function<qint32()> tickCount;  // milliseconds since boot; empty: the monotonic clock
-    int pingIntervalMs = 1000;
-    int loginDeadlineMs = 5000;
-    int serialRetryMs = 5000;
-    int lookupTimeoutMs = 20000;
+    Clock now = [] { return QDateTime::currentDateTime(); };
+    TickCount tickCount;  // milliseconds since boot; empty: the monotonic clock
+    int pingIntervalMs = ClientProtocol::kPingIntervalMs;
+    int loginDeadlineMs = ClientProtocol::kLoginDeadlineMs;
+    int serialRetryMs = SerialDevice::kDefaultRetryMs;
+    int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
     // Where hosting listens: every IPv4 address on the ServerPort setting, unless a test
     // asks for another address or for a port of its own (0: any free one, which
     // listeningPort() then reports).

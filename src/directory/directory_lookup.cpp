@@ -15,11 +15,9 @@ const QString kSplitError = QStringLiteral("Error in Split");
 
 }  // namespace
 
-DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record,
-                                 std::function<QString()> directoryHost,
-                                 std::function<void(const QString &)> sendToClients,
-                                 std::function<void(const QString &, const QString &)> report,
-                                 int timeoutMs, qint64 maxResponseBytes, QObject *parent)
+DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record, ReadText directoryHost,
+                                 SendText sendToClients, Report report, int timeoutMs,
+                                 qint64 maxResponseBytes, QObject *parent)
     : QObject(parent),
       m_database(database),
       m_record(record),

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "call/call_record.h"
+#include "call/seams.h"
 #include "directory/directory_url.h"
 #include "directory/reset_watch.h"
 
@@ -28,10 +29,8 @@ public:
 
     // directoryHost: "host" or "host:port", asked at every lookup.
     // report: a message for the user (a message box, or a line on standard error).
-    DirectoryLookup(Database &database, CallRecord &record, std::function<QString()> directoryHost,
-                    std::function<void(const QString &)> sendToClients,
-                    std::function<void(const QString &title, const QString &text)> report,
-                    int timeoutMs = kDefaultTimeoutMs,
+    DirectoryLookup(Database &database, CallRecord &record, ReadText directoryHost,
+                    SendText sendToClients, Report report, int timeoutMs = kDefaultTimeoutMs,
                     qint64 maxResponseBytes = kDefaultMaxResponseBytes, QObject *parent = nullptr);
     ~DirectoryLookup() override;
 
@@ -56,9 +55,9 @@ private:
 
     Database &m_database;
     CallRecord &m_record;
-    std::function<QString()> m_directoryHost;
-    std::function<void(const QString &)> m_sendToClients;
-    std::function<void(const QString &, const QString &)> m_report;
+    ReadText m_directoryHost;
+    SendText m_sendToClients;
+    Report m_report;
     const int m_timeoutMs;
     const qint64 m_maxResponseBytes;
 

@@ -18,7 +18,7 @@ QString shown(const Query &row, const char *column) {
 
 CallLogger::CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                        std::function<void(const CallFields &call)> startLookup,
-                       std::function<void(const QString &text)> sendToClients)
+                       SendText sendToClients)
     : m_database(database),
       m_record(record),
       m_lookupsEnabled(std::move(lookupsEnabled)),

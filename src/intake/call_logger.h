@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+#include "call/seams.h"
 #include "intake/call_events.h"
 
 namespace ringwise {
@@ -21,8 +22,7 @@ public:
     // lookupsEnabled is asked at the moment a lookup is considered; startLookup receives
     // the call's fields once everything is stored, so it knows the contact to name.
     CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
-               std::function<void(const CallFields &call)> startLookup,
-               std::function<void(const QString &text)> sendToClients);
+               std::function<void(const CallFields &call)> startLookup, SendText sendToClients);
 
     void LogCall() override;
     void RecordRing() override;
@@ -41,7 +41,7 @@ private:
     CallRecord &m_record;
     std::function<bool()> m_lookupsEnabled;
     std::function<void(const CallFields &call)> m_startLookup;
-    std::function<void(const QString &text)> m_sendToClients;
+    SendText m_sendToClients;
 };
 
 }  // namespace ringwise

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "call/call_record.h"
+#include "call/time_format.h"
 #include "intake/call_events.h"
 #include "intake/device_output.h"
 
@@ -12,13 +13,11 @@ namespace ringwise {
 namespace {
 
 const QString kIngoing = QStringLiteral("Ingoing");
-const QString kCallTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QString kTestCallLine = QStringLiteral("A12345678#RRR");
 
 }  // namespace
 
-DeviceParser::DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output,
-                           std::function<QDateTime()> now)
+DeviceParser::DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output, Clock now)
     : m_record(record), m_events(events), m_output(output), m_now(std::move(now)) {}
 
 void DeviceParser::HandleDeviceText(QChar text) {
@@ -62,7 +61,7 @@ void DeviceParser::openCall(bool withheld) {
     m_record.set(CallField::CallType, kIngoing);
     if (withheld)
         m_record.set(CallField::Number, kSecretNumber);
-    m_record.set(CallField::CallTime, m_now().toString(kCallTimeFormat));
+    m_record.set(CallField::CallTime, m_now().toString(kTimeFormat));
     // Every call starts on a line of its own.
     m_output.append(QStringLiteral("\r\n"));
 }

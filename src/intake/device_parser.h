@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <functional>
 
+#include "call/seams.h"
+
 namespace ringwise {
 
 class CallEvents;
@@ -15,8 +17,7 @@ class DeviceOutput;
 // shown in the device output.
 class DeviceParser {
 public:
-    DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output,
-                 std::function<QDateTime()> now);
+    DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output, Clock now);
 
     // A failure while handling the character resets the call and leaves it out of the
     // device output; the next character is handled normally.
@@ -33,7 +34,7 @@ private:
     CallRecord &m_record;
     CallEvents &m_events;
     DeviceOutput &m_output;
-    std::function<QDateTime()> m_now;
+    Clock m_now;
 };
 
 }  // namespace ringwise

@@ -58,9 +58,8 @@ QString deviceGroupAdvice(const QString &devicePath) {
         .arg(groupName, userName);
 }
 
-SerialDevice::SerialDevice(std::function<void(QChar)> receive,
-                           std::function<void(const QString &title, const QString &text)> report,
-                           int retryIntervalMs, QObject *parent)
+SerialDevice::SerialDevice(std::function<void(QChar)> receive, Report report, int retryIntervalMs,
+                           QObject *parent)
     : QObject(parent), m_receive(std::move(receive)), m_report(std::move(report)) {
     m_port.setBaudRate(QSerialPort::Baud2400);
     m_port.setDataBits(QSerialPort::Data8);

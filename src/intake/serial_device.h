@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "call/seams.h"
+
 namespace ringwise {
 
 // What a user who may not read the device must do: join the group that owns it, named when
@@ -22,8 +24,7 @@ class SerialDevice : public QObject {
 public:
     static constexpr int kDefaultRetryMs = 5000;
 
-    SerialDevice(std::function<void(QChar)> receive,
-                 std::function<void(const QString &title, const QString &text)> report,
+    SerialDevice(std::function<void(QChar)> receive, Report report,
                  int retryIntervalMs = kDefaultRetryMs, QObject *parent = nullptr);
 
     // portText names the port in messages ("COM1 (/dev/ttyS0)"), devicePath is the device.
@@ -41,7 +42,7 @@ private:
     void startRetrying(const QString &problem);
 
     std::function<void(QChar)> m_receive;
-    std::function<void(const QString &title, const QString &text)> m_report;
+    Report m_report;
     QSerialPort m_port{this};
     QTimer m_retryTimer{this};
     QString m_portText;

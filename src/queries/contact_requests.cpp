@@ -72,8 +72,7 @@ std::optional<qint64> contactKey(const QString &text) {
 
 }  // namespace
 
-ContactRequests::ContactRequests(Database &database,
-                                 std::function<void(const QString &)> sendToClients)
+ContactRequests::ContactRequests(Database &database, SendText sendToClients)
     : m_database(database), m_sendToClients(std::move(sendToClients)) {}
 
 void ContactRequests::HandleContactRequest(const QString &text) {

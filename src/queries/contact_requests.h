@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+#include "call/seams.h"
+
 namespace ringwise {
 
 class Database;
@@ -11,7 +13,7 @@ class Database;
 // Everything a client sends is bound as a statement value, never joined into SQL.
 class ContactRequests {
 public:
-    ContactRequests(Database &database, std::function<void(const QString &)> sendToClients);
+    ContactRequests(Database &database, SendText sendToClients);
 
     // Sends exactly one answer, "CNTAC:ERRO;" and a description on any failure; an
     // unknown request or search field gets none.
@@ -22,7 +24,7 @@ private:
     QString search(const QString &text);
 
     Database &m_database;
-    std::function<void(const QString &)> m_sendToClients;
+    SendText m_sendToClients;
 };
 
 }  // namespace ringwise

@@ -81,7 +81,7 @@ void appendRow(QString &answer, const Query &row, const View &view) {
 
 }  // namespace
 
-StatsQueries::StatsQueries(Database &database, std::function<void(const QString &)> sendToClients)
+StatsQueries::StatsQueries(Database &database, SendText sendToClients)
     : m_database(database), m_sendToClients(std::move(sendToClients)) {}
 
 void StatsQueries::HandleStatsRequest(const QString &text) {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+#include "call/seams.h"
+
 namespace ringwise {
 
 class Database;
@@ -14,14 +16,14 @@ inline constexpr char kFakeOutgoingRequest[] = "STATS:CNTS;00";
 // The answer starts with the request itself, so every client can tell what it answers.
 class StatsQueries {
 public:
-    StatsQueries(Database &database, std::function<void(const QString &)> sendToClients);
+    StatsQueries(Database &database, SendText sendToClients);
 
     // A malformed request, or one the database fails, gets no answer at all.
     void HandleStatsRequest(const QString &text);
 
 private:
     Database &m_database;
-    std::function<void(const QString &)> m_sendToClients;
+    SendText m_sendToClients;
 };
 
 }  // namespace ringwise

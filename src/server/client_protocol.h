@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "call/seams.h"
 #include "server/pending_logins.h"
 #include "server/ping_schedule.h"
 
@@ -15,11 +16,11 @@ class ClientTable;
 // What the protocol needs from the rest of the service. Settings are read at each use,
 // so a change made in the settings dialog acts at once.
 struct ClientProtocolSeams {
-    std::function<QString()> password;                    // ServerPassword
-    std::function<QString()> pingSetting;                 // ServerPing
-    std::function<void(const QString &)> statsRequest;    // a whole "STATS:" message
-    std::function<void(const QString &)> contactRequest;  // a whole "CNTAC:" message
-    std::function<qint32()> tickCount;                    // milliseconds since boot, signed 32-bit
+    ReadText password;           // ServerPassword
+    ReadText pingSetting;        // ServerPing
+    SendText statsRequest;       // a whole "STATS:" message
+    SendText contactRequest;     // a whole "CNTAC:" message
+    TickCount tickCount;         // milliseconds since boot, signed 32-bit
     double defaultPingInterval;  // seconds, for a ServerPing text that is not a number
 };
 

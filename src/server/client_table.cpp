@@ -16,6 +16,8 @@
 #include <malloc.h>
 #endif
 
+#include "call/time_format.h"
+
 namespace ringwise {
 
 namespace {
@@ -162,7 +164,7 @@ void ClientTable::reportSocketError(int error, const QString &description) {
 }
 
 QString ClientTable::timestamp() const {
-    return QStringLiteral("\r\n") + m_now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return QStringLiteral("\r\n") + m_now().toString(kTimeFormat);
 }
 
 bool ClientTable::isConnected(int slot) const {

@@ -9,6 +9,7 @@
 #include "core/settings_table.h"
 #include "db/database.h"
 #include "support/fast_environment.h"
+#include "support/greeting.h"
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
@@ -17,8 +18,6 @@ using namespace ringwise;
 using namespace ringwise::test;
 
 namespace {
-
-const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 
 // A client that connected and read the greeting; no password is set in these tests.
 std::unique_ptr<QTcpSocket> greetedClient(quint16 port) {

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "db/database.h"
+#include "support/greeting.h"
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
@@ -12,7 +13,6 @@ using namespace ringwise::test;
 
 namespace {
 
-const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
 const QString kPassword = QStringLiteral("correct-horse");
 // Keeps the real serial ports of the machine out of the tests that need no device.
 const QString kNoDevice = QStringLiteral("/dev/ttyRingwiseMissing0");

@@ -12,12 +12,13 @@
 #include "server/pending_logins.h"
 #include "server/ping_schedule.h"
 #include "server/tick_count.h"
+#include "support/greeting.h"
 
 using namespace ringwise;
 
 namespace {
 
-const QByteArray kGreeting("Welcome to Ringwise Server [0.92]");
+using test::kGreeting;
 const QByteArray kAccepted("Password accepted.");
 const QByteArray kInvalid("Invalid password.");
 const QByteArray kFarewell("Password not received. Disconnecting.");
@@ -109,7 +110,7 @@ struct Rig {
     QStringList deviceOutput;
     ClientTable table;
     ClientProtocol protocol;
-    Hosting hosting{table, protocol, QStringLiteral("0.92"), QHostAddress::LocalHost};
+    Hosting hosting{table, protocol, versionText, QHostAddress::LocalHost};
     QTcpServer listener;
 };
 

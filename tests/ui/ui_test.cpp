@@ -16,6 +16,7 @@
 #include "core/settings_table.h"
 #include "db/database.h"
 #include "support/fast_environment.h"
+#include "support/greeting.h"
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/table_dump.h"
@@ -29,7 +30,7 @@ using namespace ringwise;
 
 namespace {
 
-const QByteArray kGreeting = "Welcome to Ringwise Server [0.92]";
+using test::kGreeting;
 const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
 const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
@@ -179,7 +180,7 @@ private slots:
         Fixture f;
         MainWindow &window = f.create();
         QVERIFY(window.start());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Ringwise Server 0.92"));
+        QCOMPARE(window.windowTitle(), "Ringwise Server " + versionText);
         QVERIFY(window.isVisible());
         QCOMPARE(window.size(), QSize(515, 408));
         QVERIFY(window.tray().IsVisible());

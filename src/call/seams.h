@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+namespace ringwise {
+
+// The shapes of the seams the service fills in, named once.
+
+// Hands a text on: a broadcast to the clients, a line of device output, a request.
+using SendText = std::function<void(const QString &text)>;
+// A warning for the user, shown by the front end.
+using Report = std::function<void(const QString &title, const QString &text)>;
+// A text read at each use, such as a setting.
+using ReadText = std::function<QString()>;
+// The wall clock.
+using Clock = std::function<QDateTime()>;
+// Milliseconds since boot, signed 32-bit.
+using TickCount = std::function<qint32()>;
+
+}  // namespace ringwise
