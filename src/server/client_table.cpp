@@ -16,6 +16,8 @@
 #include <malloc.h>
 #endif
 
+#include "server/client_message.h"
+
 namespace ringwise {
 
 namespace {
@@ -278,9 +280,9 @@ void ClientTable::handleEvents(int fd, std::uint32_t events) {
 std::optional<int> ClientTable::receive(int slot) {
     Slot &client = m_slots[slot];
     char buffer[16 * 1024];
-    while (client.received.size() <= kMaxMessageBytes) {
-        const size_t wanted =
-            std::min<size_t>(sizeof buffer, size_t(kMaxMessageBytes + 1 - client.received.size()));
+    while (client.received.size() <= kMaxClientMessageBytes) {
+        const size_t wanted = std::min<size_t>(
+            sizeof buffer, size_t(kMaxClientMessageBytes + 1 - client.received.size()));
         const ssize_t got = ::recv(client.fd, buffer, wanted, MSG_DONTWAIT);
         if (got > 0) {
             client.received.append(buffer, got);

@@ -23,9 +23,6 @@ class ClientTable : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxSlots = 32767;
-    // One read of a client socket never returns more than this plus one byte, so a longer
-    // message shows itself as too long instead of growing the buffer without bound.
-    static constexpr qint64 kMaxMessageBytes = 64 * 1024;
     // A client with more than this still unsent has stopped reading and is dropped; the
     // largest answer (the whole contact list) stays well below it.
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024 * 1024;
