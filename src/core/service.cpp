@@ -33,7 +33,8 @@ struct Service::Parts {
         : store(settingsStore),
           environment(std::move(serviceEnvironment)),
           tickCount(environment.tickCount ? environment.tickCount : bootTickCount),
-          clients([this](const QString &text) { output.append(text); }, environment.now),
+          clients([this](const QString &text) { output.append(text); }, environment.now,
+                  [this] { return !store.Read(key::ServerPassword).isEmpty(); }),
           stats(database, [this](const QString &text) { clients.SendToClients(text); }),
           contacts(database, [this](const QString &text) { clients.SendToClients(text); }),
           protocol(

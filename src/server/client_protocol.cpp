@@ -17,7 +17,6 @@ const QString kPingPrefix = QStringLiteral("PING_:");
 ClientProtocol::ClientProtocol(ClientTable &table, ClientProtocolSeams seams, int loginDeadlineMs,
                                int pingIntervalMs, QObject *parent)
     : QObject(parent), m_table(table), m_seams(std::move(seams)), m_pendingLogins(loginDeadlineMs) {
-    m_table.setLoginRequired([password = m_seams.password] { return !password().isEmpty(); });
     connect(&m_table, &ClientTable::dataArrived, this, &ClientProtocol::HandleClientText);
     m_loginTimer.setSingleShot(true);
     connect(&m_loginTimer, &QTimer::timeout, this, &ClientProtocol::LoginDeadlineTick);

@@ -27,13 +27,13 @@ public:
     // largest answer (the whole contact list) stays well below it.
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024 * 1024;
 
+    // loginRequired is asked at each broadcast: while it holds, broadcasts reach only the
+    // slots marked as logged in.
     ClientTable(std::function<void(const QString &)> appendDeviceOutput,
-                std::function<QDateTime()> now, int maxSlots = kMaxSlots,
-                qint64 maxUnsentBytes = kMaxUnsentBytes, QObject *parent = nullptr);
+                std::function<QDateTime()> now, std::function<bool()> loginRequired,
+                int maxSlots = kMaxSlots, qint64 maxUnsentBytes = kMaxUnsentBytes,
+                QObject *parent = nullptr);
     ~ClientTable() override;
-
-    // With a login required, broadcasts reach only the slots marked as logged in.
-    void setLoginRequired(std::function<bool()> loginRequired);
 
     // Freed memory is handed back to the system after this many clients have left.
     static constexpr int kReleasesBeforeTrim = 256;

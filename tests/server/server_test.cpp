@@ -61,7 +61,7 @@ struct Rig {
                  std::function<qint32()> tickCount = {}, int maxSlots = ClientTable::kMaxSlots,
                  qint64 maxUnsentBytes = ClientTable::kMaxUnsentBytes)
         : table([this](const QString &line) { deviceOutput << line; }, [] { return kNow; },
-                maxSlots, maxUnsentBytes),
+                [this] { return !password.isEmpty(); }, maxSlots, maxUnsentBytes),
           protocol(table,
                    {[this] { return password; }, [this] { return pingSetting; },
                     [this](const QString &text) { handed << "stats " + text; },
