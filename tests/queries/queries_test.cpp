@@ -231,11 +231,6 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::newRow("NEW,Ann,1,2,a@b,3,4")
             << "CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4" << 6 << "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL";
-        QTest::newRow("NEW,Hansen, Ann,...") << "CNTAC:SAVE;NEW,Hansen, Ann,1,2,a@b,3,4" << 6
-                                             << "6|'Hansen'|' Ann'|'1'|'a@b'|'3'|'2'|0|NULL";
-        QTest::newRow("NEW,...,5,6")
-            << "CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4,5,6" << 6 << "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL";
-        QTest::newRow("NEW,,,,,,") << "CNTAC:SAVE;NEW,,,,,," << 6 << "6|''|''|''|''|''|''|0|NULL";
         QTest::newRow("NEW,O'Brien; DROP TABLE tblCalls; --")
             << "CNTAC:SAVE;NEW,O'Brien; DROP TABLE tblCalls; --,1,2,e,3,4" << 6
             << "6|'O''Brien; DROP TABLE tblCalls; --'|'1'|'2'|'3'|'4'|'e'|0|NULL";
