@@ -13,28 +13,31 @@ const QString kSearchHead = QStringLiteral("CNTAC:SEAR;");
 const QString kErrorHead = QStringLiteral("CNTAC:ERRO;");
 const QString kNoMatch = QStringLiteral("CNTAC:SEAR;None");
 
+struct FieldCondition {
+    SearchField field;
+    const char *condition;  // ?1 is the search term
+};
+
 // "%" and "_" in a term keep their meaning as wildcards: clients rely on them.
-// ?1 is the search term.
+const FieldCondition kConditions[] = {
+    {SearchField::AllFields,
+     "(FullName LIKE '%' || ?1 || '%') Or (HomePhone LIKE '%' || ?1 || '%') Or "
+     "(MobilePhone LIKE '%' || ?1 || '%') Or (Email LIKE '%' || ?1 || '%') Or "
+     "(BusinessPhone LIKE '%' || ?1 || '%') Or (BusinessFax LIKE '%' || ?1 || '%')"},
+    {SearchField::FullName, "(FullName LIKE '%' || ?1 || '%')"},
+    {SearchField::HomePhone, "(HomePhone LIKE '%' || ?1 || '%')"},
+    {SearchField::MobilePhone, "(MobilePhone LIKE '%' || ?1 || '%')"},
+    {SearchField::Email, "(Email LIKE '%' || ?1 || '%')"},
+    {SearchField::BusinessPhone, "(BusinessPhone LIKE '%' || ?1 || '%')"},
+    {SearchField::BusinessFax, "(BusinessFax LIKE '%' || ?1 || '%')"},
+};
+
+// Every field has its row above.
 const char *condition(SearchField field) {
-    switch (field) {
-        case SearchField::AllFields:
-            return "(FullName LIKE '%' || ?1 || '%') Or (HomePhone LIKE '%' || ?1 || '%') Or "
-                   "(MobilePhone LIKE '%' || ?1 || '%') Or (Email LIKE '%' || ?1 || '%') Or "
-                   "(BusinessPhone LIKE '%' || ?1 || '%') Or (BusinessFax LIKE '%' || ?1 || '%')";
-        case SearchField::FullName:
-            return "(FullName LIKE '%' || ?1 || '%')";
-        case SearchField::HomePhone:
-            return "(HomePhone LIKE '%' || ?1 || '%')";
-        case SearchField::MobilePhone:
-            return "(MobilePhone LIKE '%' || ?1 || '%')";
-        case SearchField::Email:
-            return "(Email LIKE '%' || ?1 || '%')";
-        case SearchField::BusinessPhone:
-            return "(BusinessPhone LIKE '%' || ?1 || '%')";
-        case SearchField::BusinessFax:
-            return "(BusinessFax LIKE '%' || ?1 || '%')";
-    }
-    return "0";
+    const FieldCondition *row = kConditions;
+    while (row->field != field)
+        ++row;
+    return row->condition;
 }
 
 const char *const kShownColumns[] = {"FullName",      "HomePhone",   "MobilePhone", "Email",
