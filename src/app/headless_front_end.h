@@ -7,8 +7,6 @@
 
 namespace ringwise {
 
-class Service;
-
 // The service without windows: device output and socket error lines go to standard
 // output as they are appended, messages to standard error as "title: text", a fatal
 // path ends the event loop with status 1.

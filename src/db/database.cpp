@@ -67,7 +67,6 @@ void Database::open(const QString &path, OpenMode mode) {
         registerDanishCollation(connection->getHandle());
         registerUnicodeLike(connection->getHandle());
         m_connection = std::move(connection);
-        m_path = path;
     } catch (const SQLite::Exception &error) {
         throw DatabaseError::from(error);
     }

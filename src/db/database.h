@@ -30,7 +30,6 @@ public:
     void open(const QString &path, OpenMode mode);
     void close();
     bool isOpen() const { return m_connection != nullptr; }
-    QString path() const { return m_path; }
 
     // Runs a statement that returns rows; the result stands on its first row.
     Query query(const QString &sql, const QVariantList &values = {});
@@ -46,7 +45,6 @@ private:
     SQLite::Database &connection() const;
 
     std::unique_ptr<SQLite::Database> m_connection;
-    QString m_path;
 };
 
 // The statements run while it lives form one transaction: commit() keeps them all, and

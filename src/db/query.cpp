@@ -39,7 +39,6 @@ bool Query::isNull(const char *column) const {
 void Query::next() {
     if (m_atEnd)
         throw DatabaseError(-1, QStringLiteral("No current row"));
-    ++m_rowsPassed;
     step();
 }
 

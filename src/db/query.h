@@ -18,8 +18,6 @@ public:
     ~Query();
 
     bool atEnd() const { return m_atEnd; }
-    // True only for a result that has no rows: there is no row to stand on.
-    bool atStart() const { return m_atEnd && m_rowsPassed == 0; }
     // The column's value in the current row as text; a null reads as the empty text.
     QString field(const char *column) const;
     bool isNull(const char *column) const;
@@ -30,7 +28,6 @@ private:
 
     std::unique_ptr<SQLite::Statement> m_statement;
     bool m_atEnd = true;
-    qint64 m_rowsPassed = 0;
 };
 
 }  // namespace ringwise

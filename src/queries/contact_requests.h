@@ -8,6 +8,7 @@
 namespace ringwise {
 
 class Database;
+struct ContactRequest;
 
 // Answers "CNTAC:" requests: "SAVE" adds or changes a contact, "SEAR" looks contacts up.
 // Everything a client sends is bound as a statement value, never joined into SQL.
@@ -20,8 +21,8 @@ public:
     void HandleContactRequest(const QString &text);
 
 private:
-    QString save(const QString &payload);
-    QString search(const QString &text);
+    QString save(const ContactRequest &request);
+    QString search(const ContactRequest &request);
 
     Database &m_database;
     SendText m_sendToClients;

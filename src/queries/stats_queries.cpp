@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "db/database_error.h"
 #include "queries/field_text.h"
+#include "queries/stats_request.h"
 
 namespace ringwise {
 
@@ -17,9 +18,8 @@ const char *const kContactColumns[] = {"ID",          "FullName",      "HomePhon
                                        "Email",       "TotalCalls",    "Unrecognized"};
 
 struct View {
-    const char *name;
+    StatsRequest::Kind kind;
     const char *statement;
-    bool limited;  // reads the row limit after the ";"
     const char *const *columns;
     qsizetype columnCount;
 };
@@ -28,22 +28,22 @@ struct View {
 // trailing blank and mixed case; they never take values. Text is ordered as a Danish
 // reader expects (the collation Danish).
 const View kViews[] = {
-    {"LAST",
+    {StatsRequest::Kind::LastCalls,
      "SELECT a.*, b.* "
      "FROM tblCalls A, tblContacts B "
      "WHERE a.ContactID = b.ID "
      "ORDER BY a.ID DESC",
-     true, kCallColumns, std::size(kCallColumns)},
-    {"UNKN",
+     kCallColumns, std::size(kCallColumns)},
+    {StatsRequest::Kind::UnrecognizedCalls,
      "SELECT a.*, b.* "
      "FROM tblCalls A, tblContacts B "
      "Where a.ContactID = b.ID "
      "AND b.Unrecognized <> '' "
      "ORDER BY a.ID DESC ",
-     true, kCallColumns, std::size(kCallColumns)},
+     kCallColumns, std::size(kCallColumns)},
     // The key is Int(TotalCalls) in SQLite's own terms, the expression of the index
     // idxContactsTopCalls; equal totals keep the order of their keys.
-    {"TOPS",
+    {StatsRequest::Kind::TopContacts,
      "SELECT * FROM tblContacts ORDER BY "
      "(CASE typeof(TotalCalls) "
      "WHEN 'integer' THEN TotalCalls "
@@ -52,10 +52,10 @@ const View kViews[] = {
      "ELSE CAST(TotalCalls AS INTEGER) - (TotalCalls < CAST(TotalCalls AS INTEGER)) "
      "END "
      "END) DESC, ID",
-     true, kContactColumns, std::size(kContactColumns)},
-    {"CNTS",
+     kContactColumns, std::size(kContactColumns)},
+    {StatsRequest::Kind::AllContacts,
      "SELECT * FROM tblContacts ORDER By Unrecognized COLLATE Danish, FullName COLLATE Danish",
-     false, kContactColumns, std::size(kContactColumns)},
+     kContactColumns, std::size(kContactColumns)},
 };
 
 // Enough for a typical answer without reserving megabytes for a large limit; a longer
@@ -63,9 +63,9 @@ const View kViews[] = {
 constexpr qsizetype kReservedRows = 256;
 constexpr qsizetype kReservedCharsPerField = 16;
 
-const View *findView(QStringView name) {
+const View *findView(StatsRequest::Kind kind) {
     for (const View &view : kViews) {
-        if (name == QLatin1String(view.name))
+        if (view.kind == kind)
             return &view;
     }
     return nullptr;
@@ -85,34 +85,25 @@ StatsQueries::StatsQueries(Database &database, SendText sendToClients)
     : m_database(database), m_sendToClients(std::move(sendToClients)) {}
 
 void StatsQueries::HandleStatsRequest(const QString &text) {
-    const qsizetype colon = text.indexOf(u':');
-    const qsizetype semicolon = text.indexOf(u';');
-    if (semicolon < 0 || semicolon - colon - 1 < 0)
+    const StatsRequest request = parseStatsRequest(text);
+    if (request.kind == StatsRequest::Kind::Malformed)
         return;
-    const View *view = findView(QStringView(text).mid(colon + 1, semicolon - colon - 1));
+    const View *view = findView(request.kind);
     if (!view) {
         m_sendToClients(text);
         return;
     }
 
-    short limit = 0;
-    if (view->limited) {
-        bool ok = false;
-        limit = QStringView(text).mid(semicolon + 1).toShort(&ok, 10);
-        if (!ok)
-            return;
-    }
-
+    const std::optional<short> limit = request.limit;
     const qsizetype reservedRows =
-        view->limited ? qBound(0, int(limit), int(kReservedRows)) : kReservedRows;
+        limit ? qBound(0, int(*limit), int(kReservedRows)) : kReservedRows;
     QString answer;
     answer.reserve(text.size() + 1 + reservedRows * view->columnCount * kReservedCharsPerField);
     answer += text;
     answer += u'#';
     try {
         Query rows = m_database.query(QString::fromLatin1(view->statement));
-        for (int taken = 0; !rows.atEnd() && (!view->limited || taken < limit);
-             ++taken, rows.next())
+        for (int taken = 0; !rows.atEnd() && (!limit || taken < *limit); ++taken, rows.next())
             appendRow(answer, rows, *view);
     } catch (const DatabaseError &) {
         return;

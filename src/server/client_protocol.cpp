@@ -1,5 +1,6 @@
 #include "server/client_protocol.h"
 
+#include "server/client_message.h"
 #include "server/client_table.h"
 
 namespace ringwise {
@@ -9,11 +10,7 @@ namespace {
 const QString kPasswordAccepted = QStringLiteral("Password accepted.");
 const QString kInvalidPassword = QStringLiteral("Invalid password.");
 const QString kPasswordNotReceived = QStringLiteral("Password not received. Disconnecting.");
-const QString kStatsPrefix = QStringLiteral("STATS:");
-const QString kContactPrefix = QStringLiteral("CNTAC:");
-const QString kPongPrefix = QStringLiteral("PONG_:");
 const QString kPingPrefix = QStringLiteral("PING_:");
-constexpr int kPrefixLength = 6;
 
 }  // namespace
 
@@ -24,7 +21,6 @@ ClientProtocol::ClientProtocol(ClientTable &table, ClientProtocolSeams seams, in
       m_seams(std::move(seams)),
       m_pendingLogins(loginDeadlineMs),
       m_pingSchedule(m_seams.defaultPingInterval) {
-    m_table.setLoginRequired([password = m_seams.password] { return !password().isEmpty(); });
     connect(&m_table, &ClientTable::dataArrived, this, &ClientProtocol::HandleClientText);
     m_loginTimer.setSingleShot(true);
     connect(&m_loginTimer, &QTimer::timeout, this, &ClientProtocol::LoginDeadlineTick);
@@ -43,33 +39,30 @@ void ClientProtocol::startPingTimer() {
 
 void ClientProtocol::HandleClientText(int slot) {
     const QByteArray bytes = m_table.read(slot);
-    if (bytes.isEmpty())
-        return;
-    if (bytes.size() > ClientTable::kMaxMessageBytes) {
-        refuse(slot);
-        return;
-    }
-    const QString text = QString::fromLatin1(bytes);
     const QString password = m_seams.password();
-    if (text == password) {
-        m_table.sendTo(slot, kPasswordAccepted);
-        m_table.markLoggedIn(slot);
-        m_pendingLogins.remove(slot);
-        return;
-    }
-    const QString prefix = text.left(kPrefixLength);
-    if (prefix == kPongPrefix)
-        return;
-    const bool served = password.isEmpty() || m_table.isLoggedIn(slot);
-    if (served && prefix == kStatsPrefix) {
-        if (m_seams.statsRequest)
-            m_seams.statsRequest(text);
-        return;
-    }
-    if (served && prefix == kContactPrefix) {
-        if (m_seams.contactRequest)
-            m_seams.contactRequest(text);
-        return;
+    const ClientMessage kind = classifyClientMessage(bytes, password);
+    switch (kind) {
+        case ClientMessage::Nothing:
+        case ClientMessage::Pong:
+            return;
+        case ClientMessage::Password:
+            m_table.sendTo(slot, kPasswordAccepted);
+            m_table.markLoggedIn(slot);
+            m_pendingLogins.remove(slot);
+            return;
+        case ClientMessage::Stats:
+        case ClientMessage::Contact:
+            if (password.isEmpty() || m_table.isLoggedIn(slot)) {
+                const auto &handler =
+                    kind == ClientMessage::Stats ? m_seams.statsRequest : m_seams.contactRequest;
+                if (handler)
+                    handler(QString::fromLatin1(bytes));
+                return;
+            }
+            break;
+        case ClientMessage::TooLong:
+        case ClientMessage::Other:
+            break;
     }
     refuse(slot);
 }

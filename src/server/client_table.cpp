@@ -17,6 +17,7 @@
 #endif
 
 #include "call/time_format.h"
+#include "server/client_message.h"
 
 namespace ringwise {
 
@@ -53,11 +54,12 @@ bool isOrdinaryEnd(int error) {
 }  // namespace
 
 ClientTable::ClientTable(std::function<void(const QString &)> appendDeviceOutput,
-                         std::function<QDateTime()> now, int maxSlots, qint64 maxUnsentBytes,
-                         QObject *parent)
+                         std::function<QDateTime()> now, std::function<bool()> loginRequired,
+                         int maxSlots, qint64 maxUnsentBytes, QObject *parent)
     : QObject(parent),
       m_appendDeviceOutput(std::move(appendDeviceOutput)),
       m_now(std::move(now)),
+      m_loginRequired(std::move(loginRequired)),
       m_maxSlots(maxSlots),
       m_maxUnsentBytes(maxUnsentBytes),
       m_slots(1),
@@ -68,10 +70,6 @@ ClientTable::~ClientTable() {
         if (slot.fd >= 0)
             ::close(slot.fd);
     }
-}
-
-void ClientTable::setLoginRequired(std::function<bool()> loginRequired) {
-    m_loginRequired = std::move(loginRequired);
 }
 
 std::optional<int> ClientTable::AllocateSlot() {
@@ -108,7 +106,8 @@ void ClientTable::attach(int slot, int fd) {
 
 void ClientTable::SendToClients(const QString &text) {
     const QByteArray bytes = text.toLatin1();
-    const bool loginRequired = m_loginRequired && m_loginRequired();
+    // Without a rule, only logged-in clients are served: a missing rule never opens the door.
+    const bool loginRequired = !m_loginRequired || m_loginRequired();
     const int bound = m_highestSlot;
     for (int slot = 1; slot <= bound; ++slot) {
         if (isConnected(slot) && (!loginRequired || m_slots[slot].loggedIn))
@@ -280,9 +279,9 @@ void ClientTable::handleEvents(int fd, std::uint32_t events) {
 std::optional<int> ClientTable::receive(int slot) {
     Slot &client = m_slots[slot];
     char buffer[16 * 1024];
-    while (client.received.size() <= kMaxMessageBytes) {
-        const size_t wanted =
-            std::min<size_t>(sizeof buffer, size_t(kMaxMessageBytes + 1 - client.received.size()));
+    while (client.received.size() <= kMaxClientMessageBytes) {
+        const size_t wanted = std::min<size_t>(
+            sizeof buffer, size_t(kMaxClientMessageBytes + 1 - client.received.size()));
         const ssize_t got = ::recv(client.fd, buffer, wanted, MSG_DONTWAIT);
         if (got > 0) {
             client.received.append(buffer, got);

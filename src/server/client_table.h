@@ -23,20 +23,17 @@ class ClientTable : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxSlots = 32767;
-    // One read of a client socket never returns more than this plus one byte, so a longer
-    // message shows itself as too long instead of growing the buffer without bound.
-    static constexpr qint64 kMaxMessageBytes = 64 * 1024;
     // A client with more than this still unsent has stopped reading and is dropped; the
     // largest answer (the whole contact list) stays well below it.
     static constexpr qint64 kMaxUnsentBytes = 64 * 1024 * 1024;
 
+    // loginRequired is asked at each broadcast: while it holds, broadcasts reach only the
+    // slots marked as logged in.
     ClientTable(std::function<void(const QString &)> appendDeviceOutput,
-                std::function<QDateTime()> now, int maxSlots = kMaxSlots,
-                qint64 maxUnsentBytes = kMaxUnsentBytes, QObject *parent = nullptr);
+                std::function<QDateTime()> now, std::function<bool()> loginRequired,
+                int maxSlots = kMaxSlots, qint64 maxUnsentBytes = kMaxUnsentBytes,
+                QObject *parent = nullptr);
     ~ClientTable() override;
-
-    // With a login required, broadcasts reach only the slots marked as logged in.
-    void setLoginRequired(std::function<bool()> loginRequired);
 
     // Freed memory is handed back to the system after this many clients have left.
     static constexpr int kReleasesBeforeTrim = 256;

@@ -20,7 +20,6 @@ public:
 
     // One second has passed; true when a ping goes out on this tick.
     bool tick(double interval);
-    qint16 pingCounter() const { return m_pingCounter; }
     // The "Next ping" value: S minus the counter.
     QString nextPingText(double interval) const;
 

@@ -158,6 +158,8 @@ void MainWindow::buildMenus() {
                      &MainWindow::openSettings);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    // Does nothing on purpose: there are no help pages; the item and its shortcut stay
+    // where users know them.
     help->addAction(QStringLiteral("&Ringwise Help"))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     help->addSeparator();

@@ -31,7 +31,8 @@ public:
     QString TrayToolTip() const { return m_toolTip; }
     void setTrayToolTip(const QString &text) { m_toolTip = text; }
 
-    // Kept between 0 and 1; every click is reported through MouseClick whatever it holds.
+    // Changes nothing on purpose: kept (between 0 and 1) for those who set it, while every
+    // click is reported through MouseClick whatever it holds.
     int EventMode() const { return m_eventMode; }
     void setEventMode(int mode);
 

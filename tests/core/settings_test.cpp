@@ -58,20 +58,6 @@ private slots:
         QCOMPARE(store.Read(key::ServerDirectoryHost), QString());
     }
 
-    void onlyExactTrueCounts_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("set");
-        QTest::newRow("True") << "True" << true;
-        QTest::newRow("true") << "true" << false;
-        QTest::newRow("True with blank") << "True " << false;
-        QTest::newRow("empty") << "" << false;
-    }
-    void onlyExactTrueCounts() {
-        QFETCH(QString, text);
-        QFETCH(bool, set);
-        QCOMPARE(isTrue(text), set);
-    }
-
     void serialPortChoice_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("selected");  // anything stored but not selected is warned of

@@ -140,7 +140,6 @@ private slots:
         QVERIFY(client);
 
         QVERIFY(device.write("A87654321#"));
-        QSignalSpy readyRead(client.get(), &QTcpSocket::readyRead);
         const QByteArray expected =
             "CALL_:,87654321,,,,,,CALL_:,87654321,S\xF8ren O'Hara (New),,,,,";
         QByteArray received;

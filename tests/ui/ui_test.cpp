@@ -496,15 +496,6 @@ private slots:
         QCOMPARE(reported, (QList<int>{1, 2}));
     }
 
-    void eventModeIsKeptBetweenZeroAndOne() {
-        Tray tray;
-        QCOMPARE(tray.EventMode(), 0);
-        for (const auto &[written, kept] : {std::pair{5, 1}, {-3, 0}, {1, 1}, {0, 0}}) {
-            tray.setEventMode(written);
-            QCOMPARE(tray.EventMode(), kept);
-        }
-    }
-
     void tipField_data() {
         QTest::addColumn<QString>("toolTip");
         QTest::addColumn<QString>("field");
