@@ -36,12 +36,13 @@ public:
         };
         std::sort(characters.begin(), characters.end(),
                   [&](char16_t a, char16_t b) { return compareCharacters(a, b) < 0; });
-        std::uint8_t rank = 0;
+        std::uint8_t rank = kNotPlain;
         for (std::size_t i = 0; i < characters.size(); ++i) {
-            if (i > 0 && compareCharacters(characters[i - 1], characters[i]) != 0)
+            if (i == 0 || compareCharacters(characters[i - 1], characters[i]) != 0)
                 ++rank;
             m_rank[characters[i]] = rank;
         }
+        m_rankOfA = m_rank['a'];
     }
 
     int compare(const char *a, int aLength, const char *b, int bLength) const {
@@ -53,46 +54,58 @@ public:
     }
 
 private:
-    static bool isPrintable(unsigned char c) { return c >= kFirstPrintable && c <= kLastPrintable; }
-    static bool isA(unsigned char c) { return (c | 0x20) == 'a'; }
+    // The rank of every byte that is not printable ASCII: it may start a letter outside
+    // ASCII or a combining mark, which only ICU can weigh.
+    static constexpr std::uint8_t kNotPlain = 0;
 
-    // True when the characters at i, and the one after it, weigh as themselves: printable
-    // ASCII, not the "aa" pair, and not followed by a byte that could start a combining mark.
-    static bool standsAlone(const unsigned char *text, int length, int i) {
-        if (!isPrintable(text[i]))
-            return false;
+    // True when the character after `rank` at i weighs on its own: the end of the text, or
+    // printable ASCII that does not make an "aa" with it.
+    bool endsPlainly(const unsigned char *text, int length, int i, std::uint8_t rank) const {
         if (i + 1 == length)
             return true;
-        return isPrintable(text[i + 1]) && !(isA(text[i]) && isA(text[i + 1]));
+        const std::uint8_t next = m_rank[text[i + 1]];
+        return next != kNotPlain && !(rank == m_rankOfA && next == m_rankOfA);
     }
 
     // Compares by primary weight as far as the order is decided by plain ASCII, the usual
     // case: names mostly differ within their first characters. False leaves the pair to ICU.
+    // Equal ranks up to i mean the two texts hold the same "a"s there, so one flag follows
+    // an "a" for both.
     bool compareAscii(const unsigned char *a, int aLength, const unsigned char *b, int bLength,
                       int &result) const {
         const int common = std::min(aLength, bLength);
+        bool afterA = false;
         for (int i = 0; i < common; ++i) {
-            if (!standsAlone(a, aLength, i) || !standsAlone(b, bLength, i))
+            const std::uint8_t aRank = m_rank[a[i]];
+            const std::uint8_t bRank = m_rank[b[i]];
+            if (aRank == kNotPlain || bRank == kNotPlain)
                 return false;
-            const int difference = int(m_rank[a[i]]) - int(m_rank[b[i]]);
-            if (difference != 0) {
-                result = difference;
+            if (afterA && (aRank == m_rankOfA || bRank == m_rankOfA))
+                return false;
+            if (aRank != bRank) {
+                if (!endsPlainly(a, aLength, i, aRank) || !endsPlainly(b, bLength, i, bRank))
+                    return false;
+                result = int(aRank) - int(bRank);
                 return true;
             }
+            afterA = aRank == m_rankOfA;
         }
         // One is a prefix of the other by weight: the rest decides, if it weighs at all.
         const unsigned char *rest = aLength > bLength ? a : b;
         const int restLength = std::max(aLength, bLength);
         for (int i = common; i < restLength; ++i) {
-            if (!standsAlone(rest, restLength, i))
+            const std::uint8_t rank = m_rank[rest[i]];
+            if (rank == kNotPlain || (afterA && rank == m_rankOfA))
                 return false;
+            afterA = rank == m_rankOfA;
         }
         result = aLength - bLength;
         return true;
     }
 
     QCollator m_collator;
-    std::array<std::uint8_t, 128> m_rank{};
+    std::array<std::uint8_t, 256> m_rank{};  // kNotPlain unless set
+    std::uint8_t m_rankOfA = kNotPlain;
 };
 
 int compareDanish(void *collation, int aLength, const void *a, int bLength, const void *b) {

@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QString>
+#include <cstring>
 
 #include "db/database_error.h"
 
@@ -45,13 +46,24 @@ char32_t folded(char32_t c) {
     return f < 0x80 ? c : f;
 }
 
-// The ASCII character the pattern asks for here, folded, or 0 when it is a wildcard,
-// an escape or not ASCII.
-unsigned char asciiLiteral(const unsigned char *pattern, char32_t escape) {
+// The bytes that can start a match of the pattern from here, both cases of an ASCII
+// character as a string for strcspn(), or empty when it is a wildcard, an escape or not
+// ASCII.
+struct Start {
+    char bytes[3] = {};
+};
+
+Start startOf(const unsigned char *pattern, char32_t escape) {
+    Start start;
     const unsigned char c = *pattern;
     if (c == 0 || c >= 0x80 || c == '%' || c == '_' || c == escape)
-        return 0;
-    return foldedAscii(c);
+        return start;
+    start.bytes[0] = char(c);
+    const unsigned char other = c >= 'a' && c <= 'z'   ? c - ('a' - 'A')
+                                : c >= 'A' && c <= 'Z' ? c + ('a' - 'A')
+                                                       : 0;
+    start.bytes[1] = char(other);
+    return start;
 }
 
 // The usual wildcard walk: on a mismatch, go back to the last "%" and let it take one
@@ -60,7 +72,7 @@ unsigned char asciiLiteral(const unsigned char *pattern, char32_t escape) {
 bool matches(const unsigned char *pattern, const unsigned char *text, char32_t escape) {
     const unsigned char *afterPercent = nullptr;
     const unsigned char *textAtPercent = nullptr;
-    unsigned char literalAfterPercent = 0;
+    Start startAfterPercent;
     while (*text) {
         if (*pattern) {
             const unsigned char *next = pattern;
@@ -72,7 +84,7 @@ bool matches(const unsigned char *pattern, const unsigned char *text, char32_t e
                 pattern = next;
                 afterPercent = pattern;
                 textAtPercent = text;
-                literalAfterPercent = asciiLiteral(pattern, escape);
+                startAfterPercent = startOf(pattern, escape);
                 continue;
             }
             if (!escaped && p == '_') {
@@ -91,10 +103,9 @@ bool matches(const unsigned char *pattern, const unsigned char *text, char32_t e
             return false;
         skipCharacter(textAtPercent);
         // The usual search, "%name%": go straight to the next place the name can start.
-        if (literalAfterPercent) {
-            while (*textAtPercent && foldedAscii(*textAtPercent) != literalAfterPercent)
-                ++textAtPercent;
-        }
+        if (startAfterPercent.bytes[0])
+            textAtPercent += std::strcspn(reinterpret_cast<const char *>(textAtPercent),
+                                          startAfterPercent.bytes);
         text = textAtPercent;
         pattern = afterPercent;
     }

@@ -1,4 +1,6 @@
+#include <QCollator>
 #include <QFile>
+#include <QLocale>
 #include <QtTest>
 
 #include "db/database.h"
@@ -102,6 +104,82 @@ private slots:
         for (; !ranked.atEnd(); ranked.next())
             order << ranked.field("FullName");
         QCOMPARE(order, (QStringList{"30", "10", "9", "2"}));
+    }
+
+    // Plain ASCII names are compared from a table of ranks; every pair, whether the table
+    // decides it or ICU does ("aa", combining marks, letters outside ASCII), must come out
+    // as ICU's Danish order with case ignored.
+    void danishOrderAgreesWithCollator_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        const auto row = [](const char *a, const char *b) {
+            QTest::addRow("%s | %s", a, b) << QString::fromUtf8(a) << QString::fromUtf8(b);
+        };
+        row("Family12, Given3", "Family120, Given3");
+        row("Family12, Given3", "family12, given3");
+        row("Bo Jensen", "anders And");
+        row("a-b", "ab");
+        row("a b", "a,b");
+        row("10", "9");
+        row("Aase", "Abe");
+        row("Ba", "Baa");
+        row("maA", "mab");
+        row("Zoe", "Æble");
+        row("e\u0301", "e");
+        row("ex", "e\u0301x");
+        row("Tor", "Þor");
+        row("Dan~", "Dan!");
+    }
+    void danishOrderAgreesWithCollator() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("order.db"), Database::OpenMode::CreateIfMissing);
+        QCollator collator(QLocale(QLocale::Danish, QLocale::Denmark));
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        const int expected = qBound(-1, collator.compare(a, b), 1);
+        const QString sign = db.query(
+                                   "SELECT CASE WHEN ?1 = ?2 COLLATE Danish THEN 0 "
+                                   "WHEN ?1 < ?2 COLLATE Danish THEN -1 ELSE 1 END AS sign",
+                                   {a, b})
+                                 .field("sign");
+        QCOMPARE(sign, QString::number(expected));
+    }
+
+    // A search jumps to the next place the text after a "%" can start, in either case.
+    void likeFindsEveryStart_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("%ab% in aab") << "%ab%"
+                                     << "aab" << true;
+        QTest::newRow("%ab% in aa") << "%ab%"
+                                    << "aa" << false;
+        QTest::newRow("%B% in xxb") << "%B%"
+                                    << "xxb" << true;
+        QTest::newRow("%giv% in Family1, Given2") << "%giv%"
+                                                  << "Family1, Given2" << true;
+        QTest::newRow("%12% in x1x12") << "%12%"
+                                       << "x1x12" << true;
+        QTest::newRow("%12% in x1x21") << "%12%"
+                                       << "x1x21" << false;
+        QTest::newRow("%s_n in Sørensen") << "%s_n"
+                                          << "Sørensen" << true;
+        QTest::newRow("%ø% in KØGE") << "%ø%"
+                                     << "KØGE" << true;
+        QTest::newRow("%n%n in Jensen") << "%n%n"
+                                        << "Jensen" << true;
+    }
+    void likeFindsEveryStart() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(bool, matches);
+        test::TempEnvironment env;
+        Database db;
+        db.open(env.filePath("like.db"), Database::OpenMode::CreateIfMissing);
+        QCOMPARE(db.query("SELECT ?1 LIKE ?2 AS m", {text, pattern}).field("m"),
+                 QString::number(matches));
     }
 
     void valuesAreBoundNotJoined() {
