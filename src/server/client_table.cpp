@@ -53,9 +53,9 @@ bool isOrdinaryEnd(int error) {
 
 }  // namespace
 
-ClientTable::ClientTable(std::function<void(const QString &)> appendDeviceOutput,
-                         std::function<QDateTime()> now, std::function<bool()> loginRequired,
-                         int maxSlots, qint64 maxUnsentBytes, QObject *parent)
+ClientTable::ClientTable(SendText appendDeviceOutput, Clock now,
+                         std::function<bool()> loginRequired, int maxSlots, qint64 maxUnsentBytes,
+                         QObject *parent)
     : QObject(parent),
       m_appendDeviceOutput(std::move(appendDeviceOutput)),
       m_now(std::move(now)),

@@ -10,6 +10,7 @@
 #include <queue>
 #include <vector>
 
+#include "call/seams.h"
 #include "server/socket_poller.h"
 
 namespace ringwise {
@@ -29,8 +30,7 @@ public:
 
     // loginRequired is asked at each broadcast: while it holds, broadcasts reach only the
     // slots marked as logged in.
-    ClientTable(std::function<void(const QString &)> appendDeviceOutput,
-                std::function<QDateTime()> now, std::function<bool()> loginRequired,
+    ClientTable(SendText appendDeviceOutput, Clock now, std::function<bool()> loginRequired,
                 int maxSlots = kMaxSlots, qint64 maxUnsentBytes = kMaxUnsentBytes,
                 QObject *parent = nullptr);
     ~ClientTable() override;
@@ -91,8 +91,8 @@ private:
     std::optional<int> receive(int slot);
     void endConnection(int slot, int error);
 
-    std::function<void(const QString &)> m_appendDeviceOutput;
-    std::function<QDateTime()> m_now;
+    SendText m_appendDeviceOutput;
+    Clock m_now;
     std::function<bool()> m_loginRequired;
     const int m_maxSlots;
     const qint64 m_maxUnsentBytes;
