@@ -1,9 +1,9 @@
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <memory>
 
+#include "app/blocked_signals.h"
 #include "app/headless_front_end.h"
 #include "app/settings_command.h"
 #include "app/signal_watcher.h"
@@ -11,25 +11,17 @@
 #include "core/service.h"
 #include "core/settings_store.h"
 #include "core/version.h"
+
+#ifdef RINGWISE_GUI
+#include <QApplication>
+
 #include "ui/desktop_hooks.h"
 #include "ui/main_window.h"
+#endif
 
 using namespace ringwise;
 
 namespace {
-
-// Decided before the application object exists: only the desktop needs QApplication.
-bool wantsDesktop(int argc, char *argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--headless" || argument == "--settings" || argument == "--set" ||
-            argument.startsWith("--set=") || argument == "--help" || argument == "-h" ||
-            argument == "--help-all" || argument == "--version" || argument == "-v")
-            return false;
-    }
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
 
 // RINGWISE_LISTEN=address:port listens there instead of on every address and ServerPort;
 // port 0 takes any free one, which the hosting line shows. For tests that run several
@@ -67,10 +59,10 @@ void describeOptions(QCommandLineParser &parser) {
     addSettingsOptions(parser);
 }
 
-int runHeadless(SettingsStore &store) {
+int runHeadless(SettingsStore &store, const BlockedSignals &blockedSignals) {
     Service service(store, serviceEnvironment());
     HeadlessFrontEnd frontEnd(service);
-    SignalWatcher signalWatcher;
+    SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &service,
                      [] { QCoreApplication::quit(); });
     if (!service.start(Service::StartConnect::Always))
@@ -83,12 +75,13 @@ int runHeadless(SettingsStore &store) {
     return status;
 }
 
-int runDesktop(SettingsStore &store) {
+#ifdef RINGWISE_GUI
+int runDesktop(SettingsStore &store, const BlockedSignals &blockedSignals) {
     // Closing the settings box while the window is hidden in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     Service service(store, serviceEnvironment());
     MainWindow window(service, store, DesktopHooks::desktop());
-    SignalWatcher signalWatcher;
+    SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
                      [&window] { window.close(); });
     if (!window.start())
@@ -97,18 +90,46 @@ int runDesktop(SettingsStore &store) {
     return QApplication::exec();
 }
 
+QStringList commandLine(int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// Only the desktop needs QApplication. The parser reports nothing yet: QApplication first
+// takes its own options (-platform, -style) off the command line.
+bool wantsDesktop(const QStringList &arguments, QCommandLineParser &parser) {
+    parser.parse(arguments);
+    if (parser.isSet(QStringLiteral("headless")) || isSettingsCommand(parser) ||
+        parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+        parser.isSet(QStringLiteral("version")))
+        return false;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+#endif
+
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[],
+                                                  QCommandLineParser &parser) {
+#ifdef RINGWISE_GUI
+    if (wantsDesktop(commandLine(argc, argv), parser))
+        return std::make_unique<QApplication>(argc, argv);
+#else
+    Q_UNUSED(parser);
+#endif
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
-    const bool desktop = wantsDesktop(argc, argv);
-    std::unique_ptr<QCoreApplication> app = desktop
-                                                ? std::make_unique<QApplication>(argc, argv)
-                                                : std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication::setApplicationName(kProductName);
-    QCoreApplication::setApplicationVersion(versionText);
-
     QCommandLineParser parser;
     describeOptions(parser);
+    const BlockedSignals blockedSignals;
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv, parser);
+    QCoreApplication::setApplicationName(kProductName);
+    QCoreApplication::setApplicationVersion(versionText);
     parser.process(*app);
 
     SettingsStore store(defaultSettingsPath());
@@ -117,5 +138,9 @@ int main(int argc, char *argv[]) {
         QTextStream err(stderr);
         return runSettingsCommand(store, parser, out, err);
     }
-    return desktop ? runDesktop(store) : runHeadless(store);
+#ifdef RINGWISE_GUI
+    if (qobject_cast<QApplication *>(app.get()))
+        return runDesktop(store, blockedSignals);
+#endif
+    return runHeadless(store, blockedSignals);
 }

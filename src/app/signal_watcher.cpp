@@ -1,48 +1,32 @@
 #include "app/signal_watcher.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/socket.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
 
+#include "app/blocked_signals.h"
+
 namespace ringwise {
 
-namespace {
-int g_signalPipe[2] = {-1, -1};  // written by the async-signal handler, read on the event thread
-}
-
-SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+SignalWatcher::SignalWatcher(const BlockedSignals &blocked, QObject *parent)
+    : QObject(parent), m_descriptor(::signalfd(-1, &blocked.set(), SFD_NONBLOCK | SFD_CLOEXEC)) {
+    if (m_descriptor < 0)
         return;
-    ::fcntl(g_signalPipe[0], F_SETFL, O_NONBLOCK);
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-    m_notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::readSignal);
-
-    struct sigaction action = {};
-    action.sa_handler = &SignalWatcher::handle;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    m_notifier = new QSocketNotifier(m_descriptor, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::readSignals);
 }
 
 SignalWatcher::~SignalWatcher() {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    delete m_notifier;
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
 }
 
-void SignalWatcher::handle(int signalNumber) {
-    const char byte = static_cast<char>(signalNumber);
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
-}
-
-void SignalWatcher::readSignal() {
-    char byte = 0;
-    if (::read(g_signalPipe[1], &byte, 1) == 1)
-        emit terminationRequested(byte);
+void SignalWatcher::readSignals() {
+    signalfd_siginfo info;
+    while (::read(m_descriptor, &info, sizeof info) == sizeof info)
+        emit terminationRequested(static_cast<int>(info.ssi_signo));
 }
 
 }  // namespace ringwise

@@ -6,20 +6,23 @@ class QSocketNotifier;
 
 namespace ringwise {
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event thread (self-pipe).
+class BlockedSignals;
+
+// Turns the blocked SIGINT and SIGTERM into a Qt signal on the event thread: the kernel
+// queues them on a signalfd, which the event loop watches.
 class SignalWatcher : public QObject {
     Q_OBJECT
 public:
-    explicit SignalWatcher(QObject *parent = nullptr);
+    explicit SignalWatcher(const BlockedSignals &blocked, QObject *parent = nullptr);
     ~SignalWatcher() override;
 
 signals:
     void terminationRequested(int signalNumber);
 
 private:
-    static void handle(int signalNumber);
-    void readSignal();
+    void readSignals();
 
+    int m_descriptor = -1;
     QSocketNotifier *m_notifier = nullptr;
 };
 

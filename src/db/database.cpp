@@ -63,9 +63,9 @@ void Database::open(const QString &path, OpenMode mode) {
         // 16 MiB of page cache keeps the statistics views' sorts in memory.
         connection->exec("PRAGMA cache_size=-16384");
         createSchema(*connection);
-        registerSqlFunctions(connection->getHandle());
+        registerSqlFunctions(*connection);
         registerDanishCollation(connection->getHandle());
-        registerUnicodeLike(connection->getHandle());
+        registerUnicodeLike(*connection);
         m_connection = std::move(connection);
     } catch (const SQLite::Exception &error) {
         throw DatabaseError::from(error);

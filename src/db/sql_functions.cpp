@@ -1,11 +1,10 @@
 #include "db/sql_functions.h"
 
+#include <SQLiteCpp/Database.h>
 #include <sqlite3.h>
 
 #include <QByteArray>
 #include <cmath>
-
-#include "db/database_error.h"
 
 namespace ringwise {
 
@@ -38,11 +37,8 @@ void intFunction(sqlite3_context *context, int, sqlite3_value **arguments) {
 
 }  // namespace
 
-void registerSqlFunctions(sqlite3 *handle) {
-    const int result = sqlite3_create_function(handle, "Int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                               nullptr, intFunction, nullptr, nullptr);
-    if (result != SQLITE_OK)
-        throw DatabaseError(result, QString::fromUtf8(sqlite3_errstr(result)));
+void registerSqlFunctions(SQLite::Database &connection) {
+    connection.createFunction("Int", 1, true, nullptr, intFunction);
 }
 
 }  // namespace ringwise

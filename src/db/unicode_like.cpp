@@ -1,12 +1,11 @@
 #include "db/unicode_like.h"
 
+#include <SQLiteCpp/Database.h>
 #include <sqlite3.h>
 
 #include <QChar>
 #include <QString>
 #include <cstring>
-
-#include "db/database_error.h"
 
 namespace ringwise {
 
@@ -142,14 +141,9 @@ void likeFunction(sqlite3_context *context, int argumentCount, sqlite3_value **a
 
 }  // namespace
 
-void registerUnicodeLike(sqlite3 *handle) {
-    for (const int argumentCount : {2, 3}) {
-        const int result = sqlite3_create_function(handle, "like", argumentCount,
-                                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                                   likeFunction, nullptr, nullptr);
-        if (result != SQLITE_OK)
-            throw DatabaseError(result, QString::fromUtf8(sqlite3_errstr(result)));
-    }
+void registerUnicodeLike(SQLite::Database &connection) {
+    for (const int argumentCount : {2, 3})
+        connection.createFunction("like", argumentCount, true, nullptr, likeFunction);
 }
 
 }  // namespace ringwise

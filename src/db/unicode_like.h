@@ -1,12 +1,14 @@
 #pragma once
 
-struct sqlite3;
+namespace SQLite {
+class Database;
+}
 
 namespace ringwise {
 
 // Replaces LIKE on the connection with one that ignores case for every letter ("ø"
 // matches "Ø", "é" matches "É"), not only for ASCII. "%" and "_" stay wildcards and
 // "LIKE ... ESCAPE" still works.
-void registerUnicodeLike(sqlite3 *handle);
+void registerUnicodeLike(SQLite::Database &connection);
 
 }  // namespace ringwise
