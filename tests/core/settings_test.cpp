@@ -58,29 +58,38 @@ private slots:
         QCOMPARE(store.Read(key::ServerDirectoryHost), QString());
     }
 
+    // What a stored ServerCOM opens, and how the messages and the headless output name it.
     void serialPortChoice_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("selected");  // anything stored but not selected is warned of
-        const auto row = [](const char *name, const char *stored, const char *selected) {
-            QTest::newRow(name) << QString(stored) << QString(selected);
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("shown");
+        const auto row = [](const char *name, const char *stored, const char *selected,
+                            const char *device, const char *shown) {
+            QTest::newRow(name) << QString(stored) << QString(selected) << QString(device)
+                                << QString(shown);
         };
-        row("empty", "", "COM1");
-        row("COM3", "COM3", "COM3");
-        row("COM7", "COM7", "COM7");
-        row("lower-case com3", "com3", "COM1");
-        row("bare digit", "3", "COM1");
-        row("COM8", "COM8", "COM1");
-        row("COM0", "COM0", "COM1");
-        row("COM12", "COM12", "COM1");
-        row("COM3 and a line break", "COM3\n", "COM1");
-        row("placeholder", "COM%1", "COM1");
-        row("usb device", "/dev/ttyUSB0", "/dev/ttyUSB0");
-        row("by-id path", "/dev/serial/by-id/usb-x", "/dev/serial/by-id/usb-x");
-        row("socat link in /tmp", "/tmp/ttyCID", "/tmp/ttyCID");
-        row("link under /run", "/run/ringwise/tty", "/run/ringwise/tty");
-        row("relative path", "dev/ttyUSB0", "COM1");
-        row("bare /dev/", "/dev/", "COM1");
-        row("root", "/", "COM1");
+        const char *com1 = "/dev/ttyS0";
+        const char *com1Shown = "COM1 (/dev/ttyS0)";
+        row("empty", "", "COM1", com1, com1Shown);
+        row("COM3", "COM3", "COM3", "/dev/ttyS2", "COM3 (/dev/ttyS2)");
+        row("COM7", "COM7", "COM7", "/dev/ttyS6", "COM7 (/dev/ttyS6)");
+        row("lower-case com3", "com3", "COM1", com1, com1Shown);
+        row("bare digit", "3", "COM1", com1, com1Shown);
+        row("COM8", "COM8", "COM1", com1, com1Shown);
+        row("COM0", "COM0", "COM1", com1, com1Shown);
+        row("COM12", "COM12", "COM1", com1, com1Shown);
+        row("COM3 and a line break", "COM3\n", "COM1", com1, com1Shown);
+        row("placeholder", "COM%1", "COM1", com1, com1Shown);
+        row("usb device", "/dev/ttyUSB0", "/dev/ttyUSB0", "/dev/ttyUSB0", "/dev/ttyUSB0");
+        row("by-id path", "/dev/serial/by-id/usb-x", "/dev/serial/by-id/usb-x",
+            "/dev/serial/by-id/usb-x", "/dev/serial/by-id/usb-x");
+        row("socat link in /tmp", "/tmp/ttyCID", "/tmp/ttyCID", "/tmp/ttyCID", "/tmp/ttyCID");
+        row("link under /run", "/run/ringwise/tty", "/run/ringwise/tty", "/run/ringwise/tty",
+            "/run/ringwise/tty");
+        row("relative path", "dev/ttyUSB0", "COM1", com1, com1Shown);
+        row("bare /dev/", "/dev/", "COM1", com1, com1Shown);
+        row("root", "/", "COM1", com1, com1Shown);
     }
     void serialPortChoice() {
         QFETCH(QString, stored);
@@ -94,30 +103,14 @@ private slots:
             warnings << title + ": " + text;
         };
         QCOMPARE(LoadSettings(store, messages).serialPort, selected);
+        QTEST(serialDevicePath(selected), "device");
+        QTEST(serialPortText(selected), "shown");
         const bool warned = !stored.isEmpty() && stored != selected;
         QCOMPARE(warnings, warned ? QStringList{"Settings: ServerCOM \"" + stored +
                                                 "\" is not a serial port (COM1 to COM7 or a "
                                                 "device path); using COM1 instead."}
                                   : QStringList{});
         QCOMPARE(store.Read(key::ServerCOM), stored);
-    }
-
-    void serialDevicePaths_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("text");  // as messages and the headless output name it
-        QTest::newRow("COM1") << "/dev/ttyS0"
-                              << "COM1 (/dev/ttyS0)";
-        QTest::newRow("COM7") << "/dev/ttyS6"
-                              << "COM7 (/dev/ttyS6)";
-        QTest::newRow("/dev/ttyUSB0") << "/dev/ttyUSB0"
-                                      << "/dev/ttyUSB0";
-        QTest::newRow("/tmp/ttyCID") << "/tmp/ttyCID"
-                                     << "/tmp/ttyCID";
-    }
-    void serialDevicePaths() {
-        const QString name = QTest::currentDataTag();
-        QTEST(serialDevicePath(name), "path");
-        QTEST(serialPortText(name), "text");
     }
 
     void serverPort_data() {
