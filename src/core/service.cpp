@@ -57,7 +57,15 @@ struct Service::Parts {
                  [&service](const QString &title, const QString &text) {
                      emit service.message(MessageIcon::Warning, title, text);
                  },
-                 environment.serialRetryMs) {}
+                 environment.serialRetryMs),
+          modem([this](const QString &line) { output.append(QStringLiteral("\r\n") + line); },
+                [this](const QString &characters) { parser.HandleMappedText(characters); },
+                [&service](const QString &title, const QString &text) {
+                    emit service.message(MessageIcon::Warning, title, text);
+                },
+                tickCount,
+                ModemTimings{environment.modemAnswerMs, environment.serialRetryMs,
+                             environment.modemCallWindowMs}) {}
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -75,6 +83,7 @@ struct Service::Parts {
     CallLogger logger;
     DeviceParser parser;
     SerialDevice serial;
+    ModemDevice modem;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
 };
@@ -192,7 +201,14 @@ bool Service::connectAction() {
     parts.running = true;
     emit runningChanged(true);
     // A port that cannot be opened is reported and retried; hosting starts all the same.
-    parts.serial.open(serialPortText(parts.selectedPort), serialDevicePath(parts.selectedPort));
+    const QString portText = serialPortText(parts.selectedPort);
+    const QString devicePath = serialDevicePath(parts.selectedPort);
+    if (isModem(parts.store.Read(key::ServerDevice)))
+        parts.modem.open(portText, devicePath,
+                         modemBaudRate(parts.store.Read(key::ServerModemBaud)),
+                         modemCommands(parts.store.Read(key::ServerModemInit)));
+    else
+        parts.serial.open(portText, devicePath);
     if (!parts.hosting.StartHosting(
             parts.environment.listenPort.value_or(parts.settings.serverPort))) {
         stopEverything();
@@ -207,12 +223,14 @@ void Service::disconnectAction() {
     parts.running = false;
     emit runningChanged(false);
     parts.serial.close();
+    parts.modem.close();
     parts.hosting.StopHosting();
 }
 
 void Service::stopEverything() {
     Parts &parts = *m_parts;
     parts.serial.close();
+    parts.modem.close();
     parts.hosting.StopHosting();
 }
 

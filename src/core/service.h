@@ -13,6 +13,7 @@
 #include "core/load_settings.h"
 #include "core/message.h"
 #include "directory/directory_lookup.h"
+#include "intake/modem_device.h"
 #include "intake/serial_device.h"
 #include "server/client_protocol.h"
 #include "server/hosting_status.h"
@@ -44,6 +45,8 @@ struct ServiceEnvironment {
     int pingIntervalMs = ClientProtocol::kPingIntervalMs;
     int loginDeadlineMs = ClientProtocol::kLoginDeadlineMs;
     int serialRetryMs = SerialDevice::kDefaultRetryMs;
+    int modemAnswerMs = ModemTimings::kDefaultAnswerMs;
+    int modemCallWindowMs = ModemCalls::kDefaultCallWindowMs;
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
     // Where hosting listens: every IPv4 address on the ServerPort setting, unless a test
     // asks for another address or for a port of its own (0: any free one, which
@@ -53,8 +56,9 @@ struct ServiceEnvironment {
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial
-// device, client table, protocol, hosting, directory lookup and timers. The front ends
-// show its state and forward the user's commands; they hold no state of their own.
+// device and modem (ServerDevice picks one at each Connect), client table, protocol, hosting,
+// directory lookup and timers. The front ends show its state and forward the user's commands; they
+// hold no state of their own.
 class Service : public QObject {
     Q_OBJECT
 public:

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+#include "core/settings_table.h"
+
 namespace ringwise {
 
 class SettingsStore;
@@ -12,7 +14,7 @@ inline const QString kNotSavedText = QStringLiteral("The changes could not be sa
 // Stores one key's text; false when the store refused it.
 using WriteSetting = std::function<bool(const QString &key, const QString &text)>;
 
-// The eight values the settings dialog edits, as its controls hold them.
+// The nine values the settings dialog edits, as its controls hold them.
 struct SettingsForm {
     QString port;
     bool autoStart = false;
@@ -22,6 +24,7 @@ struct SettingsForm {
     QString password;
     bool startMinimized = false;
     QString ping;
+    QString device = kBoxDevice;
 
     // The stored texts; a missing or empty key shows its default.
     static SettingsForm load(const SettingsStore &store);

@@ -4,6 +4,7 @@
 
 #include "core/paths.h"
 #include "core/settings_store.h"
+#include "intake/modem_device.h"
 
 namespace ringwise {
 
@@ -26,6 +27,10 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerPing, SettingKind::Seconds, QStringLiteral("120"), true},
         {key::ServerPassword, SettingKind::Password, QString()},
         {key::ServerDirectoryHost, SettingKind::Text, QStringLiteral("www.degulesider.dk")},
+        {key::ServerDevice, SettingKind::Device, kBoxDevice},
+        {key::ServerModemBaud, SettingKind::BaudRate,
+         QString::number(ModemDevice::kDefaultBaudRate)},
+        {key::ServerModemInit, SettingKind::Text, QString()},
     };
     return table;
 }
@@ -62,10 +67,39 @@ QString settingRefusal(const Setting &setting, const QString &text) {
             if (!text.isEmpty() && text.size() < kShortestPassword)
                 return kPasswordTooShortText;
             break;
+        case SettingKind::Device:
+            if (!text.isEmpty() && !kDeviceNames.contains(text))
+                return QStringLiteral("%1 takes %2; got \"%3\".")
+                    .arg(setting.key, kDeviceNames.join(QStringLiteral(" or ")), text);
+            break;
+        case SettingKind::BaudRate:
+            if (!text.isEmpty() && modemBaudRate(text) != text.toInt())
+                return QStringLiteral("%1 takes a speed in bit/s such as 115200; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
         default:
             break;
     }
     return QString();
+}
+
+bool isModem(const QString &deviceText) {
+    return deviceText == kModemDevice;
+}
+
+qint32 modemBaudRate(const QString &text) {
+    bool ok = false;
+    const int rate = text.toInt(&ok);
+    return ok && rate > 0 ? rate : ModemDevice::kDefaultBaudRate;
+}
+
+QStringList modemCommands(const QString &text) {
+    QStringList commands;
+    for (const QString &command : text.split(QLatin1Char(';'))) {
+        if (!command.trimmed().isEmpty())
+            commands << command.trimmed();
+    }
+    return commands;
 }
 
 bool isTrue(const QString &text) {

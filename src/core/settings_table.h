@@ -19,6 +19,9 @@ inline const QString ServerMinimized = QStringLiteral("ServerMinimized");
 inline const QString ServerPing = QStringLiteral("ServerPing");
 inline const QString ServerPassword = QStringLiteral("ServerPassword");
 inline const QString ServerDirectoryHost = QStringLiteral("ServerDirectoryHost");
+inline const QString ServerDevice = QStringLiteral("ServerDevice");
+inline const QString ServerModemBaud = QStringLiteral("ServerModemBaud");
+inline const QString ServerModemInit = QStringLiteral("ServerModemInit");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -30,6 +33,8 @@ enum class SettingKind {
     SerialPort,    // COM1 to COM7 or an absolute device path
     Seconds,       // a number, fractions and all
     Password,      // empty for none; never printed
+    Device,        // the kind of caller-ID device: one of kDeviceNames
+    BaudRate,      // a whole number of bits per second
 };
 
 struct Setting {
@@ -50,7 +55,7 @@ QString settingDefault(const QString &key);
 QString storedOrDefault(const SettingsStore &store, const QString &key);
 
 // Why the text may not be stored under the setting, by the rules of the settings dialog;
-// empty when it may. Only flags and the password have rules.
+// empty when it may. Only flags, the password, the device and the baud rate have rules.
 QString settingRefusal(const Setting &setting, const QString &text);
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");
@@ -58,6 +63,17 @@ inline const QString kPasswordTooShortText =
 // Only the exact text "True" counts as set; "true" does not.
 bool isTrue(const QString &text);
 QString flagText(bool set);
+
+// The kinds of caller-ID device: the box that sends characters, or a modem that sends
+// lines. An empty or unknown ServerDevice is the box.
+inline const QString kBoxDevice = QStringLiteral("Box");
+inline const QString kModemDevice = QStringLiteral("Modem");
+inline const QStringList kDeviceNames = {kBoxDevice, kModemDevice};
+bool isModem(const QString &deviceText);
+// A ServerModemBaud that is not a positive whole number is the modem's usual speed.
+qint32 modemBaudRate(const QString &text);
+// The extra commands of ServerModemInit, separated by ";"; blanks around each are dropped.
+QStringList modemCommands(const QString &text);
 
 // The serial ports offered by name: COMn is the device /dev/ttyS(n-1).
 inline const QStringList kComPortNames = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7"};

@@ -22,7 +22,7 @@ DeviceParser::DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput 
 
 void DeviceParser::HandleDeviceText(QChar text) {
     try {
-        handle(text);
+        handle(text, Shown::Yes);
     } catch (const std::exception &) {
         m_record.ResetCallDisplay();
         return;
@@ -30,18 +30,28 @@ void DeviceParser::HandleDeviceText(QChar text) {
     m_output.append(QString(text));
 }
 
+void DeviceParser::HandleMappedText(const QString &characters) {
+    for (const QChar character : characters) {
+        try {
+            handle(character, Shown::No);
+        } catch (const std::exception &) {
+            m_record.ResetCallDisplay();
+        }
+    }
+}
+
 void DeviceParser::feedTestCall() {
     for (const QChar character : kTestCallLine)
         HandleDeviceText(character);
 }
 
-void DeviceParser::handle(QChar text) {
+void DeviceParser::handle(QChar text, Shown shown) {
     switch (text.unicode()) {
         case 'A':
-            openCall(false);
+            openCall(false, shown);
             break;
         case 'D':
-            openCall(true);
+            openCall(true, shown);
             break;
         case '#':
             m_events.LogCall();
@@ -56,14 +66,15 @@ void DeviceParser::handle(QChar text) {
     }
 }
 
-void DeviceParser::openCall(bool withheld) {
+void DeviceParser::openCall(bool withheld, Shown shown) {
     m_record.ResetCallDisplay();
     m_record.set(CallField::CallType, kIngoing);
     if (withheld)
         m_record.set(CallField::Number, kSecretNumber);
     m_record.set(CallField::CallTime, m_now().toString(kTimeFormat));
     // Every call starts on a line of its own.
-    m_output.append(QStringLiteral("\r\n"));
+    if (shown == Shown::Yes)
+        m_output.append(QStringLiteral("\r\n"));
 }
 
 void DeviceParser::countRing() {

@@ -22,12 +22,16 @@ public:
     // A failure while handling the character resets the call and leaves it out of the
     // device output; the next character is handled normally.
     void HandleDeviceText(QChar text);
+    // Another device's call, already turned into the box's characters: handled as the
+    // box's, each failure on its own, but not shown (that device shows its own lines).
+    void HandleMappedText(const QString &characters);
     // The "Fake opkald" test line, fed exactly as if the device had sent it.
     void feedTestCall();
 
 private:
-    void handle(QChar text);
-    void openCall(bool withheld);
+    enum class Shown { Yes, No };
+    void handle(QChar text, Shown shown);
+    void openCall(bool withheld, Shown shown);
     void countRing();
     void takeDigit(QChar digit);
 

@@ -61,7 +61,6 @@ QString deviceGroupAdvice(const QString &devicePath) {
 SerialDevice::SerialDevice(std::function<void(QChar)> receive, Report report, int retryIntervalMs,
                            QObject *parent)
     : QObject(parent), m_receive(std::move(receive)), m_report(std::move(report)) {
-    m_port.setBaudRate(QSerialPort::Baud2400);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
@@ -93,6 +92,16 @@ void SerialDevice::close() {
         m_port.close();
 }
 
+bool SerialDevice::write(const QByteArray &bytes) {
+    return m_port.isOpen() && m_port.write(bytes) == bytes.size();
+}
+
+void SerialDevice::closeAndRetry(const std::optional<QString> &problem) {
+    if (m_port.isOpen())
+        m_port.close();
+    startRetrying(problem);
+}
+
 void SerialDevice::readBytes() {
     const QByteArray bytes = m_port.readAll();
     for (const char byte : bytes)
@@ -115,8 +124,10 @@ void SerialDevice::handleError(QSerialPort::SerialPortError error) {
 }
 
 void SerialDevice::retry() {
-    if (openPort())
-        m_retryTimer.stop();
+    // Stopped first: the device may already fail again while it is being opened.
+    m_retryTimer.stop();
+    if (!openPort())
+        m_retryTimer.start();
 }
 
 bool SerialDevice::openPort() {
@@ -125,15 +136,19 @@ bool SerialDevice::openPort() {
     // request that did not stick as an invalid argument once the terminal already holds
     // the other settings, as it does after a run that was killed with the port open: so a
     // pseudo-terminal is asked for no parity, and only a real line for even parity.
-    m_port.setParity(isPseudoTerminal(m_devicePath) ? QSerialPort::NoParity
-                                                    : QSerialPort::EvenParity);
-    return m_port.open(QIODevice::ReadOnly);
+    m_port.setBaudRate(m_line.baudRate);
+    m_port.setParity(isPseudoTerminal(m_devicePath) ? QSerialPort::NoParity : m_line.parity);
+    if (!m_port.open(m_line.mode))
+        return false;
+    emit opened();
+    return true;
 }
 
-void SerialDevice::startRetrying(const QString &problem) {
-    m_report(QStringLiteral("Serial port"),
-             problem + QStringLiteral(" Trying again every %1 s.")
-                           .arg(QString::number(m_retryTimer.interval() / 1000.0)));
+void SerialDevice::startRetrying(const std::optional<QString> &problem) {
+    if (problem)
+        m_report(QStringLiteral("Serial port"),
+                 *problem + QStringLiteral(" Trying again every %1 s.")
+                                .arg(QString::number(m_retryTimer.interval() / 1000.0)));
     m_retryTimer.start();
 }
 

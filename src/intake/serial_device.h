@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 #include "call/seams.h"
 
@@ -14,8 +15,17 @@ namespace ringwise {
 // it can be looked up.
 QString deviceGroupAdvice(const QString &devicePath);
 
-// The caller-ID device's serial port: 2400 bit/s, even parity, 8 data bits, 1 stop bit,
-// read only; a pseudo-terminal standing in for the device is opened without parity. Every byte
+// How a port is opened: speed, parity, and whether the device is written to. Data bits are
+// always 8, stop bits 1, flow control none.
+struct SerialLine {
+    qint32 baudRate = QSerialPort::Baud2400;
+    // A pseudo-terminal standing in for the device is always opened without parity.
+    QSerialPort::Parity parity = QSerialPort::EvenParity;
+    QIODevice::OpenMode mode = QIODevice::ReadOnly;
+};
+
+// A caller-ID device's serial port, by default the box's: 2400 bit/s, even parity, 8 data
+// bits, 1 stop bit, read only. Every byte
 // received goes on as one Latin-1 character, in arrival order. A port that cannot be opened, or
 // that goes away while open, is reported once and tried again at a fixed interval until it opens or
 // close() is called.
@@ -33,16 +43,28 @@ public:
     // Closes the port and stops retrying.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
+    // Takes effect at the next open().
+    void setLine(const SerialLine &line) { m_line = line; }
+    // False when the port is not open or refused the bytes.
+    bool write(const QByteArray &bytes);
+    // The device on the open port does not work: closes it and tries again at the retry
+    // interval, reporting the problem unless it is nullopt (already reported).
+    void closeAndRetry(const std::optional<QString> &problem);
+
+signals:
+    // The port has opened, at open() or at a retry.
+    void opened();
 
 private:
     void readBytes();
     void handleError(QSerialPort::SerialPortError error);
     void retry();
     bool openPort();
-    void startRetrying(const QString &problem);
+    void startRetrying(const std::optional<QString> &problem);
 
     std::function<void(QChar)> m_receive;
     Report m_report;
+    SerialLine m_line;
     QSerialPort m_port{this};
     QTimer m_retryTimer{this};
     QString m_portText;

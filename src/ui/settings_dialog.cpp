@@ -1,5 +1,7 @@
 #include "ui/settings_dialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -59,6 +61,8 @@ void SettingsDialog::buildControls() {
     browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) * 3);
     m_comPort = named<QComboBox>("cboDebug0");
     m_comPort->setEditable(true);
+    m_device = named<QComboBox>("cboDevice");
+    m_device->addItems(kDeviceNames);
     m_password = named<QLineEdit>("txtDebug2");
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
@@ -73,6 +77,9 @@ void SettingsDialog::buildControls() {
     auto *databaseRow = new QHBoxLayout;
     databaseRow->addWidget(m_database);
     databaseRow->addWidget(browse);
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(m_comPort, 1);
+    portRow->addWidget(m_device);
     auto *pingRow = new QHBoxLayout;
     pingRow->addWidget(m_ping);
     pingRow->addWidget(new QLabel(QStringLiteral("seconds.")));
@@ -92,7 +99,7 @@ void SettingsDialog::buildControls() {
     rows->addRow(QStringLiteral("DB location"), databaseRow);
     rows->addRow(note(QStringLiteral("Note: Remember to specify the DB name. (eg. ") +
                       defaultDatabasePath() + QStringLiteral(")")));
-    rows->addRow(QStringLiteral("Default COM port"), m_comPort);
+    rows->addRow(QStringLiteral("Default COM port"), portRow);
     rows->addRow(QStringLiteral("Password"), m_password);
     rows->addRow(note(QStringLiteral("Note: Password is saved as plain text.")));
     rows->addRow(QStringLiteral("Start minimized"), m_startMinimized);
@@ -114,6 +121,8 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_comPort->clear();
     m_comPort->addItems(kComPortNames);
     m_comPort->setEditText(form.comPort);
+    // An unknown device is the box.
+    m_device->setCurrentIndex(std::max(0, int(kDeviceNames.indexOf(form.device))));
     m_password->setText(form.password);
     m_startMinimized->setChecked(form.startMinimized);
     m_ping->clear();
@@ -128,6 +137,7 @@ SettingsForm SettingsDialog::form() const {
     form.checkDirectory = m_checkDirectory->isChecked();
     form.database = m_database->text();
     form.comPort = m_comPort->currentText();
+    form.device = m_device->currentText();
     form.password = m_password->text();
     form.startMinimized = m_startMinimized->isChecked();
     form.ping = m_ping->currentText();

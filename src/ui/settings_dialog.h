@@ -34,6 +34,7 @@ private:
     QCheckBox *m_checkDirectory = nullptr;
     QLineEdit *m_database = nullptr;
     QComboBox *m_comPort = nullptr;
+    QComboBox *m_device = nullptr;
     QLineEdit *m_password = nullptr;
     QCheckBox *m_startMinimized = nullptr;
     QComboBox *m_ping = nullptr;

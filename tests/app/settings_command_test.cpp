@@ -38,7 +38,7 @@ class SettingsCommandTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listsTheNineKeysWithThePasswordHidden() {
+    void listsEveryKeyWithThePasswordHidden() {
         Fixture f;
         QCOMPARE(run(f.store, {}).status, -1);  // no option: the program starts as usual
         QVERIFY(f.store.Write(key::ServerPort, "7000"));
@@ -51,7 +51,8 @@ private slots:
                  QStringLiteral("ServerPort=7000\nServerAutoStart=\nServerDB=\nServerCOM=\n"
                                 "ServerCheckDGS=\nServerMinimized=\nServerPing=\n"
                                 "ServerPassword=***********\n"
-                                "ServerDirectoryHost=directory.example:8080\n"));
+                                "ServerDirectoryHost=directory.example:8080\n"
+                                "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -73,10 +74,18 @@ private slots:
             "Your password must be more than 8 characters long.");
         row("ServerPassword=123456789", "ServerPassword", "123456789");
         row("ServerPassword=", "ServerPassword", "");
+        row("ServerDevice=Modem", "ServerDevice", "Modem");
+        row("ServerDevice=Box", "ServerDevice", "Box");
+        row("ServerDevice=modem", "ServerDevice", "old",
+            "ServerDevice takes Box or Modem; got \"modem\".");
+        row("ServerModemBaud=57600", "ServerModemBaud", "57600");
+        row("ServerModemBaud=fast", "ServerModemBaud", "old",
+            "ServerModemBaud takes a speed in bit/s such as 115200; got \"fast\".");
+        row("ServerModemInit=ATS0=0;AT+FCLASS=8", "ServerModemInit", "ATS0=0;AT+FCLASS=8");
         row("serverping=45", "ServerPing", "old",
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
-            "ServerDirectoryHost.");
+            "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit.");
         row("ServerPing", "ServerPing", "old",
             "--set needs KEY=VALUE, for example --set ServerPing=60; got \"ServerPing\".");
     }

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "db/database.h"
+#include "support/fake_modem.h"
 #include "support/greeting.h"
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
@@ -26,6 +27,31 @@ std::unique_ptr<QTcpSocket> loggedInClient(quint16 port) {
     client->write(kPassword.toLatin1());
     return receive(*client, 18) == "Password accepted." ? std::move(client) : nullptr;
 }
+
+// A server on a modem at the pty, logged-in client and all.
+struct ModemServer {
+    PseudoTerminal pty;
+    FakeModem modem{pty};
+    ServerProcess server{RINGWISE_SERVER_BINARY};
+    std::unique_ptr<QTcpSocket> client;
+
+    bool start() {
+        server.setSetting("ServerDevice", "Modem");
+        server.setSetting("ServerCOM", pty.slavePath());
+        server.setSetting("ServerPassword", kPassword);
+        server.setSetting("ServerCheckDGS", "False");
+        server.start();
+        if (!server.waitUntilListening())
+            return false;
+        client = loggedInClient(server.port());
+        return client != nullptr;
+    }
+    QString value(const char *sql) {
+        Database db;
+        db.open(server.environment().databasePath(), Database::OpenMode::MustExist);
+        return db.query(sql).field("v");
+    }
+};
 
 }  // namespace
 
@@ -156,6 +182,49 @@ private slots:
         server.terminate();
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitCode(), 0);
+    }
+
+    // The number comes between the first and the second ring, as on most lines.
+    void modemCallIsAnnouncedAsTheBoxsAndStoredWithItsRings() {
+        ModemServer m;
+        QVERIFY2(m.start(), m.server.standardError().constData());
+        QTRY_COMPARE(m.modem.commands(), (QStringList{"ATZ", "AT+VCID=1"}));
+        QVERIFY(
+            m.pty.write("\r\nRING\r\n\r\nDATE = 1206\r\nTIME = 2015\r\n"
+                        "NMBR = 12345678\r\n\r\nRING\r\n"));
+        const QByteArray line = "CALL_:,12345678,,,,,,";
+        QCOMPARE(receive(*m.client, line.size()), line);
+        QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("2"));
+        QVERIFY(m.pty.write("RING\r\n"));
+        QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("3"));
+        QCOMPARE(m.value("SELECT group_concat(CallNumber) AS v FROM tblCalls"),
+                 QStringLiteral("12345678"));
+        QTRY_VERIFY(m.server.standardOutput().contains("\r\nTIME = 2015\r\nNMBR = 12345678"));
+        m.server.terminate();
+        QVERIFY(m.server.waitForExit());
+        QCOMPARE(m.server.process().exitCode(), 0);
+    }
+
+    void withheldModemCallIsASecretNumber() {
+        ModemServer m;
+        m.modem.queueAnswer("AT+VCID=1", "ERROR");
+        QVERIFY2(m.start(), m.server.standardError().constData());
+        QTRY_COMPARE(m.modem.commands(), (QStringList{"ATZ", "AT+VCID=1", "AT#CID=1"}));
+        QVERIFY(m.pty.write("DATE=1206\r\nTIME=2015\r\nnmbr=P\r\nRING\r\n"));
+        const QByteArray line = "CALL_:,Secret number,,,,,,";
+        QCOMPARE(receive(*m.client, line.size()), line);
+        QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("1"));
+    }
+
+    void modemThatNeverAnswersIsReportedAndHostingRuns() {
+        ModemServer m;
+        m.modem.setSilent(true);
+        QVERIFY2(m.start(), m.server.standardError().constData());
+        QTRY_VERIFY_WITH_TIMEOUT(m.server.standardError().contains(
+                                     "Serial port: the modem on " + m.pty.slavePath().toUtf8() +
+                                     " does not answer ATZ within 3 s. Trying again every 5 s.\n"),
+                                 10000);
+        QCOMPARE(m.modem.commands(), QStringList{"ATZ"});
     }
 
     void portInUseEndsWithTheBindError() {

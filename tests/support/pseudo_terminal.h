@@ -18,6 +18,8 @@ public:
     QString slavePath() const { return m_slavePath; }
     // Writes every byte to the master side; false when the write failed.
     bool write(const QByteArray &bytes);
+    // The master side, where the bytes the server writes to its port arrive.
+    int masterDescriptor() const { return m_master; }
 
 private:
     int m_master = -1;

@@ -35,8 +35,8 @@ const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
 const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
 // The settings dialog's controls in the order of SettingsForm.
-const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1",
-                               "cboDebug0", "txtDebug2", "chkDebug2", "cboDebug1"};
+const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1", "cboDebug0",
+                               "txtDebug2", "chkDebug2", "cboDebug1", "cboDevice"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
@@ -353,19 +353,21 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
         QTest::newRow("nothing stored")
-            << QStringList{} << QStringList{"6996", "false", "true", db, "COM1", "", "false", ""};
+            << QStringList{}
+            << QStringList{"6996", "false", "true", db, "COM1", "", "false", "", "Box"};
         QTest::newRow("all stored")
             << QStringList{"ServerPort=8000",        "ServerAutoStart=True",
                            "ServerCheckDGS=False",   "ServerDB=/srv/calls.db",
                            "ServerCOM=/dev/ttyUSB0", "ServerPassword=secret-password",
-                           "ServerMinimized=True",   "ServerPing=45"}
-            << QStringList{
-                   "8000", "true", "false", "/srv/calls.db", "/dev/ttyUSB0", "secret-password",
-                   "true", "45"};
+                           "ServerMinimized=True",   "ServerPing=45",
+                           "ServerDevice=Modem"}
+            << QStringList{"8000",          "true",         "false",
+                           "/srv/calls.db", "/dev/ttyUSB0", "secret-password",
+                           "true",          "45",           "Modem"};
         QTest::newRow("empty or not exactly True")
-            << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes",
-                           "ServerDB=",   "ServerCOM=",           "ServerMinimized=true"}
-            << QStringList{"6996", "false", "false", db, "COM1", "", "false", ""};
+            << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes", "ServerDB=",
+                           "ServerCOM=",  "ServerMinimized=true", "ServerDevice=modem"}
+            << QStringList{"6996", "false", "false", db, "COM1", "", "false", "", "Box"};
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -426,11 +428,12 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("file");
         QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
-        QTest::newRow("Ok") << "cmdButton1"
-                            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
-                               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
-                               "ServerMinimized=False\nServerPassword=\nServerPing=45\n"
-                               "ServerPort=\" port 80 \"\n";
+        QTest::newRow("Ok")
+            << "cmdButton1"
+            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
+               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
+               "ServerDevice=Modem\nServerMinimized=False\nServerPassword=\nServerPing=45\n"
+               "ServerPort=\" port 80 \"\n";
     }
     void cancelOrOk() {
         QFETCH(QString, button);
@@ -441,6 +444,7 @@ private slots:
         f.find<QLineEdit>("txtDebug0")->setText(" port 80 ");
         f.find<QComboBox>("cboDebug0")->setEditText("com9");
         f.find<QComboBox>("cboDebug1")->setEditText("45");
+        f.find<QComboBox>("cboDevice")->setCurrentText("Modem");
         f.find<QLineEdit>("txtDebug1")->setText("/srv/calls.db");
         f.find<QCheckBox>("chkDebug0")->setChecked(true);
         f.find<QCheckBox>("chkDebug1")->setChecked(false);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace ringwise {
+
+// Cuts a modem's bytes into lines. A line ends at CR, LF or CR LF; empty lines are skipped.
+// Each byte is one Latin-1 character. A line longer than kLongestLine characters is
+// dropped whole, up to its end.
+class ModemLineParser {
+public:
+    static constexpr qsizetype kLongestLine = 256;
+
+    // The line that this byte completes, if any.
+    std::optional<QString> take(char byte);
+    // Every line that these bytes complete, in order.
+    QStringList feed(const QByteArray &bytes);
+
+private:
+    QByteArray m_line;
+    bool m_tooLong = false;
+};
+
+// What a modem's line means to the server.
+enum class ModemLineKind {
+    Ok,
+    Error,
+    Ring,
+    Number,    // "NMBR = " and digits
+    NoNumber,  // "NMBR = P" (withheld), "O" (not available) or anything else but digits
+    Other,     // DATE, TIME, NAME, echoed commands, garbage: only shown
+};
+
+struct ModemLine {
+    ModemLineKind kind = ModemLineKind::Other;
+    QString number;  // the digits of a Number line
+    bool operator==(const ModemLine &other) const {
+        return kind == other.kind && number == other.number;
+    }
+};
+
+// White space around the line and around "=" are ignored, and case does not matter.
+ModemLine classifyModemLine(const QString &line);
+
+}  // namespace ringwise

@@ -1,0 +1,251 @@
+#include <QtTest>
+#include <climits>
+
+#include "intake/modem_calls.h"
+#include "intake/modem_device.h"
+#include "intake/modem_lines.h"
+#include "support/fake_modem.h"
+#include "support/pseudo_terminal.h"
+
+using namespace ringwise;
+
+Q_DECLARE_METATYPE(ringwise::ModemLineKind)
+
+namespace {
+
+const QStringList kInitialisation = {"ATZ", "AT+VCID=1"};
+
+// A modem driver on a pseudo-terminal with short intervals; what it shows, hands on and
+// reports is collected.
+struct Modem {
+    explicit Modem(int answerMs = 2000, int callWindowMs = 5000)
+        : device(
+              [this](const QString &line) { shown << line; },
+              [this](const QString &characters) { calls << characters; },
+              [this](const QString &title, const QString &text) { reports << title + ": " + text; },
+              [] { return qint32(1000); }, ModemTimings{answerMs, 20, callWindowMs}) {}
+    bool open(const QStringList &extra = {}) {
+        return device.open(pty.slavePath(), pty.slavePath(), ModemDevice::kDefaultBaudRate, extra);
+    }
+    test::PseudoTerminal pty;
+    test::FakeModem modem{pty};
+    QStringList shown;
+    QStringList calls;
+    QStringList reports;
+    ModemDevice device;
+};
+
+}  // namespace
+
+class ModemTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lines_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        const QString longest(ModemLineParser::kLongestLine, 'x');
+        QTest::newRow("RING CR LF") << QByteArray("RING\r\n") << QStringList{"RING"};
+        QTest::newRow("CR only") << QByteArray("RING\rNMBR=1\r") << QStringList{"RING", "NMBR=1"};
+        QTest::newRow("LF only") << QByteArray("RING\nNMBR=1\n") << QStringList{"RING", "NMBR=1"};
+        QTest::newRow("blank lines between")
+            << QByteArray("\r\n\r\nDATE = 1206\r\n\r\n\r\nTIME = 2015\r\n")
+            << QStringList{"DATE = 1206", "TIME = 2015"};
+        QTest::newRow("no end yet") << QByteArray("RING\r\nNMBR = 12") << QStringList{"RING"};
+        QTest::newRow("bytes above 127") << QByteArray("NAME = S\xF8REN \xFF\x80\r\n")
+                                         << QStringList{"NAME = S\u00F8REN \u00FF\u0080"};
+        QTest::newRow("256 characters kept") << longest.toLatin1() + "\r\n" << QStringList{longest};
+        QTest::newRow("257 characters dropped") << longest.toLatin1() + "y\r\nRING\r\n"
+                                                << QStringList{"RING"};
+        QTest::newRow("300 characters dropped whole") << QByteArray(300, 'z') + "\nRING\n"
+                                                      << QStringList{"RING"};
+        QTest::newRow("garbage and NUL")
+            << QByteArray("\x01\x02~~\0\x1b[0m\r\nRING\r\n", 17)
+            << QStringList{QString::fromLatin1("\x01\x02~~\0\x1b[0m", 9), "RING"};
+    }
+    // Whole, and one byte at a time as a slow port delivers it.
+    void lines() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        QCOMPARE(ModemLineParser().feed(bytes), lines);
+        ModemLineParser parser;
+        QStringList oneByOne;
+        for (const char byte : bytes)
+            oneByOne += parser.feed(QByteArray(1, byte));
+        QCOMPARE(oneByOne, lines);
+    }
+
+    void classify_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<ModemLineKind>("kind");
+        QTest::addColumn<QString>("number");
+        const auto row = [](const char *line, ModemLineKind kind, const char *number = "") {
+            QTest::newRow(line) << QString::fromLatin1(line) << kind << QString(number);
+        };
+        row("RING", ModemLineKind::Ring);
+        row("  ring ", ModemLineKind::Ring);
+        row("OK", ModemLineKind::Ok);
+        row("error", ModemLineKind::Error);
+        row("NMBR = 12345678", ModemLineKind::Number, "12345678");
+        row("NMBR=12345678", ModemLineKind::Number, "12345678");
+        row("  nmbr =  0045 ", ModemLineKind::Number, "0045");
+        row("NMBR = P", ModemLineKind::NoNumber);
+        row("NMBR = O", ModemLineKind::NoNumber);
+        row("NMBR = +4512345678", ModemLineKind::NoNumber);
+        row("NMBR = 1234 5678", ModemLineKind::NoNumber);
+        row("NMBR =", ModemLineKind::NoNumber);
+        row("DATE = 1206", ModemLineKind::Other);
+        row("TIME = 2015", ModemLineKind::Other);
+        row("NAME = JENS HANSEN", ModemLineKind::Other);
+        row("NAME = NMBR=1", ModemLineKind::Other);
+        row("ATZ", ModemLineKind::Other);
+        row("AT+VCID=1", ModemLineKind::Other);
+        row("RINGRING", ModemLineKind::Other);
+        row("\xFF\xFE RING", ModemLineKind::Other);
+    }
+    void classify() {
+        QFETCH(QString, line);
+        QFETCH(ModemLineKind, kind);
+        QFETCH(QString, number);
+        QCOMPARE(classifyModemLine(line), (ModemLine{kind, number}));
+    }
+
+    // Each step is "tick line"; "end" is the call window's timer going off.
+    void calls_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("characters");
+        QTest::addColumn<bool>("holding");
+        QTest::newRow("block then rings")
+            << QStringList{"0 DATE = 1206", "1 TIME = 2015", "2 NMBR = 12345678",
+                           "3 NAME = JENS", "900 RING",      "6000 RING"}
+            << "A12345678#RR" << false;
+        QTest::newRow("RING before the block")
+            << QStringList{"0 RING", "500 DATE = 1206", "600 NMBR = 12345678", "5000 RING"}
+            << "A12345678#RR" << false;
+        QTest::newRow("two RINGs before the block")
+            << QStringList{"0 RING", "4000 RING", "4500 NMBR = 1"} << "A1#RR" << false;
+        QTest::newRow("withheld") << QStringList{"0 RING", "500 NMBR = P"} << "D#R" << false;
+        QTest::newRow("not available") << QStringList{"0 NMBR = O", "10 RING"} << "D#R" << false;
+        QTest::newRow("RING waiting for its number") << QStringList{"0 RING"} << "" << true;
+        QTest::newRow("RING and no block within the window")
+            << QStringList{"0 RING", "end", "5000 RING"} << "D#RR" << false;
+        QTest::newRow("window passed, timer late")
+            << QStringList{"0 RING", "6000 RING"} << "D#RR" << false;
+        QTest::newRow("number after the window is another call")
+            << QStringList{"0 RING", "7000 NMBR = 2"} << "D#RA2#" << false;
+        QTest::newRow("block cut off by a new RING")
+            << QStringList{"0 DATE = 1206", "10 TIME = 2015", "20 RING", "end"} << "D#R" << false;
+        QTest::newRow("next call after a silence")
+            << QStringList{"0 NMBR = 1", "100 RING", "60000 RING", "60500 NMBR = 2"} << "A1#RA2#R"
+            << false;
+        QTest::newRow("echoed commands and answers")
+            << QStringList{"0 ATZ", "1 OK", "2 RING", "3 NMBR=7"} << "A7#R" << false;
+        QTest::newRow("tick count wraps")
+            << QStringList{QString::number(INT_MAX - 100) + " RING",
+                           QString::number(INT_MIN + 100) + " NMBR = 5"}
+            << "A5#R" << false;
+    }
+    void calls() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, characters);
+        QFETCH(bool, holding);
+        ModemCalls calls(6000);
+        QString handed;
+        for (const QString &step : steps) {
+            if (step == "end") {
+                handed += calls.endCallWindow();
+                continue;
+            }
+            const qsizetype blank = step.indexOf(' ');
+            handed +=
+                calls.HandleLine(classifyModemLine(step.mid(blank + 1)), step.left(blank).toInt());
+        }
+        QCOMPARE(handed, characters);
+        QCOMPARE(calls.isHoldingRings(), holding);
+    }
+
+    void initialisation_data() {
+        QTest::addColumn<QString>("extra");  // as in ServerModemInit
+        QTest::addColumn<bool>("vcidError");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("OK to everything") << "" << false << false << kInitialisation;
+        QTest::newRow("echo on") << "" << false << true << kInitialisation;
+        QTest::newRow("ERROR to AT+VCID=1")
+            << "" << true << false << kInitialisation + QStringList{"AT#CID=1"};
+        QTest::newRow("ATS0=0; AT+FCLASS=8 ;")
+            << "ATS0=0; AT+FCLASS=8 ;" << true << true
+            << kInitialisation + QStringList{"AT#CID=1", "ATS0=0", "AT+FCLASS=8"};
+    }
+    void initialisation() {
+        QFETCH(QString, extra);
+        QFETCH(bool, vcidError);
+        QFETCH(bool, echo);
+        QFETCH(QStringList, commands);
+        Modem m;
+        QVERIFY(m.pty.isValid());
+        if (vcidError)
+            m.modem.queueAnswer("AT+VCID=1", "ERROR");
+        m.modem.setEcho(echo);
+        QStringList extraCommands;
+        for (const QString &command : extra.split(';'))
+            if (!command.trimmed().isEmpty())
+                extraCommands << command.trimmed();
+        QVERIFY(m.open(extraCommands));
+        QTRY_VERIFY(m.device.isReady());
+        QCOMPARE(m.modem.commands(), commands);
+        QCOMPARE(m.reports, QStringList());
+        QVERIFY(m.shown.contains("OK"));
+        QCOMPARE(m.calls, QStringList());
+    }
+
+    void callsArriveAsTheBoxsCharacters() {
+        Modem m;
+        QVERIFY(m.open());
+        QTRY_VERIFY(m.device.isReady());
+        m.shown.clear();
+        QVERIFY(
+            m.pty.write("\r\nRING\r\n\r\nDATE = 1206\r\nTIME = 2015\r\nNMBR = 12345678\r\n"
+                        "NAME = JENS\r\n\r\nRING\r\n\r\nRING\r\n"));
+        QTRY_COMPARE(m.calls.join(""), QStringLiteral("A12345678#RRR"));
+        QCOMPARE(m.shown, (QStringList{"RING", "DATE = 1206", "TIME = 2015", "NMBR = 12345678",
+                                       "NAME = JENS", "RING", "RING"}));
+    }
+
+    void lonelyRingIsACallWithoutItsNumberOnceTheWindowPasses() {
+        Modem m(2000, 30);
+        QVERIFY(m.open());
+        QTRY_VERIFY(m.device.isReady());
+        QVERIFY(m.pty.write("RING\r\n"));
+        QTRY_COMPARE(m.calls, QStringList{"D#R"});
+    }
+
+    void silentModemIsReportedOnceAndRetriedUntilItAnswers() {
+        Modem m(30);
+        m.modem.setSilent(true);
+        QVERIFY(m.open());
+        QTRY_VERIFY(m.modem.commands().count("ATZ") >= 3);
+        QCOMPARE(m.reports,
+                 QStringList{"Serial port: the modem on " + m.pty.slavePath() +
+                             " does not answer ATZ within 0.03 s. Trying again every 0.02 s."});
+        QCOMPARE(m.modem.commands().count("AT+VCID=1"), 0);
+        m.modem.setSilent(false);
+        QTRY_VERIFY(m.device.isReady());
+        QCOMPARE(m.reports.size(), 1);
+    }
+
+    void closeStopsRetrying() {
+        Modem m(30);
+        m.modem.setSilent(true);
+        QVERIFY(m.open());
+        QTRY_COMPARE(m.reports.size(), 1);
+        m.device.close();
+        const QList<QTimer *> timers = m.device.findChildren<QTimer *>();
+        QVERIFY(timers.size() >= 3);  // the answer, the call window, the port's retry
+        for (const QTimer *timer : timers)
+            QVERIFY(!timer->isActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(ModemTest)
+#include "modem_test.moc"
