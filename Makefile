@@ -3,6 +3,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
+# make install PREFIX=/usr DESTDIR=/tmp/stage
+PREFIX ?= /usr/local
+DESTDIR ?=
 
 # Stamps in the build folder: the packages are checked again only when scripts/install-deps
 # changes, and CMake configures again only when CMAKE_ARGS change. Changes to the
@@ -11,7 +14,7 @@ DEPS_STAMP := $(BUILD_DIR)/.deps-checked
 ARGS_STAMP := $(BUILD_DIR)/.cmake-args
 CONFIGURE_STAMP := $(BUILD_DIR)/.configured
 
-.PHONY: all deps configure build run test format-check clean FORCE
+.PHONY: all deps configure build run test install package format-check clean FORCE
 
 all: build
 
@@ -40,6 +43,19 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The units name the binary by its full path, so the prefix is set when configuring; only
+# the cached prefix changes, nothing is compiled again.
+install: build
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
+
+# build/ringwise_<version>_<arch>.deb, installed under /usr.
+package: build
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cd $(BUILD_DIR) && cpack
 
 format-check: deps
 	find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | \

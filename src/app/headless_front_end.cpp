@@ -8,20 +8,30 @@
 
 namespace ringwise {
 
+namespace {
+
+// The window's texts break lines with "\r\n"; a terminal needs only "\n", and the journal
+// would show a line holding "\r" as binary data.
+QString plainLines(QString text) {
+    return text.remove(QLatin1Char('\r'));
+}
+
+}  // namespace
+
 HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
     : QObject(parent), m_out(stdout), m_err(stderr) {
     connect(&service, &Service::deviceOutputAppended, this, [this](const QString &text) {
-        m_out << text;
+        m_out << plainLines(text);
         m_out.flush();
     });
     connect(&service, &Service::message, this,
             [this](MessageIcon, const QString &title, const QString &text) {
-                m_err << title << ": " << text << Qt::endl;
+                m_err << title << ": " << plainLines(text) << Qt::endl;
             });
     connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
     connect(&service, &Service::fatal, this,
             [this](FatalKind, const QString &title, const QString &text) {
-                m_err << title << ": " << text << Qt::endl;
+                m_err << title << ": " << plainLines(text) << Qt::endl;
                 // There is no settings dialog without a desktop: the fatal path just ends.
                 QCoreApplication::exit(1);
             });
@@ -31,7 +41,7 @@ void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {
     // The ping countdown changes every second; only hosting and client changes are news.
     if (labels.isHosting != m_shown.isHosting || labels.localIp != m_shown.localIp ||
         labels.localPort != m_shown.localPort)
-        m_out << "\r\nIs hosting? " << labels.isHosting << "  Local IP: " << labels.localIp
+        m_out << "\nIs hosting? " << labels.isHosting << "  Local IP: " << labels.localIp
               << "  Local port: " << labels.localPort << Qt::endl;
     // Thousands of clients may come or go in one pass of the event loop; the count they
     // leave is written once, after it.
@@ -42,7 +52,7 @@ void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {
             if (m_shown.connections == m_countShown)
                 return;
             m_countShown = m_shown.connections;
-            m_out << "\r\nConnections: " << m_countShown << Qt::endl;
+            m_out << "\nConnections: " << m_countShown << Qt::endl;
         });
     }
     m_shown = labels;

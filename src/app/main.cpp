@@ -26,8 +26,9 @@ namespace {
 // RINGWISE_LISTEN=address:port listens there instead of on every address and ServerPort;
 // port 0 takes any free one, which the hosting line shows. For tests that run several
 // servers side by side without racing for a port.
-ServiceEnvironment serviceEnvironment() {
+ServiceEnvironment serviceEnvironment(const QCommandLineParser &parser) {
     ServiceEnvironment environment;
+    environment.databasePath = parser.value(QStringLiteral("database"));
     const QString listen = qEnvironmentVariable("RINGWISE_LISTEN");
     if (listen.isEmpty())
         return environment;
@@ -56,11 +57,22 @@ void describeOptions(QCommandLineParser &parser) {
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"),
                       QStringLiteral("Run without windows: output on the terminal.")});
+    parser.addOption({QStringLiteral("config"),
+                      QStringLiteral("Read and write the settings in FILE instead of "
+                                     "~/.config/Ringwise/Ringwise.conf (also for --settings "
+                                     "and --set)."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("database"),
+                      QStringLiteral("Keep the calls in FILE instead of the ServerDB setting or "
+                                     "~/.local/share/Ringwise/Ringwise.db, for this run; FILE is "
+                                     "created when missing."),
+                      QStringLiteral("FILE")});
     addSettingsOptions(parser);
 }
 
-int runHeadless(SettingsStore &store, const BlockedSignals &blockedSignals) {
-    Service service(store, serviceEnvironment());
+int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
+                const BlockedSignals &blockedSignals) {
+    Service service(store, serviceEnvironment(parser));
     HeadlessFrontEnd frontEnd(service);
     SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &service,
@@ -76,10 +88,11 @@ int runHeadless(SettingsStore &store, const BlockedSignals &blockedSignals) {
 }
 
 #ifdef RINGWISE_GUI
-int runDesktop(SettingsStore &store, const BlockedSignals &blockedSignals) {
+int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
+               const BlockedSignals &blockedSignals) {
     // Closing the settings box while the window is hidden in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    Service service(store, serviceEnvironment());
+    Service service(store, serviceEnvironment(parser));
     MainWindow window(service, store, DesktopHooks::desktop());
     SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
@@ -132,7 +145,8 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationVersion(versionText);
     parser.process(*app);
 
-    SettingsStore store(defaultSettingsPath());
+    const QString configPath = parser.value(QStringLiteral("config"));
+    SettingsStore store(configPath.isEmpty() ? defaultSettingsPath() : configPath);
     if (isSettingsCommand(parser)) {
         QTextStream out(stdout);
         QTextStream err(stderr);
@@ -140,7 +154,7 @@ int main(int argc, char *argv[]) {
     }
 #ifdef RINGWISE_GUI
     if (qobject_cast<QApplication *>(app.get()))
-        return runDesktop(store, blockedSignals);
+        return runDesktop(store, parser, blockedSignals);
 #endif
-    return runHeadless(store, blockedSignals);
+    return runHeadless(store, parser, blockedSignals);
 }

@@ -117,6 +117,10 @@ bool Service::start(StartConnect startConnect) {
     parts.settings =
         LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
                                          const QString &text) { emit message(icon, title, text); });
+    if (!parts.environment.databasePath.isEmpty()) {
+        parts.settings.dbPath = parts.environment.databasePath;
+        parts.settings.dbPathIsDefault = true;
+    }
     setSelectedPort(parts.settings.serialPort);
     if (startConnect == StartConnect::Always || isTrue(parts.store.Read(key::ServerAutoStart))) {
         if (!connectAction())

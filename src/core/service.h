@@ -53,6 +53,9 @@ struct ServiceEnvironment {
     // listeningPort() then reports).
     QHostAddress listenAddress = QHostAddress::AnyIPv4;
     std::optional<quint16> listenPort;
+    // A database named on the command line: used instead of ServerDB for this run, and
+    // created with its tables when missing, as the default one is.
+    QString databasePath;
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial

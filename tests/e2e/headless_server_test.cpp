@@ -238,8 +238,8 @@ private slots:
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitCode(), 1);
         QVERIFY2(server.standardError().contains(
-                     "Bind Error.: Unable to bind.\r\n\r\nPossible errors:\r\n"
-                     "* Make sure the port is not in use.\r\n"
+                     "Bind Error.: Unable to bind.\n\nPossible errors:\n"
+                     "* Make sure the port is not in use.\n"
                      "* A Ringwise server is already started at this port.\n"),
                  server.standardError().constData());
     }
@@ -251,7 +251,7 @@ private slots:
         server.start();
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitCode(), 1);
-        QVERIFY2(server.standardError().contains("Error Number : 14\r\n"),
+        QVERIFY2(server.standardError().contains("Error Number : 14\n"),
                  server.standardError().constData());
         QVERIFY(!QFile::exists(server.environment().filePath("typo.db")));
     }
