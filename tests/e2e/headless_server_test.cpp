@@ -199,7 +199,7 @@ private slots:
         QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("3"));
         QCOMPARE(m.value("SELECT group_concat(CallNumber) AS v FROM tblCalls"),
                  QStringLiteral("12345678"));
-        QTRY_VERIFY(m.server.standardOutput().contains("\r\nTIME = 2015\r\nNMBR = 12345678"));
+        QTRY_VERIFY(m.server.standardOutput().contains("\nTIME = 2015\nNMBR = 12345678"));
         m.server.terminate();
         QVERIFY(m.server.waitForExit());
         QCOMPARE(m.server.process().exitCode(), 0);
