@@ -40,7 +40,7 @@ struct Service::Parts {
                        [this](const QString &text) { contacts.HandleContactRequest(text); },
                        tickCount, settingDefault(key::ServerPing).toDouble()},
                    environment.loginDeadlineMs, environment.pingIntervalMs),
-          hosting(clients, protocol, versionText, environment.listenAddress),
+          hosting(clients, protocol, versionText),
           lookup(
               database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
               [this](const QString &text) { clients.SendToClients(text); },
@@ -193,8 +193,11 @@ bool Service::connectAction() {
     emit runningChanged(true);
     // A port that cannot be opened is reported and retried; hosting starts all the same.
     parts.serial.open(serialPortText(parts.selectedPort), serialDevicePath(parts.selectedPort));
-    if (!parts.hosting.StartHosting(
-            parts.environment.listenPort.value_or(parts.settings.serverPort))) {
+    const QHostAddress address =
+        parts.environment.listenAddress.value_or(parts.settings.listenAddress);
+    if (address.isNull() ||
+        !parts.hosting.StartHosting(
+            address, parts.environment.listenPort.value_or(parts.settings.serverPort))) {
         stopEverything();
         emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());
         return false;

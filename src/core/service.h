@@ -45,10 +45,10 @@ struct ServiceEnvironment {
     int loginDeadlineMs = ClientProtocol::kLoginDeadlineMs;
     int serialRetryMs = SerialDevice::kDefaultRetryMs;
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
-    // Where hosting listens: every IPv4 address on the ServerPort setting, unless a test
+    // Where hosting listens: on the ServerListen and ServerPort settings, unless a test
     // asks for another address or for a port of its own (0: any free one, which
     // listeningPort() then reports).
-    QHostAddress listenAddress = QHostAddress::AnyIPv4;
+    std::optional<QHostAddress> listenAddress;
     std::optional<quint16> listenPort;
 };
 

@@ -16,6 +16,12 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     form.startMinimized = isTrue(storedOrDefault(store, key::ServerMinimized));
     // The interval shows what is stored, even nothing: start-up has written the default.
     form.ping = store.Read(key::ServerPing);
+    form.listen = store.Read(key::ServerListen);
+    form.maxClients = storedOrDefault(store, key::ServerMaxClients);
+    form.maxPerAddress = storedOrDefault(store, key::ServerMaxPerAddress);
+    form.tlsPort = store.Read(key::ServerTlsPort);
+    form.tlsCert = store.Read(key::ServerTlsCert);
+    form.tlsKey = store.Read(key::ServerTlsKey);
     return form;
 }
 
@@ -33,7 +39,10 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::ServerCOM, comPort) && write(key::ServerPassword, password) &&
            write(key::ServerPing, ping) && write(key::ServerAutoStart, flagText(autoStart)) &&
            write(key::ServerCheckDGS, flagText(checkDirectory)) &&
-           write(key::ServerMinimized, flagText(startMinimized));
+           write(key::ServerMinimized, flagText(startMinimized)) &&
+           write(key::ServerListen, listen) && write(key::ServerMaxClients, maxClients) &&
+           write(key::ServerMaxPerAddress, maxPerAddress) && write(key::ServerTlsPort, tlsPort) &&
+           write(key::ServerTlsCert, tlsCert) && write(key::ServerTlsKey, tlsKey);
 }
 
 WriteSetting writerFor(SettingsStore &store) {

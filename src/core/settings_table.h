@@ -19,6 +19,12 @@ inline const QString ServerMinimized = QStringLiteral("ServerMinimized");
 inline const QString ServerPing = QStringLiteral("ServerPing");
 inline const QString ServerPassword = QStringLiteral("ServerPassword");
 inline const QString ServerDirectoryHost = QStringLiteral("ServerDirectoryHost");
+inline const QString ServerListen = QStringLiteral("ServerListen");
+inline const QString ServerMaxClients = QStringLiteral("ServerMaxClients");
+inline const QString ServerMaxPerAddress = QStringLiteral("ServerMaxPerAddress");
+inline const QString ServerTlsPort = QStringLiteral("ServerTlsPort");
+inline const QString ServerTlsCert = QStringLiteral("ServerTlsCert");
+inline const QString ServerTlsKey = QStringLiteral("ServerTlsKey");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -30,6 +36,9 @@ enum class SettingKind {
     SerialPort,    // COM1 to COM7 or an absolute device path
     Seconds,       // a number, fractions and all
     Password,      // empty for none; never printed
+    Address,       // empty, or one IPv4 or IPv6 address of this machine
+    Count,         // a whole number, 0 or more
+    OptionalPort,  // empty for none, or a TCP port number
 };
 
 struct Setting {
@@ -50,7 +59,7 @@ QString settingDefault(const QString &key);
 QString storedOrDefault(const SettingsStore &store, const QString &key);
 
 // Why the text may not be stored under the setting, by the rules of the settings dialog;
-// empty when it may. Only flags and the password have rules.
+// empty when it may. Flags, the password, addresses, counts and optional ports have rules.
 QString settingRefusal(const Setting &setting, const QString &text);
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");

@@ -34,23 +34,25 @@ QString bindErrorText() {
         .join(kLineBreak);
 }
 
-Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
-                 QHostAddress listenAddress, QObject *parent)
+Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version, QObject *parent)
     : QObject(parent),
       m_table(table),
       m_protocol(protocol),
-      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")),
-      m_listenAddress(std::move(listenAddress)) {
+      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")) {
     // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
     m_server.setListenBacklogSize(kListenBacklog);
     connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
 }
 
-bool Hosting::StartHosting(quint16 port) {
+bool Hosting::StartHosting(const QHostAddress &address, quint16 port) {
     m_server.close();
-    if (!m_server.listen(m_listenAddress, port))
+    if (!m_server.listen(address, port))
         return false;
-    setStatus(HostingStatus{QStringLiteral("Yes"), firstLocalIpv4(),
+    // Listening on one address, that address is the one clients reach.
+    const bool everyAddress = address == QHostAddress::AnyIPv4 || address == QHostAddress::Any ||
+                              address == QHostAddress::AnyIPv6;
+    setStatus(HostingStatus{QStringLiteral("Yes"),
+                            everyAddress ? firstLocalIpv4() : address.toString(),
                             QString::number(m_server.serverPort())});
     return true;
 }

@@ -26,10 +26,11 @@ public:
     static constexpr int kListenBacklog = 1024;
 
     Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
-            QHostAddress listenAddress = QHostAddress::AnyIPv4, QObject *parent = nullptr);
+            QObject *parent = nullptr);
 
-    // False when the port cannot be listened on; the caller raises the bind error.
-    bool StartHosting(quint16 port);
+    // False when the address and port cannot be listened on (the port is taken, the
+    // address is not this machine's); the caller raises the bind error.
+    bool StartHosting(const QHostAddress &address, quint16 port);
     void StopHosting();
 
     bool isHosting() const { return m_server.isListening(); }
@@ -61,7 +62,6 @@ private:
     ClientTable &m_table;
     ClientProtocol &m_protocol;
     const QString m_greeting;
-    const QHostAddress m_listenAddress;
     Listener m_server{*this};
     HostingStatus m_status;
 };

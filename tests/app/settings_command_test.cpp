@@ -38,7 +38,7 @@ class SettingsCommandTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listsTheNineKeysWithThePasswordHidden() {
+    void listsEveryKeyWithThePasswordHidden() {
         Fixture f;
         QCOMPARE(run(f.store, {}).status, -1);  // no option: the program starts as usual
         QVERIFY(f.store.Write(key::ServerPort, "7000"));
@@ -51,7 +51,9 @@ private slots:
                  QStringLiteral("ServerPort=7000\nServerAutoStart=\nServerDB=\nServerCOM=\n"
                                 "ServerCheckDGS=\nServerMinimized=\nServerPing=\n"
                                 "ServerPassword=***********\n"
-                                "ServerDirectoryHost=directory.example:8080\n"));
+                                "ServerDirectoryHost=directory.example:8080\nServerListen=\n"
+                                "ServerMaxClients=\nServerMaxPerAddress=\nServerTlsPort=\n"
+                                "ServerTlsCert=\nServerTlsKey=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -76,7 +78,18 @@ private slots:
         row("serverping=45", "ServerPing", "old",
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
-            "ServerDirectoryHost.");
+            "ServerDirectoryHost, ServerListen, ServerMaxClients, ServerMaxPerAddress, "
+            "ServerTlsPort, ServerTlsCert, ServerTlsKey.");
+        row("ServerListen=::1", "ServerListen", "::1");
+        row("ServerListen=localhost", "ServerListen", "old",
+            "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "
+            "\"localhost\".");
+        row("ServerMaxPerAddress=0", "ServerMaxPerAddress", "0");
+        row("ServerMaxPerAddress=-1", "ServerMaxPerAddress", "old",
+            "ServerMaxPerAddress takes a whole number; got \"-1\".");
+        row("ServerTlsPort=", "ServerTlsPort", "");
+        row("ServerTlsPort=70000", "ServerTlsPort", "old",
+            "ServerTlsPort takes a port number between 1 and 65535, or nothing; got \"70000\".");
         row("ServerPing", "ServerPing", "old",
             "--set needs KEY=VALUE, for example --set ServerPing=60; got \"ServerPing\".");
     }

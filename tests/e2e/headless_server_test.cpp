@@ -1,3 +1,4 @@
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -158,12 +159,55 @@ private slots:
         QCOMPARE(server.process().exitCode(), 0);
     }
 
-    void portInUseEndsWithTheBindError() {
+    void listensOnlyOnServerListen_data() {
+        QTest::addColumn<QString>("listen");
+        QTest::newRow("127.0.0.2") << "127.0.0.2";
+        QTest::newRow("::1") << "::1";
+    }
+
+    void listensOnlyOnServerListen() {
+        QFETCH(QString, listen);
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setListen(QStringLiteral(":0"));
+        server.setSetting("ServerListen", listen);
+        server.setSetting("ServerCOM", kNoDevice);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QVERIFY(server.standardOutput().contains("Local IP: " + listen.toLatin1()));
+
+        QTcpSocket there;
+        there.connectToHost(QHostAddress(listen), server.port());
+        QCOMPARE(receive(there, kGreeting.size()), kGreeting);
+        QTcpSocket elsewhere;
+        QSignalSpy refused(&elsewhere, &QTcpSocket::errorOccurred);
+        elsewhere.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(refused.wait());
+        QCOMPARE(elsewhere.error(), QAbstractSocket::ConnectionRefusedError);
+    }
+
+    // A port another program holds, and an address this machine does not have.
+    void unusableAddressEndsWithTheBindError_data() {
+        QTest::addColumn<QString>("listen");
+        QTest::addColumn<bool>("portTaken");
+        QTest::newRow("port in use") << "" << true;
+        QTest::newRow("192.0.2.1") << "192.0.2.1" << false;
+        QTest::newRow("not an address") << "localhost" << false;
+    }
+
+    void unusableAddressEndsWithTheBindError() {
+        QFETCH(QString, listen);
+        QFETCH(bool, portTaken);
         QTcpServer occupant;
         QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
         ServerProcess server(RINGWISE_SERVER_BINARY);
         server.setListen({});
-        server.setSetting("ServerPort", QString::number(occupant.serverPort()));
+        // The port of a closed listener is free unless another program took it meanwhile;
+        // the address alone then fails.
+        const quint16 port = occupant.serverPort();
+        if (!portTaken)
+            occupant.close();
+        server.setSetting("ServerPort", QString::number(port));
+        server.setSetting("ServerListen", listen);
         server.setSetting("ServerCOM", kNoDevice);
         server.start();
         QVERIFY(server.waitForExit());

@@ -109,7 +109,7 @@ struct Rig {
     QStringList deviceOutput;
     ClientTable table;
     ClientProtocol protocol;
-    Hosting hosting{table, protocol, versionText, QHostAddress::LocalHost};
+    Hosting hosting{table, protocol, versionText};
     QTcpServer listener;
 };
 
@@ -422,10 +422,10 @@ private slots:
         QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
         Rig rig;
         QSignalSpy status(&rig.hosting, &Hosting::statusChanged);
-        QVERIFY(!rig.hosting.StartHosting(holder.serverPort()));
+        QVERIFY(!rig.hosting.StartHosting(QHostAddress::LocalHost, holder.serverPort()));
         QCOMPARE(status.size(), 0);
         for (int round = 0; round < 2; ++round) {
-            QVERIFY(rig.hosting.StartHosting(0));
+            QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
             QCOMPARE(rig.hosting.status().isHosting, QStringLiteral("Yes"));
             QCOMPARE(rig.hosting.status().localPort, QString::number(rig.hosting.localPort()));
             QCOMPARE(QHostAddress(rig.hosting.status().localIp).protocol(),
@@ -447,7 +447,7 @@ private slots:
 
     void requestWithoutSlotIsDroppedAlone() {
         Rig rig(2);
-        QVERIFY(rig.hosting.StartHosting(0));
+        QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
         auto first = rig.greeted();
         auto second = rig.greeted();
         Client third(rig.hosting.localPort());
