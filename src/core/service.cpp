@@ -18,6 +18,7 @@
 #include "server/client_protocol.h"
 #include "server/client_table.h"
 #include "server/hosting.h"
+#include "server/login_throttle.h"
 #include "server/tick_count.h"
 
 namespace ringwise {
@@ -32,7 +33,8 @@ struct Service::Parts {
                   [this] { return !store.Read(key::ServerPassword).isEmpty(); }),
           stats(database, [this](const QString &text) { clients.SendToClients(text); }),
           contacts(database, [this](const QString &text) { clients.SendToClients(text); }),
-          protocol(clients,
+          throttle(tickCount),
+          protocol(clients, throttle,
                    ClientProtocolSeams{
                        [this] { return store.Read(key::ServerPassword); },
                        [this] { return store.Read(key::ServerPing); },
@@ -40,7 +42,7 @@ struct Service::Parts {
                        [this](const QString &text) { contacts.HandleContactRequest(text); },
                        tickCount, settingDefault(key::ServerPing).toDouble()},
                    environment.loginDeadlineMs, environment.pingIntervalMs),
-          hosting(clients, protocol, versionText),
+          hosting(clients, protocol, throttle, versionText),
           lookup(
               database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
               [this](const QString &text) { clients.SendToClients(text); },
@@ -69,6 +71,7 @@ struct Service::Parts {
     ClientTable clients;
     StatsQueries stats;
     ContactRequests contacts;
+    LoginThrottle throttle;
     ClientProtocol protocol;
     Hosting hosting;
     DirectoryLookup lookup;
@@ -193,6 +196,7 @@ bool Service::connectAction() {
     emit runningChanged(true);
     // A port that cannot be opened is reported and retried; hosting starts all the same.
     parts.serial.open(serialPortText(parts.selectedPort), serialDevicePath(parts.selectedPort));
+    parts.clients.setCaps(parts.settings.maxClients, parts.settings.maxPerAddress);
     const QHostAddress address =
         parts.environment.listenAddress.value_or(parts.settings.listenAddress);
     if (address.isNull() ||

@@ -8,6 +8,8 @@
 
 #include "server/client_protocol.h"
 #include "server/client_table.h"
+#include "server/login_throttle.h"
+#include "server/peer_address.h"
 
 namespace ringwise {
 
@@ -34,10 +36,12 @@ QString bindErrorText() {
         .join(kLineBreak);
 }
 
-Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version, QObject *parent)
+Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &throttle,
+                 QString version, QObject *parent)
     : QObject(parent),
       m_table(table),
       m_protocol(protocol),
+      m_throttle(throttle),
       m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")) {
     // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
     m_server.setListenBacklogSize(kListenBacklog);
@@ -64,8 +68,10 @@ void Hosting::StopHosting() {
 }
 
 void Hosting::admit(int fd) {
-    // A request that cannot be taken (no slot left) is dropped alone; listening goes on.
-    const std::optional<int> slot = m_table.AllocateSlot();
+    // A request that cannot be taken (refused, no slot left) is dropped alone, without a
+    // word; listening goes on.
+    const std::optional<int> slot =
+        mayConnect(peerOf(fd).address) ? m_table.AllocateSlot() : std::nullopt;
     if (!slot) {
         ::close(fd);
         return;
@@ -73,6 +79,32 @@ void Hosting::admit(int fd) {
     m_table.attach(*slot, fd);
     m_table.sendTo(*slot, m_greeting);
     m_protocol.clientAccepted(*slot);
+}
+
+bool Hosting::mayConnect(const QHostAddress &address) {
+    const LoginThrottle::Verdict verdict = m_throttle.check(address);
+    if (verdict == LoginThrottle::Verdict::RefuseFirst)
+        m_table.report(
+            QStringLiteral("Client address %1 refused for %2 s after %3 wrong passwords.")
+                .arg(address.toString())
+                .arg(LoginThrottle::kBlockMs / 1000)
+                .arg(LoginThrottle::kWrongPasswords));
+    if (verdict != LoginThrottle::Verdict::Admit)
+        return false;
+    const ClientTable::Room room = m_table.roomFor(address);
+    if (room == ClientTable::Room::Free) {
+        m_capBurstReported = false;
+        return true;
+    }
+    ++m_refusedOverCap;
+    if (!std::exchange(m_capBurstReported, true))
+        m_table.report(room == ClientTable::Room::TableFull
+                           ? QStringLiteral("Client address %1 refused: no more clients allowed.")
+                                 .arg(address.toString())
+                           : QStringLiteral("Client address %1 refused: no more connections "
+                                            "allowed from it.")
+                                 .arg(address.toString()));
+    return false;
 }
 
 void Hosting::handleAcceptError(QAbstractSocket::SocketError error) {

@@ -11,6 +11,7 @@ namespace ringwise {
 
 class ClientProtocol;
 class ClientTable;
+class LoginThrottle;
 
 // What a front end shows when listening fails.
 inline const QString kBindErrorTitle = QStringLiteral("Bind Error.");
@@ -25,7 +26,7 @@ public:
     static constexpr int kAcceptRetryMs = 1000;
     static constexpr int kListenBacklog = 1024;
 
-    Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
+    Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &throttle, QString version,
             QObject *parent = nullptr);
 
     // False when the address and port cannot be listened on (the port is taken, the
@@ -37,6 +38,8 @@ public:
     const HostingStatus &status() const { return m_status; }
     // The port actually bound, which differs from the one asked for when that was 0.
     quint16 localPort() const { return m_server.serverPort(); }
+    // Connections closed unseen because a cap was reached.
+    quint64 refusedOverCap() const { return m_refusedOverCap; }
 
 signals:
     void statusChanged(const ringwise::HostingStatus &status);
@@ -56,14 +59,22 @@ private:
     };
 
     void admit(int fd);
+    // Whether a new connection from the address may be greeted; a refusal is reported
+    // once per block or burst.
+    bool mayConnect(const QHostAddress &address);
     void handleAcceptError(QAbstractSocket::SocketError error);
     void setStatus(const HostingStatus &status);
 
     ClientTable &m_table;
     ClientProtocol &m_protocol;
+    LoginThrottle &m_throttle;
     const QString m_greeting;
     Listener m_server{*this};
     HostingStatus m_status;
+    quint64 m_refusedOverCap = 0;
+    // Set by a refusal over a cap, cleared by the next connection let in: a flood is one
+    // line of device output, not one per connection.
+    bool m_capBurstReported = false;
 };
 
 }  // namespace ringwise

@@ -18,14 +18,36 @@ const QString kPassword = QStringLiteral("correct-horse");
 // Keeps the real serial ports of the machine out of the tests that need no device.
 const QString kNoDevice = QStringLiteral("/dev/ttyRingwiseMissing0");
 
-// A client that has read the greeting and logged in.
-std::unique_ptr<QTcpSocket> loggedInClient(quint16 port) {
+// A client from the given loopback address, connected to the server on 127.0.0.1.
+std::unique_ptr<QTcpSocket> clientFrom(const QHostAddress &from, quint16 port) {
     auto client = std::make_unique<QTcpSocket>();
+    client->bind(from);
     client->connectToHost(QHostAddress::LocalHost, port);
+    return client;
+}
+
+// A client that has read the greeting and logged in.
+std::unique_ptr<QTcpSocket> loggedInClient(quint16 port,
+                                           const QHostAddress &from = QHostAddress::LocalHost) {
+    auto client = clientFrom(from, port);
     if (receive(*client, kGreeting.size()) != kGreeting)
         return nullptr;
     client->write(kPassword.toLatin1());
     return receive(*client, 18) == "Password accepted." ? std::move(client) : nullptr;
+}
+
+// True when the server closes the connection without a byte.
+bool closedUnseen(QTcpSocket &client) {
+    QSignalSpy closed(&client, &QTcpSocket::disconnected);
+    return (client.state() == QAbstractSocket::UnconnectedState || closed.wait()) &&
+           client.readAll().isEmpty();
+}
+
+ServerProcess &startedWithPassword(ServerProcess &server) {
+    server.setSetting("ServerPassword", kPassword);
+    server.setSetting("ServerCOM", kNoDevice);
+    server.start();
+    return server;
 }
 
 }  // namespace
@@ -217,6 +239,47 @@ private slots:
                      "* Make sure the port is not in use.\r\n"
                      "* A Ringwise server is already started at this port.\n"),
                  server.standardError().constData());
+    }
+
+    void fiveWrongPasswordsCloseTheAddressOut() {
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startedWithPassword(server).waitUntilListening(),
+                 server.standardError().constData());
+        for (int guess = 0; guess < 5; ++guess) {
+            auto client = clientFrom(QHostAddress::LocalHost, server.port());
+            QCOMPARE(receive(*client, kGreeting.size()), kGreeting);
+            client->write("wrong-password");
+            QCOMPARE(receive(*client, 17), QByteArray("Invalid password."));
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            auto sixth = clientFrom(QHostAddress::LocalHost, server.port());
+            QVERIFY(closedUnseen(*sixth));
+        }
+        QVERIFY(loggedInClient(server.port(), QHostAddress("127.0.0.3")));
+        const QByteArray refusal =
+            "Client address 127.0.0.1 refused for 60 s after 5 wrong passwords.";
+        QTRY_VERIFY(server.standardOutput().contains(refusal));
+        QCOMPARE(server.standardOutput().count(refusal), 1);
+    }
+
+    void connectionsOverThePerAddressCapAreClosedAtOnce() {
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startedWithPassword(server).waitUntilListening(),
+                 server.standardError().constData());
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (int i = 0; i < 64; ++i) {
+            held.push_back(clientFrom(QHostAddress::LocalHost, server.port()));
+            QCOMPARE(receive(*held.back(), kGreeting.size()), kGreeting);
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            auto over = clientFrom(QHostAddress::LocalHost, server.port());
+            QVERIFY(closedUnseen(*over));
+        }
+        QVERIFY(loggedInClient(server.port(), QHostAddress("127.0.0.3")));
+        const QByteArray refusal =
+            "Client address 127.0.0.1 refused: no more connections allowed from it.";
+        QTRY_VERIFY(server.standardOutput().contains(refusal));
+        QCOMPARE(server.standardOutput().count(refusal), 1);
     }
 
     void missingConfiguredDatabaseEndsWithItsError() {
