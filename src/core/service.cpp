@@ -20,8 +20,15 @@
 #include "server/hosting.h"
 #include "server/login_throttle.h"
 #include "server/tick_count.h"
+#include "server/tls_credentials.h"
 
 namespace ringwise {
+
+namespace {
+
+const QString kTlsTitle = QStringLiteral("TLS");
+
+}  // namespace
 
 // Declared in the order they are built: each part may use the ones above it.
 struct Service::Parts {
@@ -206,7 +213,26 @@ bool Service::connectAction() {
         emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());
         return false;
     }
+    if (parts.settings.tlsPort != 0)
+        startTls(address);
     return true;
+}
+
+void Service::startTls(const QHostAddress &address) {
+    // TLS that cannot start is told once; the plain port serves on regardless.
+    const ServerSettings &settings = m_parts->settings;
+    const QString notOpened =
+        QStringLiteral(" The TLS port %1 is not opened.").arg(settings.tlsPort);
+    const TlsCredentials credentials =
+        loadTlsCredentials(settings.tlsCertPath, settings.tlsKeyPath);
+    if (!credentials.problem.isEmpty()) {
+        emit message(MessageIcon::Warning, kTlsTitle, credentials.problem + notOpened);
+        return;
+    }
+    if (!m_parts->hosting.StartTls(address, settings.tlsPort, credentials.configuration))
+        emit message(MessageIcon::Warning, kTlsTitle,
+                     QStringLiteral("The TLS port %1 cannot be listened on (is it in use?).")
+                         .arg(settings.tlsPort));
 }
 
 void Service::disconnectAction() {

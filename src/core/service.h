@@ -105,6 +105,7 @@ signals:
 
 private:
     bool connectAction();
+    void startTls(const QHostAddress &address);
     void disconnectAction();
     void stopEverything();
 

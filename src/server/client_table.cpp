@@ -51,6 +51,7 @@ ClientTable::~ClientTable() {
     for (const Slot &slot : m_slots) {
         if (slot.fd >= 0)
             ::close(slot.fd);
+        delete slot.socket;
     }
 }
 
@@ -70,7 +71,7 @@ std::optional<int> ClientTable::AllocateSlot() {
 }
 
 void ClientTable::attach(int slot, int fd) {
-    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0);
+    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0 && !m_slots[slot].socket);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     const int on = 1;
@@ -79,17 +80,56 @@ void ClientTable::attach(int slot, int fd) {
     // Every message is written whole in one send; waiting to coalesce only delays it.
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     const Peer peer = peerOf(fd);
-    m_slots[slot] = Slot{fd, false, false, {}, {}, peer.address};
-    ++m_open;
-    ++m_openFrom[peer.address];
+    m_slots[slot] = Slot{fd, nullptr, false, false, {}, {}, peer.address};
     if (fd >= int(m_slotOfFd.size()))
         m_slotOfFd.resize(fd + 1, 0);
     m_slotOfFd[fd] = slot;
     m_poller.watch(fd, kReading);
+    list(slot, peer);
+}
+
+void ClientTable::attachSocket(int slot, QTcpSocket *socket) {
+    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0 && !m_slots[slot].socket);
+    socket->setParent(nullptr);
+    socket->setReadBufferSize(kMaxClientMessageBytes + 1);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const Peer peer{plainAddress(socket->peerAddress()), socket->peerPort()};
+    m_slots[slot] = Slot{-1, socket, false, false, {}, {}, peer.address};
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot] { readSocket(slot); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, slot] { release(slot); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, slot] { socketFailed(slot); });
+    list(slot, peer);
+    // Bytes that came with the end of the handshake raise no readyRead of their own.
+    if (socket->bytesAvailable() > 0)
+        readSocket(slot);
+}
+
+void ClientTable::list(int slot, const Peer &peer) {
+    ++m_open;
+    ++m_openFrom[peer.address];
     const QString line =
         QStringLiteral("[%1]: %2:%3").arg(slot).arg(peer.address.toString()).arg(peer.port);
     m_listed.emplace(slot, line);
     emit clientListed(slot, line);
+}
+
+void ClientTable::readSocket(int slot) {
+    Slot &client = m_slots[slot];
+    client.received += client.socket->readAll();
+    if (client.closing)
+        client.received.clear();
+    else if (!client.received.isEmpty())
+        emit dataArrived(slot);
+}
+
+void ClientTable::socketFailed(int slot) {
+    QTcpSocket *socket = m_slots[slot].socket;
+    // A client that closes its end has left; its disconnected signal releases the slot.
+    if (socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return;
+    report(QStringLiteral("Client [%1] error: %2").arg(slot).arg(socket->errorString()));
+    release(slot);
 }
 
 void ClientTable::setCaps(int maxClients, int maxPerAddress) {
@@ -145,7 +185,9 @@ void ClientTable::disconnectAfterSending(int slot) {
         return;
     m_slots[slot].closing = true;
     unlist(slot);
-    if (m_slots[slot].unsent.isEmpty())
+    if (QTcpSocket *socket = m_slots[slot].socket)
+        socket->disconnectFromHost();  // its disconnected signal releases the slot
+    else if (m_slots[slot].unsent.isEmpty())
         release(slot);
 }
 
@@ -179,15 +221,21 @@ QString ClientTable::timestamp() const {
 }
 
 bool ClientTable::isConnected(int slot) const {
-    return slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd >= 0 && !m_slots[slot].closing;
+    return slot >= 1 && slot <= m_highestSlot && (m_slots[slot].fd >= 0 || m_slots[slot].socket) &&
+           !m_slots[slot].closing;
 }
 
 void ClientTable::deliver(int slot, const QByteArray &bytes) {
     Slot &client = m_slots[slot];
     // Otherwise a client that never reads would make the server keep every later text.
-    if (client.unsent.size() > m_maxUnsentBytes) {
+    if (client.unsent.size() > m_maxUnsentBytes ||
+        (client.socket && client.socket->bytesToWrite() > m_maxUnsentBytes)) {
         report(QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
         release(slot);
+        return;
+    }
+    if (client.socket) {
+        client.socket->write(bytes);
         return;
     }
     // Straight to the kernel when nothing waits before these bytes; what it refuses waits
@@ -230,9 +278,16 @@ void ClientTable::writeUnsent(int slot) {
 void ClientTable::release(int slot) {
     Slot &client = m_slots[slot];
     unlist(slot);
-    m_poller.forget(client.fd);
-    ::close(client.fd);
-    m_slotOfFd[client.fd] = 0;
+    if (QTcpSocket *socket = client.socket) {
+        socket->disconnect(this);
+        socket->abort();
+        // Released from inside its own signal, so deleted once that has returned.
+        socket->deleteLater();
+    } else {
+        m_poller.forget(client.fd);
+        ::close(client.fd);
+        m_slotOfFd[client.fd] = 0;
+    }
     --m_open;
     if (const auto from = m_openFrom.find(client.address); --from->second == 0)
         m_openFrom.erase(from);

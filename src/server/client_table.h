@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 #include <functional>
 #include <map>
 #include <optional>
@@ -51,6 +52,9 @@ public:
     std::optional<int> AllocateSlot();
     // Takes ownership of a connected socket's descriptor for a slot that AllocateSlot() gave.
     void attach(int slot, int fd);
+    // The same for a connection that needs a socket object (TLS): few clients, so its cost
+    // per client does not matter. The bytes inside are the same as on a bare descriptor.
+    void attachSocket(int slot, QTcpSocket *socket);
     int highestSlot() const { return m_highestSlot; }
     // The client's address; null for a slot without one.
     QHostAddress peerAddress(int slot) const;
@@ -84,7 +88,8 @@ signals:
 
 private:
     struct Slot {
-        int fd = -1;  // -1: closed
+        int fd = -1;                   // -1: closed, unless socket holds the connection
+        QTcpSocket *socket = nullptr;  // owned
         bool loggedIn = false;
         bool closing = false;  // leaves once its unsent bytes have gone out
         QByteArray unsent;     // what the kernel has not taken yet
@@ -104,6 +109,9 @@ private:
     // system's error number (0 for an orderly close).
     std::optional<int> receive(int slot);
     void endConnection(int slot, int error);
+    void list(int slot, const Peer &peer);
+    void readSocket(int slot);
+    void socketFailed(int slot);
 
     SendText m_appendDeviceOutput;
     Clock m_now;

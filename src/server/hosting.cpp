@@ -16,6 +16,7 @@ namespace ringwise {
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
+const QString kHandshakeDeadline = QStringLiteral("handshakeDeadline");
 
 // The host's first IPv4 address that is not loopback, or 127.0.0.1 without one.
 QString firstLocalIpv4() {
@@ -64,7 +65,22 @@ bool Hosting::StartHosting(const QHostAddress &address, quint16 port) {
 void Hosting::StopHosting() {
     m_table.closeAll();
     m_server.close();
+    m_tlsServer.close();
+    // Handshakes under way belong to hosting until they finish.
+    for (QSslSocket *socket : findChildren<QSslSocket *>(Qt::FindDirectChildrenOnly)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_handshakes = 0;
     setStatus(HostingStatus{});
+}
+
+bool Hosting::StartTls(const QHostAddress &address, quint16 port, const QSslConfiguration &tls) {
+    m_tlsServer.close();
+    m_tls = tls;
+    m_tlsServer.setListenBacklogSize(kListenBacklog);
+    return m_tlsServer.listen(address, port);
 }
 
 void Hosting::admit(int fd) {
@@ -77,8 +93,71 @@ void Hosting::admit(int fd) {
         return;
     }
     m_table.attach(*slot, fd);
-    m_table.sendTo(*slot, m_greeting);
-    m_protocol.clientAccepted(*slot);
+    greet(*slot);
+}
+
+void Hosting::greet(int slot) {
+    m_table.sendTo(slot, m_greeting);
+    m_protocol.clientAccepted(slot);
+}
+
+void Hosting::admitTls(int fd) {
+    if (!mayConnect(peerOf(fd).address) || m_handshakes >= kMaxHandshakes) {
+        ::close(fd);
+        return;
+    }
+    auto *socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
+    ++m_handshakes;
+    socket->setSslConfiguration(m_tls);
+    auto *deadline = new QTimer(socket);
+    deadline->setObjectName(kHandshakeDeadline);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, this, [this, socket] {
+        handshakeFailed(socket,
+                        QStringLiteral("no handshake within %1 s").arg(kHandshakeTimeoutMs / 1000));
+    });
+    deadline->start(kHandshakeTimeoutMs);
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] { handshakeDone(socket); });
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this, socket] { handshakeFailed(socket, socket->errorString()); });
+    socket->startServerEncryption();
+}
+
+void Hosting::endHandshake(QSslSocket *socket) {
+    socket->disconnect(this);
+    delete socket->findChild<QTimer *>(kHandshakeDeadline, Qt::FindDirectChildrenOnly);
+    --m_handshakes;
+}
+
+void Hosting::handshakeDone(QSslSocket *socket) {
+    endHandshake(socket);
+    // The caps may have filled while the handshake ran.
+    const std::optional<int> slot =
+        m_table.roomFor(plainAddress(socket->peerAddress())) == ClientTable::Room::Free
+            ? m_table.AllocateSlot()
+            : std::nullopt;
+    if (!slot) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_table.attachSocket(*slot, socket);
+    greet(*slot);
+}
+
+void Hosting::handshakeFailed(QSslSocket *socket, const QString &why) {
+    endHandshake(socket);
+    m_table.report(QStringLiteral("TLS client %1:%2 dropped: %3")
+                       .arg(plainAddress(socket->peerAddress()).toString())
+                       .arg(socket->peerPort())
+                       .arg(why));
+    socket->abort();
+    socket->deleteLater();
 }
 
 bool Hosting::mayConnect(const QHostAddress &address) {

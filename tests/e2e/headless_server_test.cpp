@@ -1,6 +1,9 @@
+#include <QProcess>
 #include <QSignalSpy>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "db/database.h"
@@ -48,6 +51,34 @@ ServerProcess &startedWithPassword(ServerProcess &server) {
     server.setSetting("ServerCOM", kNoDevice);
     server.start();
     return server;
+}
+
+// A self-signed certificate for localhost and its key, and a key of another, made by
+// openssl in a temporary folder.
+struct TestCertificate {
+    TestCertificate() {
+        const auto run = [](const QStringList &arguments) {
+            QProcess openssl;
+            openssl.start(QStringLiteral("openssl"), arguments);
+            return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+        };
+        valid = folder.isValid() &&
+                run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                     "/CN=localhost", "-keyout", key, "-out", certificate}) &&
+                run({"genpkey", "-algorithm", "RSA", "-out", otherKey});
+    }
+    QTemporaryDir folder;
+    const QString certificate = folder.filePath("cert.pem");
+    const QString key = folder.filePath("key.pem");
+    const QString otherKey = folder.filePath("other-key.pem");
+    bool valid = false;
+};
+
+// A loopback port nobody listens on at the moment it is asked for.
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 }  // namespace
@@ -280,6 +311,75 @@ private slots:
             "Client address 127.0.0.1 refused: no more connections allowed from it.";
         QTRY_VERIFY(server.standardOutput().contains(refusal));
         QCOMPARE(server.standardOutput().count(refusal), 1);
+    }
+
+    void tlsClientsSpeakTheSameProtocol() {
+        TestCertificate made;
+        QVERIFY(made.valid);
+        PseudoTerminal device;
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        const quint16 tlsPort = freePort();
+        server.setSetting("ServerTlsPort", QString::number(tlsPort));
+        server.setSetting("ServerTlsCert", made.certificate);
+        server.setSetting("ServerTlsKey", made.key);
+        server.setSetting("ServerCheckDGS", "False");
+        server.setSetting("ServerCOM", device.slavePath());
+        server.setSetting("ServerPassword", kPassword);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+
+        QSslSocket client;
+        QSslConfiguration trust = QSslConfiguration::defaultConfiguration();
+        trust.setCaCertificates(QSslCertificate::fromPath(made.certificate));
+        client.setSslConfiguration(trust);
+        QSignalSpy encrypted(&client, &QSslSocket::encrypted);
+        client.connectToHostEncrypted("127.0.0.1", tlsPort, "localhost");
+        QVERIFY2(encrypted.wait(), qPrintable(client.errorString()));
+        QVERIFY(client.sessionProtocol() >= QSsl::TlsV1_2);
+        QCOMPARE(receive(client, kGreeting.size()), kGreeting);
+        client.write(kPassword.toLatin1());
+        QCOMPARE(receive(client, 18), QByteArray("Password accepted."));
+        QVERIFY(device.write("A12345678#"));
+        const QByteArray line = "CALL_:,12345678,,,,,,";
+        QCOMPARE(receive(client, line.size()), line);
+        client.write("STATS:CNTS;00");
+        QVERIFY(receive(client, 13).startsWith("STATS:CNTS;00"));
+
+        // A client that does not speak TLS on the TLS port is dropped and noted.
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, tlsPort);
+        QVERIFY(plain.waitForConnected());
+        const QByteArray from = "127.0.0.1:" + QByteArray::number(plain.localPort());
+        plain.write("correct-horse");
+        QVERIFY(closedUnseen(plain));
+        QTRY_VERIFY(server.standardOutput().contains("TLS client " + from + " dropped:"));
+    }
+
+    void mismatchedTlsKeyIsReportedAndOnlyThePlainPortOpens() {
+        TestCertificate made;
+        QVERIFY(made.valid);
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        const quint16 tlsPort = freePort();
+        server.setSetting("ServerTlsPort", QString::number(tlsPort));
+        server.setSetting("ServerTlsCert", made.certificate);
+        server.setSetting("ServerTlsKey", made.otherKey);
+        server.setSetting("ServerCOM", kNoDevice);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QTRY_VERIFY2(server.standardError().contains(
+                         "TLS: The TLS key " + made.otherKey.toUtf8() +
+                         " does not belong to the certificate " + made.certificate.toUtf8() +
+                         ". The TLS port " + QByteArray::number(tlsPort) + " is not opened.\n"),
+                     server.standardError().constData());
+        QCOMPARE(server.standardError().count("TLS:"), 1);
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, server.port());
+        QCOMPARE(receive(plain, kGreeting.size()), kGreeting);
+        QTcpSocket tls;
+        QSignalSpy refused(&tls, &QTcpSocket::errorOccurred);
+        tls.connectToHost(QHostAddress::LocalHost, tlsPort);
+        QVERIFY(refused.wait());
+        QCOMPARE(tls.error(), QAbstractSocket::ConnectionRefusedError);
     }
 
     void missingConfiguredDatabaseEndsWithItsError() {
