@@ -23,9 +23,9 @@ using namespace ringwise;
 
 namespace {
 
-// RINGWISE_LISTEN=address:port listens there instead of on every address and ServerPort;
-// port 0 takes any free one, which the hosting line shows. For tests that run several
-// servers side by side without racing for a port.
+// RINGWISE_LISTEN=address:port listens there instead of on ServerListen and ServerPort;
+// ":port" replaces the port alone. Port 0 takes any free one, which the hosting line shows.
+// For tests that run several servers side by side without racing for a port.
 ServiceEnvironment serviceEnvironment(const QCommandLineParser &parser) {
     ServiceEnvironment environment;
     environment.databasePath = parser.value(QStringLiteral("database"));
@@ -35,13 +35,15 @@ ServiceEnvironment serviceEnvironment(const QCommandLineParser &parser) {
     const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
     bool isNumber = false;
     const uint port = listen.mid(colon + 1).toUInt(&isNumber);
-    const QHostAddress address(listen.left(colon));
-    if (colon < 0 || !isNumber || port > 65535 || address.isNull()) {
+    const QString addressText = listen.left(colon);
+    const QHostAddress address(addressText);
+    if (colon < 0 || !isNumber || port > 65535 || (!addressText.isEmpty() && address.isNull())) {
         QTextStream(stderr) << "RINGWISE_LISTEN is not address:port and is ignored: " << listen
                             << Qt::endl;
         return environment;
     }
-    environment.listenAddress = address;
+    if (!addressText.isEmpty())
+        environment.listenAddress = address;
     environment.listenPort = quint16(port);
     return environment;
 }

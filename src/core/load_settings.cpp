@@ -2,10 +2,14 @@
 
 #include "core/paths.h"
 #include "core/settings_store.h"
+#include "server/client_table.h"
 
 namespace ringwise {
 
 namespace {
+
+// Slot numbers are 16-bit: no more clients than that at once.
+constexpr int kMaxClientsLimit = ClientTable::kMaxSlots;
 
 quint16 readServerPort(const QString &text, const MessageSink &messages) {
     const quint16 defaultPort = settingDefault(key::ServerPort).toUShort();
@@ -34,6 +38,49 @@ QString readSerialPort(const QString &text, const MessageSink &messages) {
                                 "path); using %2 instead.")
                      .arg(text, defaultPort));
     return defaultPort;
+}
+
+QHostAddress readListenAddress(const QString &text, const MessageSink &messages) {
+    if (text.isEmpty())
+        return QHostAddress(QHostAddress::AnyIPv4);
+    const QHostAddress address(text);
+    if (address.isNull() && messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("ServerListen \"%1\" is not an IPv4 or IPv6 address.").arg(text));
+    return address;
+}
+
+// A count of at least `least` and at most `most`, or the key's default.
+int readCount(const SettingsStore &store, const QString &key, int least, int most,
+              const MessageSink &messages) {
+    const QString text = store.Read(key);
+    const int defaultCount = settingDefault(key).toInt();
+    if (text.isEmpty())
+        return defaultCount;
+    bool ok = false;
+    const int count = text.toInt(&ok);
+    if (ok && count >= least && count <= most)
+        return count;
+    if (messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("%1 \"%2\" is not a whole number between %3 and %4; using %5 "
+                                "instead.")
+                     .arg(key, text, QString::number(least), QString::number(most),
+                          QString::number(defaultCount)));
+    return defaultCount;
+}
+
+quint16 readTlsPort(const QString &text, const MessageSink &messages) {
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    if (text.isEmpty() || (ok && port >= 1 && port <= 65535))
+        return quint16(port);
+    if (messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("ServerTlsPort \"%1\" is not a port number between 1 and "
+                                "65535; TLS is off.")
+                     .arg(text));
+    return 0;
 }
 
 }  // namespace
@@ -65,6 +112,13 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     settings.dbPath = dbPath.isEmpty() ? defaultDatabasePath() : dbPath;
 
     settings.serialPort = readSerialPort(store.Read(key::ServerCOM), messages);
+    settings.listenAddress = readListenAddress(store.Read(key::ServerListen), messages);
+    settings.maxClients = readCount(store, key::ServerMaxClients, 1, kMaxClientsLimit, messages);
+    settings.maxPerAddress =
+        readCount(store, key::ServerMaxPerAddress, 0, kMaxClientsLimit, messages);
+    settings.tlsPort = readTlsPort(store.Read(key::ServerTlsPort), messages);
+    settings.tlsCertPath = store.Read(key::ServerTlsCert);
+    settings.tlsKeyPath = store.Read(key::ServerTlsKey);
 
     for (const Setting &setting : settingsTable()) {
         if (setting.writtenAtStart && store.Read(setting.key).isEmpty())

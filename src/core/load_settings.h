@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 
 #include "core/message.h"
@@ -20,12 +21,22 @@ struct ServerSettings {
     bool dbPathIsDefault = true;
     // The port selector's text: "COM1".."COM7" or an absolute device path.
     QString serialPort = settingDefault(key::ServerCOM);
+    // Null when ServerListen names no address: hosting then fails as a bind error rather
+    // than fall back to every address.
+    QHostAddress listenAddress = QHostAddress::AnyIPv4;
+    int maxClients = settingDefault(key::ServerMaxClients).toInt();
+    int maxPerAddress = settingDefault(key::ServerMaxPerAddress).toInt();  // 0: no limit
+    // The TLS port, with the PEM files of its certificate and private key; 0: no TLS.
+    quint16 tlsPort = 0;
+    QString tlsCertPath;
+    QString tlsKeyPath;
 };
 
 // Reads the start-up keys and writes the defaults of the settings table that are written at
 // start-up into the keys that are empty, nothing else.
-// A ServerPort that is not a port number, and a ServerCOM that is not a serial port, are
-// reported through the sink.
+// A ServerPort or ServerTlsPort that is not a port number, a ServerCOM that is not a serial
+// port, a ServerListen that is not an address and caps that are not counts are reported
+// through the sink.
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages);
 
 // True for "COM1".."COM7" and for an absolute path ("/dev/ttyUSB0", a socat link in /tmp).

@@ -18,9 +18,17 @@
 #include "server/client_protocol.h"
 #include "server/client_table.h"
 #include "server/hosting.h"
+#include "server/login_throttle.h"
 #include "server/tick_count.h"
+#include "server/tls_credentials.h"
 
 namespace ringwise {
+
+namespace {
+
+const QString kTlsTitle = QStringLiteral("TLS");
+
+}  // namespace
 
 // Declared in the order they are built: each part may use the ones above it.
 struct Service::Parts {
@@ -32,7 +40,8 @@ struct Service::Parts {
                   [this] { return !store.Read(key::ServerPassword).isEmpty(); }),
           stats(database, [this](const QString &text) { clients.SendToClients(text); }),
           contacts(database, [this](const QString &text) { clients.SendToClients(text); }),
-          protocol(clients,
+          throttle(tickCount),
+          protocol(clients, throttle,
                    ClientProtocolSeams{
                        [this] { return store.Read(key::ServerPassword); },
                        [this] { return store.Read(key::ServerPing); },
@@ -40,7 +49,7 @@ struct Service::Parts {
                        [this](const QString &text) { contacts.HandleContactRequest(text); },
                        tickCount, settingDefault(key::ServerPing).toDouble()},
                    environment.loginDeadlineMs, environment.pingIntervalMs),
-          hosting(clients, protocol, versionText, environment.listenAddress),
+          hosting(clients, protocol, throttle, versionText),
           lookup(
               database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
               [this](const QString &text) { clients.SendToClients(text); },
@@ -77,6 +86,7 @@ struct Service::Parts {
     ClientTable clients;
     StatsQueries stats;
     ContactRequests contacts;
+    LoginThrottle throttle;
     ClientProtocol protocol;
     Hosting hosting;
     DirectoryLookup lookup;
@@ -213,13 +223,36 @@ bool Service::connectAction() {
                          modemCommands(parts.store.Read(key::ServerModemInit)));
     else
         parts.serial.open(portText, devicePath);
-    if (!parts.hosting.StartHosting(
-            parts.environment.listenPort.value_or(parts.settings.serverPort))) {
+    parts.clients.setCaps(parts.settings.maxClients, parts.settings.maxPerAddress);
+    const QHostAddress address =
+        parts.environment.listenAddress.value_or(parts.settings.listenAddress);
+    if (address.isNull() ||
+        !parts.hosting.StartHosting(
+            address, parts.environment.listenPort.value_or(parts.settings.serverPort))) {
         stopEverything();
         emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());
         return false;
     }
+    if (parts.settings.tlsPort != 0)
+        startTls(address);
     return true;
+}
+
+void Service::startTls(const QHostAddress &address) {
+    // TLS that cannot start is told once; the plain port serves on regardless.
+    const ServerSettings &settings = m_parts->settings;
+    const QString notOpened =
+        QStringLiteral(" The TLS port %1 is not opened.").arg(settings.tlsPort);
+    const TlsCredentials credentials =
+        loadTlsCredentials(settings.tlsCertPath, settings.tlsKeyPath);
+    if (!credentials.problem.isEmpty()) {
+        emit message(MessageIcon::Warning, kTlsTitle, credentials.problem + notOpened);
+        return;
+    }
+    if (!m_parts->hosting.StartTls(address, settings.tlsPort, credentials.configuration))
+        emit message(MessageIcon::Warning, kTlsTitle,
+                     QStringLiteral("The TLS port %1 cannot be listened on (is it in use?).")
+                         .arg(settings.tlsPort));
 }
 
 void Service::disconnectAction() {

@@ -48,10 +48,10 @@ struct ServiceEnvironment {
     int modemAnswerMs = ModemTimings::kDefaultAnswerMs;
     int modemCallWindowMs = ModemCalls::kDefaultCallWindowMs;
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
-    // Where hosting listens: every IPv4 address on the ServerPort setting, unless a test
+    // Where hosting listens: on the ServerListen and ServerPort settings, unless a test
     // asks for another address or for a port of its own (0: any free one, which
     // listeningPort() then reports).
-    QHostAddress listenAddress = QHostAddress::AnyIPv4;
+    std::optional<QHostAddress> listenAddress;
     std::optional<quint16> listenPort;
     // A database named on the command line: used instead of ServerDB for this run, and
     // created with its tables when missing, as the default one is.
@@ -112,6 +112,7 @@ signals:
 
 private:
     bool connectAction();
+    void startTls(const QHostAddress &address);
     void disconnectAction();
     void stopEverything();
 

@@ -17,6 +17,12 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     // The interval shows what is stored, even nothing: start-up has written the default.
     form.ping = store.Read(key::ServerPing);
     form.device = storedOrDefault(store, key::ServerDevice);
+    form.listen = store.Read(key::ServerListen);
+    form.maxClients = storedOrDefault(store, key::ServerMaxClients);
+    form.maxPerAddress = storedOrDefault(store, key::ServerMaxPerAddress);
+    form.tlsPort = store.Read(key::ServerTlsPort);
+    form.tlsCert = store.Read(key::ServerTlsCert);
+    form.tlsKey = store.Read(key::ServerTlsKey);
     return form;
 }
 
@@ -35,7 +41,10 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::ServerPing, ping) && write(key::ServerAutoStart, flagText(autoStart)) &&
            write(key::ServerCheckDGS, flagText(checkDirectory)) &&
            write(key::ServerMinimized, flagText(startMinimized)) &&
-           write(key::ServerDevice, device);
+           write(key::ServerDevice, device) && write(key::ServerListen, listen) &&
+           write(key::ServerMaxClients, maxClients) &&
+           write(key::ServerMaxPerAddress, maxPerAddress) && write(key::ServerTlsPort, tlsPort) &&
+           write(key::ServerTlsCert, tlsCert) && write(key::ServerTlsKey, tlsKey);
 }
 
 WriteSetting writerFor(SettingsStore &store) {

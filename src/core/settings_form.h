@@ -14,7 +14,7 @@ inline const QString kNotSavedText = QStringLiteral("The changes could not be sa
 // Stores one key's text; false when the store refused it.
 using WriteSetting = std::function<bool(const QString &key, const QString &text)>;
 
-// The nine values the settings dialog edits, as its controls hold them.
+// The values the settings dialog edits, as its controls hold them.
 struct SettingsForm {
     QString port;
     bool autoStart = false;
@@ -25,6 +25,13 @@ struct SettingsForm {
     bool startMinimized = false;
     QString ping;
     QString device = kBoxDevice;
+    // Who may connect: the listen address, the caps, and the TLS port with its PEM files.
+    QString listen;
+    QString maxClients;
+    QString maxPerAddress;
+    QString tlsPort;
+    QString tlsCert;
+    QString tlsKey;
 
     // The stored texts; a missing or empty key shows its default.
     static SettingsForm load(const SettingsStore &store);

@@ -1,5 +1,6 @@
 #include "core/settings_table.h"
 
+#include <QHostAddress>
 #include <algorithm>
 
 #include "core/paths.h"
@@ -13,6 +14,17 @@ namespace {
 constexpr int kShortestPassword = 9;
 const QString kTrue = QStringLiteral("True");
 const QString kFalse = QStringLiteral("False");
+
+bool isCount(const QString &text) {
+    bool ok = false;
+    return text.toInt(&ok) >= 0 && ok;
+}
+
+bool isPort(const QString &text) {
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    return ok && port >= 1 && port <= 65535;
+}
 
 }  // namespace
 
@@ -31,6 +43,12 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerModemBaud, SettingKind::BaudRate,
          QString::number(ModemDevice::kDefaultBaudRate)},
         {key::ServerModemInit, SettingKind::Text, QString()},
+        {key::ServerListen, SettingKind::Address, QString()},
+        {key::ServerMaxClients, SettingKind::Count, QStringLiteral("10000")},
+        {key::ServerMaxPerAddress, SettingKind::Count, QStringLiteral("64")},
+        {key::ServerTlsPort, SettingKind::OptionalPort, QString()},
+        {key::ServerTlsCert, SettingKind::Text, QString()},
+        {key::ServerTlsKey, SettingKind::Text, QString()},
     };
     return table;
 }
@@ -75,6 +93,25 @@ QString settingRefusal(const Setting &setting, const QString &text) {
         case SettingKind::BaudRate:
             if (!text.isEmpty() && modemBaudRate(text) != text.toInt())
                 return QStringLiteral("%1 takes a speed in bit/s such as 115200; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::Address:
+            if (!text.isEmpty() && QHostAddress(text).isNull())
+                return QStringLiteral(
+                           "%1 takes an IPv4 or IPv6 address, or nothing for every "
+                           "address; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::Count:
+            if (!text.isEmpty() && !isCount(text))
+                return QStringLiteral("%1 takes a whole number; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::OptionalPort:
+            if (!text.isEmpty() && !isPort(text))
+                return QStringLiteral(
+                           "%1 takes a port number between 1 and 65535, or nothing; "
+                           "got \"%2\".")
                     .arg(setting.key, text);
             break;
         default:

@@ -22,6 +22,12 @@ inline const QString ServerDirectoryHost = QStringLiteral("ServerDirectoryHost")
 inline const QString ServerDevice = QStringLiteral("ServerDevice");
 inline const QString ServerModemBaud = QStringLiteral("ServerModemBaud");
 inline const QString ServerModemInit = QStringLiteral("ServerModemInit");
+inline const QString ServerListen = QStringLiteral("ServerListen");
+inline const QString ServerMaxClients = QStringLiteral("ServerMaxClients");
+inline const QString ServerMaxPerAddress = QStringLiteral("ServerMaxPerAddress");
+inline const QString ServerTlsPort = QStringLiteral("ServerTlsPort");
+inline const QString ServerTlsCert = QStringLiteral("ServerTlsCert");
+inline const QString ServerTlsKey = QStringLiteral("ServerTlsKey");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -35,6 +41,9 @@ enum class SettingKind {
     Password,      // empty for none; never printed
     Device,        // the kind of caller-ID device: one of kDeviceNames
     BaudRate,      // a whole number of bits per second
+    Address,       // empty, or one IPv4 or IPv6 address of this machine
+    Count,         // a whole number, 0 or more
+    OptionalPort,  // empty for none, or a TCP port number
 };
 
 struct Setting {
@@ -55,7 +64,8 @@ QString settingDefault(const QString &key);
 QString storedOrDefault(const SettingsStore &store, const QString &key);
 
 // Why the text may not be stored under the setting, by the rules of the settings dialog;
-// empty when it may. Only flags, the password, the device and the baud rate have rules.
+// empty when it may. Flags, the password, the device, the baud rate, addresses, counts and
+// optional ports have rules.
 QString settingRefusal(const Setting &setting, const QString &text);
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");

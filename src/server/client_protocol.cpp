@@ -2,6 +2,7 @@
 
 #include "server/client_message.h"
 #include "server/client_table.h"
+#include "server/login_throttle.h"
 
 namespace ringwise {
 
@@ -14,10 +15,12 @@ const QString kPingPrefix = QStringLiteral("PING_:");
 
 }  // namespace
 
-ClientProtocol::ClientProtocol(ClientTable &table, ClientProtocolSeams seams, int loginDeadlineMs,
-                               int pingIntervalMs, QObject *parent)
+ClientProtocol::ClientProtocol(ClientTable &table, LoginThrottle &throttle,
+                               ClientProtocolSeams seams, int loginDeadlineMs, int pingIntervalMs,
+                               QObject *parent)
     : QObject(parent),
       m_table(table),
+      m_throttle(throttle),
       m_seams(std::move(seams)),
       m_pendingLogins(loginDeadlineMs),
       m_pingSchedule(m_seams.defaultPingInterval) {
@@ -49,6 +52,7 @@ void ClientProtocol::HandleClientText(int slot) {
             m_table.sendTo(slot, kPasswordAccepted);
             m_table.markLoggedIn(slot);
             m_pendingLogins.remove(slot);
+            m_throttle.loggedIn(m_table.peerAddress(slot));
             return;
         case ClientMessage::Stats:
         case ClientMessage::Contact:
@@ -64,7 +68,7 @@ void ClientProtocol::HandleClientText(int slot) {
         case ClientMessage::Other:
             break;
     }
-    refuse(slot);
+    refuse(slot, password);
 }
 
 void ClientProtocol::LoginDeadlineTick() {
@@ -90,7 +94,10 @@ void ClientProtocol::PingTick() {
     emit nextPingChanged(m_nextPing);
 }
 
-void ClientProtocol::refuse(int slot) {
+void ClientProtocol::refuse(int slot, const QString &password) {
+    // A client that has not logged in and sends anything but the password guessed wrong.
+    if (!password.isEmpty() && !m_table.isLoggedIn(slot))
+        m_throttle.wrongPassword(m_table.peerAddress(slot));
     m_pendingLogins.remove(slot);
     m_table.sendTo(slot, kInvalidPassword);
     m_table.disconnectAfterSending(slot);

@@ -12,6 +12,7 @@
 namespace ringwise {
 
 class ClientTable;
+class LoginThrottle;
 
 // What the protocol needs from the rest of the service. Settings are read at each use,
 // so a change made in the settings dialog acts at once.
@@ -33,7 +34,8 @@ public:
     static constexpr int kLoginDeadlineMs = 5000;
     static constexpr int kPingIntervalMs = 1000;
 
-    ClientProtocol(ClientTable &table, ClientProtocolSeams seams,
+    // The throttle hears of every wrong password and every correct login.
+    ClientProtocol(ClientTable &table, LoginThrottle &throttle, ClientProtocolSeams seams,
                    int loginDeadlineMs = kLoginDeadlineMs, int pingIntervalMs = kPingIntervalMs,
                    QObject *parent = nullptr);
 
@@ -52,10 +54,11 @@ signals:
     void nextPingChanged(const QString &text);
 
 private:
-    void refuse(int slot);
+    void refuse(int slot, const QString &password);
     void armLoginTimer();
 
     ClientTable &m_table;
+    LoginThrottle &m_throttle;
     ClientProtocolSeams m_seams;
     PendingLogins m_pendingLogins;
     PingSchedule m_pingSchedule;

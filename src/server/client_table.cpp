@@ -1,6 +1,5 @@
 #include "server/client_table.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,7 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QHostAddress>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -29,23 +27,6 @@ constexpr std::uint32_t kReadingAndWriting = kReading | EPOLLOUT;
 // after, once the event loop has run.
 constexpr int kTrimDelayMs = 500;
 
-// "[slot]: address:port", the address as dotted IPv4 also when the stack reports an
-// IPv4-mapped address.
-QString listLine(int slot, int fd) {
-    sockaddr_storage peer = {};
-    socklen_t length = sizeof peer;
-    ::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length);
-    QHostAddress address(reinterpret_cast<const sockaddr *>(&peer));
-    bool isIpv4 = false;
-    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
-    if (isIpv4)
-        address = QHostAddress(ipv4);
-    const quint16 port = peer.ss_family == AF_INET6
-                             ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&peer)->sin6_port)
-                             : ntohs(reinterpret_cast<const sockaddr_in *>(&peer)->sin_port);
-    return QStringLiteral("[%1]: %2:%3").arg(slot).arg(address.toString()).arg(port);
-}
-
 // A client that closes or resets its connection has left; anything else is a fault.
 bool isOrdinaryEnd(int error) {
     return error == 0 || error == ECONNRESET || error == EPIPE;
@@ -62,6 +43,7 @@ ClientTable::ClientTable(SendText appendDeviceOutput, Clock now,
       m_loginRequired(std::move(loginRequired)),
       m_maxSlots(maxSlots),
       m_maxUnsentBytes(maxUnsentBytes),
+      m_maxClients(maxSlots),
       m_slots(1),
       m_poller([this](int fd, std::uint32_t events) { handleEvents(fd, events); }) {}
 
@@ -69,10 +51,13 @@ ClientTable::~ClientTable() {
     for (const Slot &slot : m_slots) {
         if (slot.fd >= 0)
             ::close(slot.fd);
+        delete slot.socket;
     }
 }
 
 std::optional<int> ClientTable::AllocateSlot() {
+    if (m_open >= m_maxClients)
+        return std::nullopt;
     if (!m_freeSlots.empty()) {
         const int slot = m_freeSlots.top();
         m_freeSlots.pop();
@@ -86,7 +71,7 @@ std::optional<int> ClientTable::AllocateSlot() {
 }
 
 void ClientTable::attach(int slot, int fd) {
-    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0);
+    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0 && !m_slots[slot].socket);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     const int on = 1;
@@ -94,14 +79,77 @@ void ClientTable::attach(int slot, int fd) {
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     // Every message is written whole in one send; waiting to coalesce only delays it.
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    m_slots[slot] = Slot{fd, false, false, {}, {}};
+    const Peer peer = peerOf(fd);
+    m_slots[slot] = Slot{fd, nullptr, false, false, {}, {}, peer.address};
     if (fd >= int(m_slotOfFd.size()))
         m_slotOfFd.resize(fd + 1, 0);
     m_slotOfFd[fd] = slot;
     m_poller.watch(fd, kReading);
-    const QString line = listLine(slot, fd);
+    list(slot, peer);
+}
+
+void ClientTable::attachSocket(int slot, QTcpSocket *socket) {
+    Q_ASSERT(slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd < 0 && !m_slots[slot].socket);
+    socket->setParent(nullptr);
+    socket->setReadBufferSize(kMaxClientMessageBytes + 1);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const Peer peer{plainAddress(socket->peerAddress()), socket->peerPort()};
+    m_slots[slot] = Slot{-1, socket, false, false, {}, {}, peer.address};
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot] { readSocket(slot); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, slot] { release(slot); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, slot] { socketFailed(slot); });
+    list(slot, peer);
+    // Bytes that came with the end of the handshake raise no readyRead of their own.
+    if (socket->bytesAvailable() > 0)
+        readSocket(slot);
+}
+
+void ClientTable::list(int slot, const Peer &peer) {
+    ++m_open;
+    ++m_openFrom[peer.address];
+    const QString line =
+        QStringLiteral("[%1]: %2:%3").arg(slot).arg(peer.address.toString()).arg(peer.port);
     m_listed.emplace(slot, line);
     emit clientListed(slot, line);
+}
+
+void ClientTable::readSocket(int slot) {
+    Slot &client = m_slots[slot];
+    client.received += client.socket->readAll();
+    if (client.closing)
+        client.received.clear();
+    else if (!client.received.isEmpty())
+        emit dataArrived(slot);
+}
+
+void ClientTable::socketFailed(int slot) {
+    QTcpSocket *socket = m_slots[slot].socket;
+    // A client that closes its end has left; its disconnected signal releases the slot.
+    if (socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return;
+    report(QStringLiteral("Client [%1] error: %2").arg(slot).arg(socket->errorString()));
+    release(slot);
+}
+
+void ClientTable::setCaps(int maxClients, int maxPerAddress) {
+    m_maxClients = std::min(maxClients, m_maxSlots);
+    m_maxPerAddress = maxPerAddress;
+}
+
+ClientTable::Room ClientTable::roomFor(const QHostAddress &address) const {
+    if (m_open >= m_maxClients)
+        return Room::TableFull;
+    if (m_maxPerAddress > 0) {
+        const auto found = m_openFrom.find(address);
+        if (found != m_openFrom.end() && found->second >= m_maxPerAddress)
+            return Room::AddressFull;
+    }
+    return Room::Free;
+}
+
+QHostAddress ClientTable::peerAddress(int slot) const {
+    return slot >= 1 && slot <= m_highestSlot ? m_slots[slot].address : QHostAddress();
 }
 
 void ClientTable::SendToClients(const QString &text) {
@@ -137,7 +185,9 @@ void ClientTable::disconnectAfterSending(int slot) {
         return;
     m_slots[slot].closing = true;
     unlist(slot);
-    if (m_slots[slot].unsent.isEmpty())
+    if (QTcpSocket *socket = m_slots[slot].socket)
+        socket->disconnectFromHost();  // its disconnected signal releases the slot
+    else if (m_slots[slot].unsent.isEmpty())
         release(slot);
 }
 
@@ -162,21 +212,30 @@ void ClientTable::reportSocketError(int error, const QString &description) {
                          QStringLiteral("  Description: ") + description);
 }
 
+void ClientTable::report(const QString &text) {
+    m_appendDeviceOutput(timestamp() + text);
+}
+
 QString ClientTable::timestamp() const {
     return QStringLiteral("\r\n") + m_now().toString(kTimeFormat);
 }
 
 bool ClientTable::isConnected(int slot) const {
-    return slot >= 1 && slot <= m_highestSlot && m_slots[slot].fd >= 0 && !m_slots[slot].closing;
+    return slot >= 1 && slot <= m_highestSlot && (m_slots[slot].fd >= 0 || m_slots[slot].socket) &&
+           !m_slots[slot].closing;
 }
 
 void ClientTable::deliver(int slot, const QByteArray &bytes) {
     Slot &client = m_slots[slot];
     // Otherwise a client that never reads would make the server keep every later text.
-    if (client.unsent.size() > m_maxUnsentBytes) {
-        m_appendDeviceOutput(
-            timestamp() + QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
+    if (client.unsent.size() > m_maxUnsentBytes ||
+        (client.socket && client.socket->bytesToWrite() > m_maxUnsentBytes)) {
+        report(QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
         release(slot);
+        return;
+    }
+    if (client.socket) {
+        client.socket->write(bytes);
         return;
     }
     // Straight to the kernel when nothing waits before these bytes; what it refuses waits
@@ -219,9 +278,19 @@ void ClientTable::writeUnsent(int slot) {
 void ClientTable::release(int slot) {
     Slot &client = m_slots[slot];
     unlist(slot);
-    m_poller.forget(client.fd);
-    ::close(client.fd);
-    m_slotOfFd[client.fd] = 0;
+    if (QTcpSocket *socket = client.socket) {
+        socket->disconnect(this);
+        socket->abort();
+        // Released from inside its own signal, so deleted once that has returned.
+        socket->deleteLater();
+    } else {
+        m_poller.forget(client.fd);
+        ::close(client.fd);
+        m_slotOfFd[client.fd] = 0;
+    }
+    --m_open;
+    if (const auto from = m_openFrom.find(client.address); --from->second == 0)
+        m_openFrom.erase(from);
     client = Slot{};
     m_freeSlots.push(slot);
     if (++m_releasesSinceTrim >= kReleasesBeforeTrim)

@@ -4,13 +4,16 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 #include <functional>
 #include <map>
 #include <optional>
 #include <queue>
+#include <unordered_map>
 #include <vector>
 
 #include "call/seams.h"
+#include "server/peer_address.h"
 #include "server/socket_poller.h"
 
 namespace ringwise {
@@ -38,11 +41,23 @@ public:
     // Freed memory is handed back to the system after this many clients have left.
     static constexpr int kReleasesBeforeTrim = 256;
 
+    // At most maxClients connections at once (never more than the slots), and at most
+    // maxPerAddress from one address (0: no limit).
+    void setCaps(int maxClients, int maxPerAddress);
+    enum class Room { Free, TableFull, AddressFull };
+    // Whether one more connection from the address stays within the caps.
+    Room roomFor(const QHostAddress &address) const;
+
     // The lowest closed slot, or a new one above all others; empty when none is left.
     std::optional<int> AllocateSlot();
     // Takes ownership of a connected socket's descriptor for a slot that AllocateSlot() gave.
     void attach(int slot, int fd);
+    // The same for a connection that needs a socket object (TLS): few clients, so its cost
+    // per client does not matter. The bytes inside are the same as on a bare descriptor.
+    void attachSocket(int slot, QTcpSocket *socket);
     int highestSlot() const { return m_highestSlot; }
+    // The client's address; null for a slot without one.
+    QHostAddress peerAddress(int slot) const;
 
     void SendToClients(const QString &text);
     // One line per connected slot, "[slot]: address:port", in slot order. Built when asked;
@@ -62,6 +77,8 @@ public:
 
     // Notes a socket error (the system's error number) in the device output.
     void reportSocketError(int error, const QString &description);
+    // Notes one event, after the time, in the device output.
+    void report(const QString &text);
 
 signals:
     // A client joined the connection list, or left it.
@@ -71,11 +88,13 @@ signals:
 
 private:
     struct Slot {
-        int fd = -1;  // -1: closed
+        int fd = -1;                   // -1: closed, unless socket holds the connection
+        QTcpSocket *socket = nullptr;  // owned
         bool loggedIn = false;
         bool closing = false;  // leaves once its unsent bytes have gone out
         QByteArray unsent;     // what the kernel has not taken yet
         QByteArray received;   // what the socket has delivered and nobody has read
+        QHostAddress address;
     };
 
     bool isConnected(int slot) const;
@@ -90,6 +109,9 @@ private:
     // system's error number (0 for an orderly close).
     std::optional<int> receive(int slot);
     void endConnection(int slot, int error);
+    void list(int slot, const Peer &peer);
+    void readSocket(int slot);
+    void socketFailed(int slot);
 
     SendText m_appendDeviceOutput;
     Clock m_now;
@@ -97,6 +119,10 @@ private:
     const int m_maxSlots;
     const qint64 m_maxUnsentBytes;
     int m_highestSlot = 0;
+    int m_maxClients;
+    int m_maxPerAddress = 0;
+    int m_open = 0;  // slots holding a connection, closing ones included
+    std::unordered_map<QHostAddress, int, AddressHash> m_openFrom;
     std::vector<Slot> m_slots;    // index 0 stays unused, so slot n lives at m_slots[n]
     std::vector<int> m_slotOfFd;  // 0: the descriptor is no client's
     // Closed slots up to highestSlot, lowest on top. A heap in one vector, not a tree of

@@ -8,12 +8,15 @@
 
 #include "server/client_protocol.h"
 #include "server/client_table.h"
+#include "server/login_throttle.h"
+#include "server/peer_address.h"
 
 namespace ringwise {
 
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
+const QString kHandshakeDeadline = QStringLiteral("handshakeDeadline");
 
 // The host's first IPv4 address that is not loopback, or 127.0.0.1 without one.
 QString firstLocalIpv4() {
@@ -34,23 +37,27 @@ QString bindErrorText() {
         .join(kLineBreak);
 }
 
-Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
-                 QHostAddress listenAddress, QObject *parent)
+Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &throttle,
+                 QString version, QObject *parent)
     : QObject(parent),
       m_table(table),
       m_protocol(protocol),
-      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")),
-      m_listenAddress(std::move(listenAddress)) {
+      m_throttle(throttle),
+      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")) {
     // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
     m_server.setListenBacklogSize(kListenBacklog);
     connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
 }
 
-bool Hosting::StartHosting(quint16 port) {
+bool Hosting::StartHosting(const QHostAddress &address, quint16 port) {
     m_server.close();
-    if (!m_server.listen(m_listenAddress, port))
+    if (!m_server.listen(address, port))
         return false;
-    setStatus(HostingStatus{QStringLiteral("Yes"), firstLocalIpv4(),
+    // Listening on one address, that address is the one clients reach.
+    const bool everyAddress = address == QHostAddress::AnyIPv4 || address == QHostAddress::Any ||
+                              address == QHostAddress::AnyIPv6;
+    setStatus(HostingStatus{QStringLiteral("Yes"),
+                            everyAddress ? firstLocalIpv4() : address.toString(),
                             QString::number(m_server.serverPort())});
     return true;
 }
@@ -58,19 +65,125 @@ bool Hosting::StartHosting(quint16 port) {
 void Hosting::StopHosting() {
     m_table.closeAll();
     m_server.close();
+    m_tlsServer.close();
+    // Handshakes under way belong to hosting until they finish.
+    for (QSslSocket *socket : findChildren<QSslSocket *>(Qt::FindDirectChildrenOnly)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_handshakes = 0;
     setStatus(HostingStatus{});
 }
 
+bool Hosting::StartTls(const QHostAddress &address, quint16 port, const QSslConfiguration &tls) {
+    m_tlsServer.close();
+    m_tls = tls;
+    m_tlsServer.setListenBacklogSize(kListenBacklog);
+    return m_tlsServer.listen(address, port);
+}
+
 void Hosting::admit(int fd) {
-    // A request that cannot be taken (no slot left) is dropped alone; listening goes on.
-    const std::optional<int> slot = m_table.AllocateSlot();
+    // A request that cannot be taken (refused, no slot left) is dropped alone, without a
+    // word; listening goes on.
+    const std::optional<int> slot =
+        mayConnect(peerOf(fd).address) ? m_table.AllocateSlot() : std::nullopt;
     if (!slot) {
         ::close(fd);
         return;
     }
     m_table.attach(*slot, fd);
-    m_table.sendTo(*slot, m_greeting);
-    m_protocol.clientAccepted(*slot);
+    greet(*slot);
+}
+
+void Hosting::greet(int slot) {
+    m_table.sendTo(slot, m_greeting);
+    m_protocol.clientAccepted(slot);
+}
+
+void Hosting::admitTls(int fd) {
+    if (!mayConnect(peerOf(fd).address) || m_handshakes >= kMaxHandshakes) {
+        ::close(fd);
+        return;
+    }
+    auto *socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
+    ++m_handshakes;
+    socket->setSslConfiguration(m_tls);
+    auto *deadline = new QTimer(socket);
+    deadline->setObjectName(kHandshakeDeadline);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, this, [this, socket] {
+        handshakeFailed(socket,
+                        QStringLiteral("no handshake within %1 s").arg(kHandshakeTimeoutMs / 1000));
+    });
+    deadline->start(kHandshakeTimeoutMs);
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] { handshakeDone(socket); });
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this, socket] { handshakeFailed(socket, socket->errorString()); });
+    socket->startServerEncryption();
+}
+
+void Hosting::endHandshake(QSslSocket *socket) {
+    socket->disconnect(this);
+    delete socket->findChild<QTimer *>(kHandshakeDeadline, Qt::FindDirectChildrenOnly);
+    --m_handshakes;
+}
+
+void Hosting::handshakeDone(QSslSocket *socket) {
+    endHandshake(socket);
+    // The caps may have filled while the handshake ran.
+    const std::optional<int> slot =
+        m_table.roomFor(plainAddress(socket->peerAddress())) == ClientTable::Room::Free
+            ? m_table.AllocateSlot()
+            : std::nullopt;
+    if (!slot) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_table.attachSocket(*slot, socket);
+    greet(*slot);
+}
+
+void Hosting::handshakeFailed(QSslSocket *socket, const QString &why) {
+    endHandshake(socket);
+    m_table.report(QStringLiteral("TLS client %1:%2 dropped: %3")
+                       .arg(plainAddress(socket->peerAddress()).toString())
+                       .arg(socket->peerPort())
+                       .arg(why));
+    socket->abort();
+    socket->deleteLater();
+}
+
+bool Hosting::mayConnect(const QHostAddress &address) {
+    const LoginThrottle::Verdict verdict = m_throttle.check(address);
+    if (verdict == LoginThrottle::Verdict::RefuseFirst)
+        m_table.report(
+            QStringLiteral("Client address %1 refused for %2 s after %3 wrong passwords.")
+                .arg(address.toString())
+                .arg(LoginThrottle::kBlockMs / 1000)
+                .arg(LoginThrottle::kWrongPasswords));
+    if (verdict != LoginThrottle::Verdict::Admit)
+        return false;
+    const ClientTable::Room room = m_table.roomFor(address);
+    if (room == ClientTable::Room::Free) {
+        m_capBurstReported = false;
+        return true;
+    }
+    ++m_refusedOverCap;
+    if (!std::exchange(m_capBurstReported, true))
+        m_table.report(room == ClientTable::Room::TableFull
+                           ? QStringLiteral("Client address %1 refused: no more clients allowed.")
+                                 .arg(address.toString())
+                           : QStringLiteral("Client address %1 refused: no more connections "
+                                            "allowed from it.")
+                                 .arg(address.toString()));
+    return false;
 }
 
 void Hosting::handleAcceptError(QAbstractSocket::SocketError error) {

@@ -2,6 +2,8 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QString>
 #include <QTcpServer>
 
@@ -11,6 +13,7 @@ namespace ringwise {
 
 class ClientProtocol;
 class ClientTable;
+class LoginThrottle;
 
 // What a front end shows when listening fails.
 inline const QString kBindErrorTitle = QStringLiteral("Bind Error.");
@@ -24,18 +27,29 @@ public:
     // A listening socket that cannot accept (out of descriptors) tries again after this.
     static constexpr int kAcceptRetryMs = 1000;
     static constexpr int kListenBacklog = 1024;
+    // A TLS client that has not finished its handshake by then is dropped.
+    static constexpr int kHandshakeTimeoutMs = 10000;
+    // Handshakes under way at once; more connections are closed at once.
+    static constexpr int kMaxHandshakes = 64;
 
-    Hosting(ClientTable &table, ClientProtocol &protocol, QString version,
-            QHostAddress listenAddress = QHostAddress::AnyIPv4, QObject *parent = nullptr);
+    Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &throttle, QString version,
+            QObject *parent = nullptr);
 
-    // False when the port cannot be listened on; the caller raises the bind error.
-    bool StartHosting(quint16 port);
+    // False when the address and port cannot be listened on (the port is taken, the
+    // address is not this machine's); the caller raises the bind error.
+    bool StartHosting(const QHostAddress &address, quint16 port);
     void StopHosting();
+    // A second listening port for clients that speak TLS; false when it cannot be listened
+    // on. Inside the encryption the conversation is the plain port's, byte for byte.
+    bool StartTls(const QHostAddress &address, quint16 port, const QSslConfiguration &tls);
+    quint16 tlsPort() const { return m_tlsServer.serverPort(); }
 
     bool isHosting() const { return m_server.isListening(); }
     const HostingStatus &status() const { return m_status; }
     // The port actually bound, which differs from the one asked for when that was 0.
     quint16 localPort() const { return m_server.serverPort(); }
+    // Connections closed unseen because a cap was reached.
+    quint64 refusedOverCap() const { return m_refusedOverCap; }
 
 signals:
     void statusChanged(const ringwise::HostingStatus &status);
@@ -54,16 +68,45 @@ private:
         Hosting &m_hosting;
     };
 
+    // Takes each accepted TLS connection through its handshake; only then does it join
+    // the table and receive the greeting.
+    class TlsListener : public QTcpServer {
+    public:
+        explicit TlsListener(Hosting &hosting) : m_hosting(hosting) {}
+
+    protected:
+        void incomingConnection(qintptr fd) override { m_hosting.admitTls(int(fd)); }
+
+    private:
+        Hosting &m_hosting;
+    };
+
     void admit(int fd);
+    void admitTls(int fd);
+    void greet(int slot);
+    // Hosting lets go of the socket: its signals, its deadline, its place among handshakes.
+    void endHandshake(QSslSocket *socket);
+    void handshakeDone(QSslSocket *socket);
+    void handshakeFailed(QSslSocket *socket, const QString &why);
+    // Whether a new connection from the address may be greeted; a refusal is reported
+    // once per block or burst.
+    bool mayConnect(const QHostAddress &address);
     void handleAcceptError(QAbstractSocket::SocketError error);
     void setStatus(const HostingStatus &status);
 
     ClientTable &m_table;
     ClientProtocol &m_protocol;
+    LoginThrottle &m_throttle;
     const QString m_greeting;
-    const QHostAddress m_listenAddress;
     Listener m_server{*this};
+    TlsListener m_tlsServer{*this};
+    QSslConfiguration m_tls;
     HostingStatus m_status;
+    quint64 m_refusedOverCap = 0;
+    // Set by a refusal over a cap, cleared by the next connection let in: a flood is one
+    // line of device output, not one per connection.
+    bool m_capBurstReported = false;
+    int m_handshakes = 0;
 };
 
 }  // namespace ringwise

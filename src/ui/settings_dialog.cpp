@@ -69,6 +69,14 @@ void SettingsDialog::buildControls() {
     m_startMinimized = named<QCheckBox>("chkDebug2");
     m_ping = named<QComboBox>("cboDebug1");
     m_ping->setEditable(true);
+    m_listen = named<QLineEdit>("txtListen");
+    m_listen->setPlaceholderText(QStringLiteral("every IPv4 address"));
+    m_maxClients = named<QLineEdit>("txtMaxClients");
+    m_maxPerAddress = named<QLineEdit>("txtMaxPerAddress");
+    m_tlsPort = named<QLineEdit>("txtTlsPort");
+    m_tlsPort->setPlaceholderText(QStringLiteral("no TLS"));
+    m_tlsCert = named<QLineEdit>("txtTlsCert");
+    m_tlsKey = named<QLineEdit>("txtTlsKey");
     auto *cancel = named<QPushButton>("cmdButton0", QStringLiteral("Cancel"));
     cancel->setAutoDefault(false);
     auto *ok = named<QPushButton>("cmdButton1", QStringLiteral("Ok"));
@@ -104,6 +112,12 @@ void SettingsDialog::buildControls() {
     rows->addRow(note(QStringLiteral("Note: Password is saved as plain text.")));
     rows->addRow(QStringLiteral("Start minimized"), m_startMinimized);
     rows->addRow(QStringLiteral("Send ping every"), pingRow);
+    rows->addRow(QStringLiteral("Listen on address"), m_listen);
+    rows->addRow(QStringLiteral("Most clients"), m_maxClients);
+    rows->addRow(QStringLiteral("Most clients per address (0: no limit)"), m_maxPerAddress);
+    rows->addRow(QStringLiteral("TLS port"), m_tlsPort);
+    rows->addRow(QStringLiteral("TLS certificate (PEM)"), m_tlsCert);
+    rows->addRow(QStringLiteral("TLS private key (PEM)"), m_tlsKey);
     rows->addRow(buttonRow);
     setMinimumWidth(520);
 
@@ -128,6 +142,12 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_ping->clear();
     m_ping->addItems(pingIntervals());
     m_ping->setEditText(form.ping);
+    m_listen->setText(form.listen);
+    m_maxClients->setText(form.maxClients);
+    m_maxPerAddress->setText(form.maxPerAddress);
+    m_tlsPort->setText(form.tlsPort);
+    m_tlsCert->setText(form.tlsCert);
+    m_tlsKey->setText(form.tlsKey);
 }
 
 SettingsForm SettingsDialog::form() const {
@@ -141,6 +161,12 @@ SettingsForm SettingsDialog::form() const {
     form.password = m_password->text();
     form.startMinimized = m_startMinimized->isChecked();
     form.ping = m_ping->currentText();
+    form.listen = m_listen->text();
+    form.maxClients = m_maxClients->text();
+    form.maxPerAddress = m_maxPerAddress->text();
+    form.tlsPort = m_tlsPort->text();
+    form.tlsCert = m_tlsCert->text();
+    form.tlsKey = m_tlsKey->text();
     return form;
 }
 

@@ -38,6 +38,12 @@ private:
     QLineEdit *m_password = nullptr;
     QCheckBox *m_startMinimized = nullptr;
     QComboBox *m_ping = nullptr;
+    QLineEdit *m_listen = nullptr;
+    QLineEdit *m_maxClients = nullptr;
+    QLineEdit *m_maxPerAddress = nullptr;
+    QLineEdit *m_tlsPort = nullptr;
+    QLineEdit *m_tlsCert = nullptr;
+    QLineEdit *m_tlsKey = nullptr;
 };
 
 }  // namespace ringwise

@@ -52,7 +52,9 @@ private slots:
                                 "ServerCheckDGS=\nServerMinimized=\nServerPing=\n"
                                 "ServerPassword=***********\n"
                                 "ServerDirectoryHost=directory.example:8080\n"
-                                "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"));
+                                "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"
+                                "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
+                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -85,7 +87,18 @@ private slots:
         row("serverping=45", "ServerPing", "old",
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
-            "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit.");
+            "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, ServerListen, "
+            "ServerMaxClients, ServerMaxPerAddress, ServerTlsPort, ServerTlsCert, ServerTlsKey.");
+        row("ServerListen=::1", "ServerListen", "::1");
+        row("ServerListen=localhost", "ServerListen", "old",
+            "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "
+            "\"localhost\".");
+        row("ServerMaxPerAddress=0", "ServerMaxPerAddress", "0");
+        row("ServerMaxPerAddress=-1", "ServerMaxPerAddress", "old",
+            "ServerMaxPerAddress takes a whole number; got \"-1\".");
+        row("ServerTlsPort=", "ServerTlsPort", "");
+        row("ServerTlsPort=70000", "ServerTlsPort", "old",
+            "ServerTlsPort takes a port number between 1 and 65535, or nothing; got \"70000\".");
         row("ServerPing", "ServerPing", "old",
             "--set needs KEY=VALUE, for example --set ServerPing=60; got \"ServerPing\".");
     }

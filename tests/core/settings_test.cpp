@@ -151,18 +151,21 @@ private slots:
         QTest::addColumn<int>("failingWrite");
         QTest::addColumn<QStringList>("attempted");
         const QStringList all = {
-            "ServerPort=6996",      "ServerDB=/srv/calls.db", "ServerCOM=COM2",
-            "ServerPassword=",      "ServerPing=60",          "ServerAutoStart=True",
-            "ServerCheckDGS=False", "ServerMinimized=True",   "ServerDevice=Modem"};
+            "ServerPort=6996",        "ServerDB=/srv/calls.db", "ServerCOM=COM2",
+            "ServerPassword=",        "ServerPing=60",          "ServerAutoStart=True",
+            "ServerCheckDGS=False",   "ServerMinimized=True",   "ServerDevice=Modem",
+            "ServerListen=127.0.0.1", "ServerMaxClients=100",   "ServerMaxPerAddress=0",
+            "ServerTlsPort=",         "ServerTlsCert=",         "ServerTlsKey="};
         QTest::newRow("none fails") << -1 << all;
         QTest::newRow("ServerPassword fails") << 3 << all.mid(0, 4);
-        QTest::newRow("last fails") << 8 << all;
+        QTest::newRow("last fails") << 14 << all;
     }
     void keysAreWrittenInOrderUntilOneFails() {
         QFETCH(int, failingWrite);
         QFETCH(QStringList, attempted);
-        const SettingsForm form{"6996", true, false, "/srv/calls.db", "COM2",
-                                "",     true, "60",  "Modem"};
+        const SettingsForm form{"6996", true, false,   "/srv/calls.db", "COM2", "",
+                                true,   "60", "Modem", "127.0.0.1",     "100",  "0",
+                                "",     "",   ""};
         QStringList writes;
         const bool saved = form.save([&](const QString &key, const QString &text) {
             writes << key + '=' + text;

@@ -1,5 +1,9 @@
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "db/database.h"
@@ -18,10 +22,18 @@ const QString kPassword = QStringLiteral("correct-horse");
 // Keeps the real serial ports of the machine out of the tests that need no device.
 const QString kNoDevice = QStringLiteral("/dev/ttyRingwiseMissing0");
 
-// A client that has read the greeting and logged in.
-std::unique_ptr<QTcpSocket> loggedInClient(quint16 port) {
+// A client from the given loopback address, connected to the server on 127.0.0.1.
+std::unique_ptr<QTcpSocket> clientFrom(const QHostAddress &from, quint16 port) {
     auto client = std::make_unique<QTcpSocket>();
+    client->bind(from);
     client->connectToHost(QHostAddress::LocalHost, port);
+    return client;
+}
+
+// A client that has read the greeting and logged in.
+std::unique_ptr<QTcpSocket> loggedInClient(quint16 port,
+                                           const QHostAddress &from = QHostAddress::LocalHost) {
+    auto client = clientFrom(from, port);
     if (receive(*client, kGreeting.size()) != kGreeting)
         return nullptr;
     client->write(kPassword.toLatin1());
@@ -52,6 +64,48 @@ struct ModemServer {
         return db.query(sql).field("v");
     }
 };
+
+// True when the server closes the connection without a byte.
+bool closedUnseen(QTcpSocket &client) {
+    QSignalSpy closed(&client, &QTcpSocket::disconnected);
+    return (client.state() == QAbstractSocket::UnconnectedState || closed.wait()) &&
+           client.readAll().isEmpty();
+}
+
+ServerProcess &startedWithPassword(ServerProcess &server) {
+    server.setSetting("ServerPassword", kPassword);
+    server.setSetting("ServerCOM", kNoDevice);
+    server.start();
+    return server;
+}
+
+// A self-signed certificate for localhost and its key, and a key of another, made by
+// openssl in a temporary folder.
+struct TestCertificate {
+    TestCertificate() {
+        const auto run = [](const QStringList &arguments) {
+            QProcess openssl;
+            openssl.start(QStringLiteral("openssl"), arguments);
+            return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+        };
+        valid = folder.isValid() &&
+                run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                     "/CN=localhost", "-keyout", key, "-out", certificate}) &&
+                run({"genpkey", "-algorithm", "RSA", "-out", otherKey});
+    }
+    QTemporaryDir folder;
+    const QString certificate = folder.filePath("cert.pem");
+    const QString key = folder.filePath("key.pem");
+    const QString otherKey = folder.filePath("other-key.pem");
+    bool valid = false;
+};
+
+// A loopback port nobody listens on at the moment it is asked for.
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
 
 }  // namespace
 
@@ -227,12 +281,55 @@ private slots:
         QCOMPARE(m.modem.commands(), QStringList{"ATZ"});
     }
 
-    void portInUseEndsWithTheBindError() {
+    void listensOnlyOnServerListen_data() {
+        QTest::addColumn<QString>("listen");
+        QTest::newRow("127.0.0.2") << "127.0.0.2";
+        QTest::newRow("::1") << "::1";
+    }
+
+    void listensOnlyOnServerListen() {
+        QFETCH(QString, listen);
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setListen(QStringLiteral(":0"));
+        server.setSetting("ServerListen", listen);
+        server.setSetting("ServerCOM", kNoDevice);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QVERIFY(server.standardOutput().contains("Local IP: " + listen.toLatin1()));
+
+        QTcpSocket there;
+        there.connectToHost(QHostAddress(listen), server.port());
+        QCOMPARE(receive(there, kGreeting.size()), kGreeting);
+        QTcpSocket elsewhere;
+        QSignalSpy refused(&elsewhere, &QTcpSocket::errorOccurred);
+        elsewhere.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(refused.wait());
+        QCOMPARE(elsewhere.error(), QAbstractSocket::ConnectionRefusedError);
+    }
+
+    // A port another program holds, and an address this machine does not have.
+    void unusableAddressEndsWithTheBindError_data() {
+        QTest::addColumn<QString>("listen");
+        QTest::addColumn<bool>("portTaken");
+        QTest::newRow("port in use") << "" << true;
+        QTest::newRow("192.0.2.1") << "192.0.2.1" << false;
+        QTest::newRow("not an address") << "localhost" << false;
+    }
+
+    void unusableAddressEndsWithTheBindError() {
+        QFETCH(QString, listen);
+        QFETCH(bool, portTaken);
         QTcpServer occupant;
         QVERIFY(occupant.listen(QHostAddress::AnyIPv4, 0));
         ServerProcess server(RINGWISE_SERVER_BINARY);
         server.setListen({});
-        server.setSetting("ServerPort", QString::number(occupant.serverPort()));
+        // The port of a closed listener is free unless another program took it meanwhile;
+        // the address alone then fails.
+        const quint16 port = occupant.serverPort();
+        if (!portTaken)
+            occupant.close();
+        server.setSetting("ServerPort", QString::number(port));
+        server.setSetting("ServerListen", listen);
         server.setSetting("ServerCOM", kNoDevice);
         server.start();
         QVERIFY(server.waitForExit());
@@ -242,6 +339,116 @@ private slots:
                      "* Make sure the port is not in use.\n"
                      "* A Ringwise server is already started at this port.\n"),
                  server.standardError().constData());
+    }
+
+    void fiveWrongPasswordsCloseTheAddressOut() {
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startedWithPassword(server).waitUntilListening(),
+                 server.standardError().constData());
+        for (int guess = 0; guess < 5; ++guess) {
+            auto client = clientFrom(QHostAddress::LocalHost, server.port());
+            QCOMPARE(receive(*client, kGreeting.size()), kGreeting);
+            client->write("wrong-password");
+            QCOMPARE(receive(*client, 17), QByteArray("Invalid password."));
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            auto sixth = clientFrom(QHostAddress::LocalHost, server.port());
+            QVERIFY(closedUnseen(*sixth));
+        }
+        QVERIFY(loggedInClient(server.port(), QHostAddress("127.0.0.3")));
+        const QByteArray refusal =
+            "Client address 127.0.0.1 refused for 60 s after 5 wrong passwords.";
+        QTRY_VERIFY(server.standardOutput().contains(refusal));
+        QCOMPARE(server.standardOutput().count(refusal), 1);
+    }
+
+    void connectionsOverThePerAddressCapAreClosedAtOnce() {
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startedWithPassword(server).waitUntilListening(),
+                 server.standardError().constData());
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (int i = 0; i < 64; ++i) {
+            held.push_back(clientFrom(QHostAddress::LocalHost, server.port()));
+            QCOMPARE(receive(*held.back(), kGreeting.size()), kGreeting);
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            auto over = clientFrom(QHostAddress::LocalHost, server.port());
+            QVERIFY(closedUnseen(*over));
+        }
+        QVERIFY(loggedInClient(server.port(), QHostAddress("127.0.0.3")));
+        const QByteArray refusal =
+            "Client address 127.0.0.1 refused: no more connections allowed from it.";
+        QTRY_VERIFY(server.standardOutput().contains(refusal));
+        QCOMPARE(server.standardOutput().count(refusal), 1);
+    }
+
+    void tlsClientsSpeakTheSameProtocol() {
+        TestCertificate made;
+        QVERIFY(made.valid);
+        PseudoTerminal device;
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        const quint16 tlsPort = freePort();
+        server.setSetting("ServerTlsPort", QString::number(tlsPort));
+        server.setSetting("ServerTlsCert", made.certificate);
+        server.setSetting("ServerTlsKey", made.key);
+        server.setSetting("ServerCheckDGS", "False");
+        server.setSetting("ServerCOM", device.slavePath());
+        server.setSetting("ServerPassword", kPassword);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+
+        QSslSocket client;
+        QSslConfiguration trust = QSslConfiguration::defaultConfiguration();
+        trust.setCaCertificates(QSslCertificate::fromPath(made.certificate));
+        client.setSslConfiguration(trust);
+        QSignalSpy encrypted(&client, &QSslSocket::encrypted);
+        client.connectToHostEncrypted("127.0.0.1", tlsPort, "localhost");
+        QVERIFY2(encrypted.wait(), qPrintable(client.errorString()));
+        QVERIFY(client.sessionProtocol() >= QSsl::TlsV1_2);
+        QCOMPARE(receive(client, kGreeting.size()), kGreeting);
+        client.write(kPassword.toLatin1());
+        QCOMPARE(receive(client, 18), QByteArray("Password accepted."));
+        QVERIFY(device.write("A12345678#"));
+        const QByteArray line = "CALL_:,12345678,,,,,,";
+        QCOMPARE(receive(client, line.size()), line);
+        client.write("STATS:CNTS;00");
+        QVERIFY(receive(client, 13).startsWith("STATS:CNTS;00"));
+
+        // A client that does not speak TLS on the TLS port is dropped and noted.
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, tlsPort);
+        QVERIFY(plain.waitForConnected());
+        const QByteArray from = "127.0.0.1:" + QByteArray::number(plain.localPort());
+        plain.write("correct-horse");
+        QVERIFY(closedUnseen(plain));
+        QTRY_VERIFY(server.standardOutput().contains("TLS client " + from + " dropped:"));
+    }
+
+    void mismatchedTlsKeyIsReportedAndOnlyThePlainPortOpens() {
+        TestCertificate made;
+        QVERIFY(made.valid);
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        const quint16 tlsPort = freePort();
+        server.setSetting("ServerTlsPort", QString::number(tlsPort));
+        server.setSetting("ServerTlsCert", made.certificate);
+        server.setSetting("ServerTlsKey", made.otherKey);
+        server.setSetting("ServerCOM", kNoDevice);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QTRY_VERIFY2(server.standardError().contains(
+                         "TLS: The TLS key " + made.otherKey.toUtf8() +
+                         " does not belong to the certificate " + made.certificate.toUtf8() +
+                         ". The TLS port " + QByteArray::number(tlsPort) + " is not opened.\n"),
+                     server.standardError().constData());
+        QCOMPARE(server.standardError().count("TLS:"), 1);
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, server.port());
+        QCOMPARE(receive(plain, kGreeting.size()), kGreeting);
+        QTcpSocket tls;
+        QSignalSpy refused(&tls, &QTcpSocket::errorOccurred);
+        tls.connectToHost(QHostAddress::LocalHost, tlsPort);
+        QVERIFY(refused.wait());
+        QCOMPARE(tls.error(), QAbstractSocket::ConnectionRefusedError);
     }
 
     void missingConfiguredDatabaseEndsWithItsError() {

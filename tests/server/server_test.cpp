@@ -10,6 +10,7 @@
 #include "server/client_protocol.h"
 #include "server/client_table.h"
 #include "server/hosting.h"
+#include "server/login_throttle.h"
 #include "server/pending_logins.h"
 #include "server/ping_schedule.h"
 #include "support/greeting.h"
@@ -26,8 +27,9 @@ const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9));
 
 // A client on 127.0.0.1 that collects every byte it receives.
 struct Client {
-    explicit Client(quint16 port) {
+    explicit Client(quint16 port, const QHostAddress &from = QHostAddress::LocalHost) {
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.bind(from);
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
     // Hands the bytes to the kernel before returning, so they can arrive in one read.
@@ -61,7 +63,8 @@ struct Rig {
                  qint64 maxUnsentBytes = ClientTable::kMaxUnsentBytes)
         : table([this](const QString &line) { deviceOutput << line; }, [] { return kNow; },
                 [this] { return !password.isEmpty(); }, maxSlots, maxUnsentBytes),
-          protocol(table,
+          throttle([this] { return tick; }),
+          protocol(table, throttle,
                    {[this] { return password; }, [this] { return pingSetting; },
                     [this](const QString &text) { handed << "stats " + text; },
                     [this](const QString &text) { handed << "contacts " + text; },
@@ -89,8 +92,8 @@ struct Rig {
         return client;
     }
 
-    std::unique_ptr<Client> greeted() {
-        auto client = std::make_unique<Client>(hosting.localPort());
+    std::unique_ptr<Client> greeted(const QHostAddress &from = QHostAddress::LocalHost) {
+        auto client = std::make_unique<Client>(hosting.localPort(), from);
         QSignalSpy(&client->socket, &QTcpSocket::readyRead).wait();
         return client;
     }
@@ -108,8 +111,9 @@ struct Rig {
     QStringList handed;  // requests passed on, each after the name of the handler
     QStringList deviceOutput;
     ClientTable table;
+    LoginThrottle throttle;
     ClientProtocol protocol;
-    Hosting hosting{table, protocol, versionText, QHostAddress::LocalHost};
+    Hosting hosting{table, protocol, throttle, versionText};
     QTcpServer listener;
 };
 
@@ -422,10 +426,10 @@ private slots:
         QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
         Rig rig;
         QSignalSpy status(&rig.hosting, &Hosting::statusChanged);
-        QVERIFY(!rig.hosting.StartHosting(holder.serverPort()));
+        QVERIFY(!rig.hosting.StartHosting(QHostAddress::LocalHost, holder.serverPort()));
         QCOMPARE(status.size(), 0);
         for (int round = 0; round < 2; ++round) {
-            QVERIFY(rig.hosting.StartHosting(0));
+            QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
             QCOMPARE(rig.hosting.status().isHosting, QStringLiteral("Yes"));
             QCOMPARE(rig.hosting.status().localPort, QString::number(rig.hosting.localPort()));
             QCOMPARE(QHostAddress(rig.hosting.status().localIp).protocol(),
@@ -447,7 +451,7 @@ private slots:
 
     void requestWithoutSlotIsDroppedAlone() {
         Rig rig(2);
-        QVERIFY(rig.hosting.StartHosting(0));
+        QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
         auto first = rig.greeted();
         auto second = rig.greeted();
         Client third(rig.hosting.localPort());
@@ -458,6 +462,126 @@ private slots:
         auto fourth = rig.greeted();
         QCOMPARE(fourth->received, kGreeting);
         QCOMPARE(slotsOf(rig.table.connectionList()), (QStringList{"[1]", "[2]"}));
+    }
+
+    void capsCloseNewConnectionsUnseen() {
+        Rig rig;
+        rig.table.setCaps(3, 2);
+        QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
+        const QHostAddress second("127.0.0.2");
+        auto a = rig.greeted();
+        auto b = rig.greeted();
+        Client overAddress(rig.hosting.localPort());
+        QTRY_VERIFY(overAddress.isClosed());
+        auto c = rig.greeted(second);
+        Client overTable(rig.hosting.localPort(), QHostAddress("127.0.0.3"));
+        QTRY_VERIFY(overTable.isClosed());
+        QCOMPARE(overAddress.received + overTable.received, QByteArray());
+        QCOMPARE(a->received + b->received + c->received, kGreeting + kGreeting + kGreeting);
+        QCOMPARE(rig.hosting.refusedOverCap(), 2u);
+        QCOMPARE(rig.deviceOutput,
+                 (QStringList{"\r\n2024-03-05 14:07:09Client address 127.0.0.1 refused: no more "
+                              "connections allowed from it.",
+                              "\r\n2024-03-05 14:07:09Client address 127.0.0.3 refused: no more "
+                              "clients allowed."}));
+        // A client leaving makes room for its address again.
+        a->socket.disconnectFromHost();
+        QTRY_COMPARE(rig.table.connectionCount(), 2);
+        QCOMPARE(rig.greeted()->received, kGreeting);
+    }
+
+    void wrongPasswordsBlockTheAddress() {
+        Rig rig;
+        QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
+        for (int guess = 0; guess < LoginThrottle::kWrongPasswords; ++guess) {
+            auto client = rig.greeted();
+            client->send("guess");
+            QTRY_VERIFY(client->isClosed());
+            QCOMPARE(client->received, kGreeting + kInvalid);
+        }
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            Client refused(rig.hosting.localPort());
+            QTRY_VERIFY(refused.isClosed());
+            QCOMPARE(refused.received, QByteArray());
+        }
+        QCOMPARE(rig.deviceOutput, QStringList{"\r\n2024-03-05 14:07:09Client address 127.0.0.1 "
+                                               "refused for 60 s after 5 wrong passwords."});
+        auto other = rig.greeted(QHostAddress("127.0.0.2"));
+        QCOMPARE(other->received, kGreeting);
+        rig.tick += LoginThrottle::kBlockMs;
+        QCOMPARE(rig.greeted()->received, kGreeting);
+    }
+
+    // Each row: wrong passwords at these ticks (a login where the tick is "login"), then a
+    // new connection at checkAt.
+    void throttleVerdicts_data() {
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<qint32>("checkAt");
+        QTest::addColumn<int>("verdict");
+        const int admit = int(LoginThrottle::Verdict::Admit);
+        const int first = int(LoginThrottle::Verdict::RefuseFirst);
+        QTest::newRow("four wrong") << QStringList{"0", "1", "2", "3"} << 4 << admit;
+        QTest::newRow("five within 60 s")
+            << QStringList{"0", "10000", "20000", "30000", "60000"} << 60001 << first;
+        QTest::newRow("five over 60.001 s")
+            << QStringList{"0", "10000", "20000", "30000", "60001"} << 60002 << admit;
+        QTest::newRow("59.999 s after the last")
+            << QStringList{"0", "1", "2", "3", "4"} << 60003 << first;
+        QTest::newRow("60 s after the last")
+            << QStringList{"0", "1", "2", "3", "4"} << 60004 << admit;
+        QTest::newRow("login before the fifth")
+            << QStringList{"0", "1", "2", "3", "login", "4"} << 5 << admit;
+        QTest::newRow("six, the first long ago")
+            << QStringList{"0", "70000", "70001", "70002", "70003", "70004"} << 70005 << first;
+        QTest::newRow("across the tick wrap")
+            << QStringList{"2147483646", "2147483647", "-2147483648", "-2147483647", "-2147483646"}
+            << -2147483645 << first;
+    }
+    void throttleVerdicts() {
+        QFETCH(QStringList, events);
+        QFETCH(qint32, checkAt);
+        QFETCH(int, verdict);
+        qint32 tick = 0;
+        LoginThrottle throttle([&tick] { return tick; });
+        const QHostAddress address("10.0.0.7");
+        for (const QString &event : events) {
+            if (event == "login") {
+                throttle.loggedIn(address);
+                continue;
+            }
+            tick = event.toInt();
+            throttle.wrongPassword(address);
+        }
+        tick = checkAt;
+        QCOMPARE(int(throttle.check(address)), verdict);
+    }
+
+    void throttleReportsEachBlockOnceAndForgetsTheOldest() {
+        qint32 tick = 0;
+        LoginThrottle throttle([&tick] { return tick; }, 3);
+        const QHostAddress blocked("10.0.0.7");
+        for (int guess = 0; guess < LoginThrottle::kWrongPasswords; ++guess)
+            throttle.wrongPassword(blocked);
+        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::RefuseFirst);
+        // A connection opened before the block guesses again: the same block, longer.
+        tick = 30000;
+        throttle.wrongPassword(blocked);
+        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Refuse);
+        tick = 89999;
+        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Refuse);
+        QCOMPARE(throttle.check(QHostAddress("10.0.0.8")), LoginThrottle::Verdict::Admit);
+        tick = 90000;
+        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Admit);
+        for (int guess = 0; guess < LoginThrottle::kWrongPasswords; ++guess)
+            throttle.wrongPassword(blocked);
+        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::RefuseFirst);
+
+        // Three other addresses guess once each: the blocked one, heard from longest ago,
+        // is forgotten.
+        for (const char *other : {"10.0.0.1", "10.0.0.2", "10.0.0.3"})
+            throttle.wrongPassword(QHostAddress(other));
+        QCOMPARE(throttle.rememberedAddresses(), 3);
+        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Admit);
     }
 };
 

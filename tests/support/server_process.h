@@ -18,8 +18,8 @@ public:
     TempEnvironment &environment() { return m_environment; }
     // Writes one key into the settings file the server will read.
     void setSetting(const QString &key, const QString &value);
-    // Where the server listens, as address:port (port 0: any free one); empty: every address
-    // on the ServerPort setting.
+    // Where the server listens, as address:port (port 0: any free one); ":port" keeps the
+    // ServerListen setting's address; empty: ServerListen and ServerPort.
     void setListen(const QString &addressAndPort);
     void start(const QStringList &arguments = {QStringLiteral("--headless")});
     // Waits until the server reports that it listens, and on which port.

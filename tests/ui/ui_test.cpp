@@ -35,8 +35,10 @@ const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
 const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
 // The settings dialog's controls in the order of SettingsForm.
-const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1", "cboDebug0",
-                               "txtDebug2", "chkDebug2", "cboDebug1", "cboDevice"};
+const QStringList kControls = {"txtDebug0",  "chkDebug0",  "chkDebug1",     "txtDebug1",
+                               "cboDebug0",  "txtDebug2",  "chkDebug2",     "cboDebug1",
+                               "cboDevice",  "txtListen",  "txtMaxClients", "txtMaxPerAddress",
+                               "txtTlsPort", "txtTlsCert", "txtTlsKey"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
@@ -353,21 +355,43 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
         QTest::newRow("nothing stored")
-            << QStringList{}
-            << QStringList{"6996", "false", "true", db, "COM1", "", "false", "", "Box"};
-        QTest::newRow("all stored")
-            << QStringList{"ServerPort=8000",        "ServerAutoStart=True",
-                           "ServerCheckDGS=False",   "ServerDB=/srv/calls.db",
-                           "ServerCOM=/dev/ttyUSB0", "ServerPassword=secret-password",
-                           "ServerMinimized=True",   "ServerPing=45",
-                           "ServerDevice=Modem"}
-            << QStringList{"8000",          "true",         "false",
-                           "/srv/calls.db", "/dev/ttyUSB0", "secret-password",
-                           "true",          "45",           "Modem"};
+            << QStringList{} << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",
+                                            "Box",  "",      "10000", "64", "",     "", ""};
+        QTest::newRow("all stored") << QStringList{"ServerPort=8000",
+                                                   "ServerAutoStart=True",
+                                                   "ServerCheckDGS=False",
+                                                   "ServerDB=/srv/calls.db",
+                                                   "ServerCOM=/dev/ttyUSB0",
+                                                   "ServerPassword=secret-password",
+                                                   "ServerMinimized=True",
+                                                   "ServerPing=45",
+                                                   "ServerDevice=Modem",
+                                                   "ServerListen=::1",
+                                                   "ServerMaxClients=500",
+                                                   "ServerMaxPerAddress=0",
+                                                   "ServerTlsPort=6997",
+                                                   "ServerTlsCert=/etc/ringwise/cert.pem",
+                                                   "ServerTlsKey=/etc/ringwise/key.pem"}
+                                    << QStringList{"8000",
+                                                   "true",
+                                                   "false",
+                                                   "/srv/calls.db",
+                                                   "/dev/ttyUSB0",
+                                                   "secret-password",
+                                                   "true",
+                                                   "45",
+                                                   "Modem",
+                                                   "::1",
+                                                   "500",
+                                                   "0",
+                                                   "6997",
+                                                   "/etc/ringwise/cert.pem",
+                                                   "/etc/ringwise/key.pem"};
         QTest::newRow("empty or not exactly True")
             << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes", "ServerDB=",
                            "ServerCOM=",  "ServerMinimized=true", "ServerDevice=modem"}
-            << QStringList{"6996", "false", "false", db, "COM1", "", "false", "", "Box"};
+            << QStringList{"6996", "false", "false", db,   "COM1", "", "false", "",
+                           "Box",  "",      "10000", "64", "",     "", ""};
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -428,12 +452,13 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("file");
         QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
-        QTest::newRow("Ok")
-            << "cmdButton1"
-            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
-               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
-               "ServerDevice=Modem\nServerMinimized=False\nServerPassword=\nServerPing=45\n"
-               "ServerPort=\" port 80 \"\n";
+        QTest::newRow("Ok") << "cmdButton1"
+                            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
+                               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
+                               "ServerDevice=Modem\nServerListen=\nServerMaxClients=10000\n"
+                               "ServerMaxPerAddress=64\nServerMinimized=False\nServerPassword=\n"
+                               "ServerPing=45\nServerPort=\" port 80 \"\nServerTlsCert=\n"
+                               "ServerTlsKey=\nServerTlsPort=\n";
     }
     void cancelOrOk() {
         QFETCH(QString, button);

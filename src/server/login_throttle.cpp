@@ -1,0 +1,77 @@
+#include "server/login_throttle.h"
+
+namespace ringwise {
+
+namespace {
+
+qint32 elapsed(qint32 since, qint32 now) {
+    // Unsigned subtraction keeps the elapsed time right across the tick count's wrap.
+    return static_cast<qint32>(static_cast<quint32>(now) - static_cast<quint32>(since));
+}
+
+}  // namespace
+
+LoginThrottle::LoginThrottle(TickCount tickCount, int capacity)
+    : m_tickCount(std::move(tickCount)), m_capacity(capacity) {}
+
+LoginThrottle::Verdict LoginThrottle::check(const QHostAddress &address) {
+    const auto found = m_byAddress.find(address);
+    if (found == m_byAddress.end())
+        return Verdict::Admit;
+    Record &record = *found->second;
+    const qint32 now = m_tickCount();
+    if (isStale(record, now)) {
+        forget(found->second);
+        return Verdict::Admit;
+    }
+    if (!isBlocked(record, now))
+        return Verdict::Admit;
+    return std::exchange(record.reported, true) ? Verdict::Refuse : Verdict::RefuseFirst;
+}
+
+void LoginThrottle::wrongPassword(const QHostAddress &address) {
+    const qint32 now = m_tickCount();
+    auto found = m_byAddress.find(address);
+    if (found == m_byAddress.end()) {
+        if (int(m_records.size()) >= m_capacity)
+            forget(std::prev(m_records.end()));
+        m_records.push_front(Record{address});
+        found = m_byAddress.emplace(address, m_records.begin()).first;
+    } else {
+        m_records.splice(m_records.begin(), m_records, found->second);
+    }
+    Record &record = *found->second;
+    // Wrong passwords of connections opened before the block lengthen it; they do not
+    // start a new one to report.
+    if (!isBlocked(record, now))
+        record.reported = false;
+    record.newest = (record.newest + 1) % kWrongPasswords;
+    record.wrongAt[size_t(record.newest)] = now;
+    record.wrongCount = std::min(record.wrongCount + 1, kWrongPasswords);
+}
+
+void LoginThrottle::loggedIn(const QHostAddress &address) {
+    if (const auto found = m_byAddress.find(address); found != m_byAddress.end())
+        forget(found->second);
+}
+
+bool LoginThrottle::isBlocked(const Record &record, qint32 now) const {
+    if (record.wrongCount < kWrongPasswords)
+        return false;
+    // With the ring full, the slot after the newest holds the oldest of the latest five.
+    const qint32 newest = record.wrongAt[size_t(record.newest)];
+    const qint32 oldest = record.wrongAt[size_t((record.newest + 1) % kWrongPasswords)];
+    return elapsed(oldest, newest) <= kWindowMs && elapsed(newest, now) < kBlockMs;
+}
+
+bool LoginThrottle::isStale(const Record &record, qint32 now) const {
+    // Nothing this old can count towards a block or still hold one.
+    return elapsed(record.wrongAt[size_t(record.newest)], now) >= std::max(kWindowMs, kBlockMs);
+}
+
+void LoginThrottle::forget(Records::iterator record) {
+    m_byAddress.erase(record->address);
+    m_records.erase(record);
+}
+
+}  // namespace ringwise
