@@ -1,0 +1,148 @@
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTextStream>
+#include <memory>
+
+#include "client/call_runner.h"
+#include "client/client_command.h"
+#include "client/one_shot.h"
+#include "client/server_connection.h"
+#include "client/watcher.h"
+#include "core/version.h"
+
+using namespace ringwise;
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr quint16 kDefaultPort = 6996;
+constexpr int kDefaultPingSeconds = 120;
+
+const QCommandLineOption kHost(QStringLiteral("host"), QStringLiteral("The server (127.0.0.1)."),
+                               QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+const QCommandLineOption kPort(QStringLiteral("port"), QStringLiteral("The server's port (6996)."),
+                               QStringLiteral("port"), QString::number(kDefaultPort));
+const QCommandLineOption kPasswordFile(
+    QStringLiteral("password-file"),
+    QStringLiteral("Read the password from the first line of this file instead of the "
+                   "environment variable RINGWISE_PASSWORD."),
+    QStringLiteral("file"));
+const QCommandLineOption kJson(QStringLiteral("json"),
+                               QStringLiteral("Print JSON: one object per call, one document "
+                                              "per answer."));
+const QCommandLineOption kExec(
+    QStringLiteral("exec"),
+    QStringLiteral("watch: run this program for each call, without a shell, with the fields in "
+                   "RINGWISE_TIME, RINGWISE_NUMBER, RINGWISE_NAME, RINGWISE_HOME, "
+                   "RINGWISE_MOBILE, RINGWISE_WORK, RINGWISE_FAX, RINGWISE_EMAIL and "
+                   "RINGWISE_NEW (1 for the name the directory found)."),
+    QStringLiteral("program"));
+const QCommandLineOption kPing(
+    QStringLiteral("ping-interval"),
+    QStringLiteral("watch: the server's ping interval in seconds (120); a connection silent "
+                   "for three of them is taken as lost."),
+    QStringLiteral("seconds"), QString::number(kDefaultPingSeconds));
+
+void describeOptions(QCommandLineParser &parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Client of Ringwise Server: shows calls as they come and asks for the call log and "
+        "the contact book.\n\n"
+        "Commands:\n"
+        "  watch                    print each call as it arrives\n"
+        "  last [N]                 the N latest calls (10)\n"
+        "  unknown [N]              the N latest calls from unrecognised numbers (10)\n"
+        "  top [N]                  the N contacts with the most calls (10)\n"
+        "  contacts                 every contact\n"
+        "  search FIELD TERM        FIELD: ALLF, NAME, PHON, MOBI, EMAI, BPHO or BFAX\n"
+        "  save ID|new NAME HOME MOBILE EMAIL WORK FAX\n\n"
+        "Exit status: 0 done, 1 the server cannot be reached or refuses the login, "
+        "2 usage error."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({kHost, kPort, kPasswordFile, kJson, kExec, kPing});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See above."),
+                                 QStringLiteral("command [arguments]"));
+}
+
+int usageError(const QString &reason) {
+    QTextStream(stderr) << "ringwise-client: " << reason << "\nTry 'ringwise-client --help'."
+                        << Qt::endl;
+    return kUsageError;
+}
+
+// The password never comes from the command line, where `ps` would show it.
+bool readPassword(const QCommandLineParser &parser, QString *password, QString *error) {
+    if (!parser.isSet(kPasswordFile)) {
+        *password = qEnvironmentVariable("RINGWISE_PASSWORD");
+        return true;
+    }
+    QFile file(parser.value(kPasswordFile));
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read the password file %1: %2")
+                     .arg(file.fileName(), file.errorString());
+        return false;
+    }
+    *password = QString::fromLocal8Bit(file.readLine()).trimmed();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ringwise-client"));
+    QCoreApplication::setApplicationVersion(versionText);
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+
+    QString error;
+    const std::optional<ClientCommand> command = parseCommand(parser.positionalArguments(), &error);
+    if (!command)
+        return usageError(error);
+    bool isNumber = false;
+    const uint port = parser.value(kPort).toUInt(&isNumber);
+    if (!isNumber || port == 0 || port > 65535)
+        return usageError(QStringLiteral("not a port: ") + parser.value(kPort));
+    const int pingSeconds = parser.value(kPing).toInt(&isNumber);
+    if (!isNumber || pingSeconds < 1)
+        return usageError(QStringLiteral("not a number of seconds: ") + parser.value(kPing));
+    const bool watching = command->kind == ClientCommand::Kind::Watch;
+    if (!watching && parser.isSet(kExec))
+        return usageError(QStringLiteral("--exec goes with watch"));
+    QString password;
+    if (!readPassword(parser, &password, &error))
+        return usageError(error);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    ServerConnection connection(parser.value(kHost), quint16(port), password);
+    const bool json = parser.isSet(kJson);
+    if (!watching) {
+        OneShot oneShot(connection, *command, json, out, err);
+        QObject::connect(&oneShot, &OneShot::finished, &app, &QCoreApplication::exit);
+        oneShot.start();
+        return QCoreApplication::exec();
+    }
+
+    std::unique_ptr<CallRunner> runner;
+    if (parser.isSet(kExec))
+        runner = std::make_unique<CallRunner>(parser.value(kExec), err);
+    const auto onCall = [&](const ClientCall &call) {
+        out << (json ? callJson(call) : callText(call)) << Qt::endl;
+        if (runner)
+            runner->run(call);
+    };
+    Watcher watcher(
+        connection, onCall, [] { return QDateTime::currentDateTime(); }, pingSeconds, err);
+    QObject::connect(&watcher, &Watcher::finished, &app, &QCoreApplication::exit);
+    watcher.start();
+    return QCoreApplication::exec();
+}

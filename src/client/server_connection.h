@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "client/stream_framer.h"
+
+namespace ringwise {
+
+// One connection to the server: reads the greeting, logs in, then hands out every message.
+class ServerConnection : public QObject {
+    Q_OBJECT
+public:
+    // An empty password sends none: the server may not want one.
+    ServerConnection(QString host, quint16 port, QString password, QObject *parent = nullptr);
+
+    QString address() const;
+    // Connects (again), with a fresh framer.
+    void open();
+    void abort();
+    // Sends a text as one message, Latin-1.
+    void send(const QString &text);
+    // A message with exactly this text ends as soon as it is in (see StreamFramer).
+    void expect(const QString &text) { m_framer.expect(text); }
+    const QString &pending() const { return m_framer.pending(); }
+    // After this long without bytes the message still arriving is taken as whole: a call
+    // line ends only where the next message begins, which may be a ping minutes later.
+    // 0 (the default) waits for the next message.
+    void setQuietEnd(int milliseconds) { m_quiet.setInterval(milliseconds); }
+
+signals:
+    void loggedIn();
+    void message(const QString &text);
+    // Bytes have arrived, after any message they completed.
+    void bytesArrived();
+    // The server turned the client away; no use trying again.
+    void refused(const QString &reason);
+    // The connection failed or ended.
+    void lost(const QString &reason);
+
+private:
+    void readMessages();
+    void handle(const QString &text);
+    void takeQuietMessage();
+    void refuse(const QString &reason);
+
+    QString m_host;
+    quint16 m_port;
+    QString m_password;
+    QTcpSocket m_socket;
+    StreamFramer m_framer;
+    QTimer m_quiet;
+    enum class State { Closed, Greeting, LoggingIn, LoggedIn } m_state = State::Closed;
+};
+
+}  // namespace ringwise

@@ -1,0 +1,299 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include "db/database.h"
+#include "support/pseudo_terminal.h"
+#include "support/server_process.h"
+
+using namespace ringwise;
+using namespace ringwise::test;
+
+namespace {
+
+const QString kPassword = QStringLiteral("correct-horse");
+const QString kTime = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d");
+
+// The real client binary, with the password in its environment.
+class ClientProcess {
+public:
+    explicit ClientProcess(const QStringList &arguments, const QString &password = kPassword) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("RINGWISE_PASSWORD"), password);
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(m_home.path());
+        m_process.start(RINGWISE_CLIENT_BINARY, arguments);
+    }
+    ~ClientProcess() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    bool finish() { return m_process.waitForFinished(20000); }
+    int status() const { return m_process.exitCode(); }
+    QString out() { return QString::fromUtf8(m_out += m_process.readAllStandardOutput()); }
+    QString err() { return QString::fromUtf8(m_err += m_process.readAllStandardError()); }
+    QString home() const { return m_home.path(); }
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+QStringList withPort(QStringList arguments, quint16 port) {
+    return arguments << QStringLiteral("--port") << QString::number(port);
+}
+
+// A headless server with a pty for its device and a password; lookups off unless a
+// directory is given.
+struct Server {
+    PseudoTerminal device;
+    ServerProcess process{RINGWISE_SERVER_BINARY};
+
+    bool start(quint16 directoryPort = 0) {
+        process.setSetting("ServerCOM", device.slavePath());
+        process.setSetting("ServerPassword", kPassword);
+        process.setSetting("ServerCheckDGS", directoryPort ? "True" : "False");
+        if (directoryPort)
+            process.setSetting("ServerDirectoryHost",
+                               QStringLiteral("127.0.0.1:%1").arg(directoryPort));
+        process.start();
+        if (!process.waitUntilListening())
+            return false;
+        // Start-up names its files once the database is open.
+        QElapsedTimer timer;
+        timer.start();
+        while (!process.standardOutput().contains("\nSerial port: ") && timer.elapsed() < 10000)
+            process.process().waitForReadyRead(200);
+        return process.standardOutput().contains("\nSerial port: ");
+    }
+    void seed(const QStringList &statements) {
+        Database db;
+        db.open(process.environment().databasePath(), Database::OpenMode::MustExist);
+        for (const QString &sql : statements)
+            db.exec(sql);
+    }
+};
+
+}  // namespace
+
+class ClientEndToEndTest : public QObject {
+    Q_OBJECT
+
+    Server m_seeded;
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(m_seeded.start(), m_seeded.process.standardError().constData());
+        m_seeded.seed({
+            "INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, BusinessPhone, Email, "
+            "TotalCalls) VALUES ('Karen Holm', '04512345', '20304050', '', "
+            "'karen@example.dk', 2)",
+            "INSERT INTO tblContacts (FullName, TotalCalls, Unrecognized) "
+            "VALUES ('Søren O''Hara', 1, '87654321')",
+            "INSERT INTO tblCalls (ContactID, CallTime, CallRings, CallNumber) VALUES "
+            "(1, '2026-12-06 20:15:04', 3, '04512345'), (2, '2026-12-06 21:00:00', 1, "
+            "'87654321'), (1, '2026-12-07 08:30:00', 2, '04512345')",
+        });
+    }
+
+    void oneShotCommandPrintsTheAnswer_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("last 2") << QStringList{"last", "2"}
+                                << "Name          Time                 Number\n"
+                                   "Karen Holm    2026-12-07 08:30:00  04512345\n"
+                                   "Søren O'Hara  2026-12-06 21:00:00  87654321\n";
+        QTest::newRow("last 2 --json")
+            << QStringList{"last", "2", "--json"}
+            << "[{\"name\":\"Karen Holm\",\"number\":\"04512345\",\"time\":\"2026-12-07 "
+               "08:30:00\"},{\"name\":\"Søren O'Hara\",\"number\":\"87654321\",\"time\":"
+               "\"2026-12-06 21:00:00\"}]\n";
+        QTest::newRow("unknown") << QStringList{"unknown"}
+                                 << "Name          Time                 Number\n"
+                                    "Søren O'Hara  2026-12-06 21:00:00  87654321\n";
+        QTest::newRow("top 1") << QStringList{"top", "1"}
+                               << "ID  Name        Home      Mobile    Work  Fax  Email        "
+                                  "     Calls  Unrecognized\n"
+                                  "1   Karen Holm  04512345  20304050             "
+                                  "karen@example.dk  2\n";
+        QTest::newRow("contacts --json")
+            << QStringList{"contacts", "--json"}
+            << "[{\"calls\":\"2\",\"email\":\"karen@example.dk\",\"fax\":\"\",\"home\":"
+               "\"04512345\",\"id\":\"1\",\"mobile\":\"20304050\",\"name\":\"Karen Holm\","
+               "\"unrecognized\":\"\",\"work\":\"\"},{\"calls\":\"1\",\"email\":\"\",\"fax\":"
+               "\"\",\"home\":\"\",\"id\":\"2\",\"mobile\":\"\",\"name\":\"Søren O'Hara\","
+               "\"unrecognized\":\"87654321\",\"work\":\"\"}]\n";
+        QTest::newRow("search NAME o") << QStringList{"search", "NAME", "o"}
+                                       << "Name        Home      Mobile    Email             Work"
+                                          "  Fax  ID\n"
+                                          "Karen Holm  04512345  20304050  karen@example.dk"
+                                          "             1\n"
+                                          "Matches: 1, 2\n";
+        QTest::newRow("search PHON nothing --json")
+            << QStringList{"search", "PHON", "999", "--json"}
+            << "{\"matches\":[],\"record\":null}\n";
+        QTest::newRow("save new") << QStringList{"save", "new", "Ida Berg", "", "", "", "", ""}
+                                  << "New record saved succesfully.\n";
+    }
+
+    void oneShotCommandPrintsTheAnswer() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        ClientProcess client(withPort(arguments, m_seeded.process.port()));
+        QVERIFY(client.finish());
+        QVERIFY2(client.status() == 0, qPrintable(client.err()));
+        QCOMPARE(client.out(), expected);
+    }
+
+    void refusedOrUnreachableServerGivesStatusOne_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("wrong password") << QStringList{"last"} << "wrong-horse"
+                                        << "the server refused the password";
+        QTest::newRow("wrong password, watch") << QStringList{"watch"} << "wrong-horse"
+                                               << "the server refused the password";
+        QTest::newRow("no password") << QStringList{"top"} << ""
+                                     << "the server wants a password";
+    }
+
+    void refusedOrUnreachableServerGivesStatusOne() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, password);
+        QFETCH(QString, error);
+        ClientProcess client(withPort(arguments, m_seeded.process.port()), password);
+        QVERIFY(client.finish());
+        QCOMPARE(client.status(), 1);
+        QVERIFY2(client.err().contains(error), qPrintable(client.err()));
+        QCOMPARE(client.out(), QString());
+    }
+
+    void nothingListeningGivesStatusOne() {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        ClientProcess client(withPort({"watch"}, port));
+        QVERIFY(client.finish());
+        QCOMPARE(client.status(), 1);
+        QVERIFY2(client.err().contains("cannot reach 127.0.0.1:"), qPrintable(client.err()));
+    }
+
+    void usageErrorGivesStatusTwo() {
+        ClientProcess client({"last", "many"});
+        QVERIFY(client.finish());
+        QCOMPARE(client.status(), 2);
+    }
+
+    void watchPrintsTheCallAndThenItsNaming() {
+        QTcpServer directory;
+        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&directory, &QTcpServer::newConnection, &directory, [&] {
+            QTcpSocket *peer = directory.nextPendingConnection();
+            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+                peer->readAll();
+                peer->write(
+                    "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
+                    "ikoner/resultat-pil.gif\" width=\"15\" height=\"12\"></td>"
+                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr></html>");
+                peer->disconnectFromHost();
+            });
+        });
+        Server server;
+        QVERIFY2(server.start(directory.serverPort()), server.process.standardError().constData());
+        ClientProcess client(withPort({"watch"}, server.process.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
+
+        QVERIFY(server.device.write("A87654321#"));
+        const QRegularExpression expected("^" + kTime + "  Unknown caller  87654321\n" + kTime +
+                                          "  Søren O'Hara \\(New\\)  87654321\n$");
+        QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
+                                  10000);
+    }
+
+    void watchJsonLinesParse() {
+        Server server;
+        QVERIFY2(server.start(), server.process.standardError().constData());
+        server.seed(
+            {"INSERT INTO tblContacts (FullName, MobilePhone, Email) "
+             "VALUES ('Holm, Karen', '20304050', 'karen@example.dk')"});
+        ClientProcess client(withPort({"watch", "--json"}, server.process.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
+
+        QVERIFY(server.device.write("A20304050#A11111111#"));
+        QTRY_COMPARE_WITH_TIMEOUT(client.out().count('\n'), 2, 10000);
+        const QStringList lines = client.out().split('\n', Qt::SkipEmptyParts);
+        QJsonParseError error;
+        const QJsonObject known = QJsonDocument::fromJson(lines[0].toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(known["name"].toString(), QStringLiteral("Holm, Karen"));
+        QCOMPARE(known["mobile"].toString(), QStringLiteral("20304050"));
+        QCOMPARE(known["email"].toString(), QStringLiteral("karen@example.dk"));
+        QCOMPARE(known["new"].toBool(), false);
+        QVERIFY(QRegularExpression("^" + kTime + "$").match(known["time"].toString()).hasMatch());
+        const QJsonObject unknown = QJsonDocument::fromJson(lines[1].toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(unknown["number"].toString(), QStringLiteral("11111111"));
+        QCOMPARE(unknown["name"].toString(), QString());
+    }
+
+    void execRunsTheProgramOncePerCallWithoutAShell() {
+        Server server;
+        QVERIFY2(server.start(), server.process.standardError().constData());
+        server.seed(
+            {"INSERT INTO tblContacts (FullName, HomePhone) "
+             "VALUES ('$(touch pwned); ', '11111111'), ('`id`', '22222222')"});
+        QTemporaryDir scripts;
+        const QString names = scripts.filePath("names");
+        const QString program = scripts.filePath("log-call");
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s|%s\\n' \"$RINGWISE_NAME\" \"$RINGWISE_NUMBER\" >> '" +
+                     names.toUtf8() + "'\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        ClientProcess client(withPort({"watch", "--exec", program}, server.process.port()));
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
+        QVERIFY(server.device.write("A11111111#A22222222#"));
+        const auto logged = [&] {
+            QFile file(names);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        const QString expected = "$(touch pwned);|11111111\n`id`|22222222\n";
+        QTRY_COMPARE_WITH_TIMEOUT(logged(), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.out().count('\n'), 2, 10000);
+        QCOMPARE(logged(), expected);
+        QVERIFY(!QFile::exists(client.home() + "/pwned"));
+        QVERIFY(!QFile::exists(scripts.filePath("pwned")));
+    }
+
+    void watchReconnectsAfterTheServerComesBack() {
+        auto first = std::make_unique<Server>();
+        QVERIFY2(first->start(), first->process.standardError().constData());
+        const quint16 port = first->process.port();
+        ClientProcess client(withPort({"watch"}, port));
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
+        first->process.terminate();
+        QVERIFY(first->process.waitForExit());
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("lost the connection"), 10000);
+
+        // The same port again, so the client finds it.
+        Server second;
+        second.process.setListen(QStringLiteral("127.0.0.1:%1").arg(port));
+        QVERIFY2(second.start(), second.process.standardError().constData());
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("again"), 20000);
+        QCOMPARE(client.err().count("lost the connection"), 1);
+        QVERIFY(second.device.write("A12345678#"));
+        QTRY_VERIFY_WITH_TIMEOUT(client.out().contains("  Unknown caller  12345678\n"), 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(ClientEndToEndTest)
+#include "client_end_to_end_test.moc"
