@@ -127,6 +127,10 @@ void MainWindow::MinimizeToTray() {
     m_trayControl->MinimizeToTray();
 }
 
+void MainWindow::bringToFront() {
+    m_trayControl->bringToFront();
+}
+
 void MainWindow::openSettings() {
     showNonModal(m_settingsDialog, [this] { return new SettingsDialog(m_store, m_hooks, this); });
 }

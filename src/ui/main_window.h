@@ -37,6 +37,8 @@ public:
     bool start();
 
     void MinimizeToTray();
+    // Shows the window normal, raised and active, hidden or not.
+    void bringToFront();
     // Neither box blocks the window; opening one that is open only brings it forward.
     void openSettings();
     void openAbout();

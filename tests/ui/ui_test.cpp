@@ -289,6 +289,34 @@ private slots:
         QVERIFY(window.isVisible());
     }
 
+    // Hidden while minimised (F12 without a notification area, restored from the task bar,
+    // hidden by F12 once the area is there): a left click brings it back normal.
+    void trayClickRestoresAMinimisedHiddenWindow() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        window.showMinimized();
+        window.hide();
+        notify(window.tray(), QSystemTrayIcon::Trigger);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+    }
+
+    void aboutBoxHoldsItsWholeText() {
+        Fixture f;
+        MainWindow &window = f.create();
+        window.openAbout();
+        auto *about = window.findChild<QDialog *>("frmAbout");
+        QVERIFY(about);
+        QVERIFY(QTest::qWaitForWindowExposed(about));
+        for (QLabel *label : about->findChildren<QLabel *>()) {
+            QVERIFY(label->width() >= label->minimumSizeHint().width());
+            if (label->wordWrap())
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()),
+                         qPrintable(QString::number(label->height())));
+        }
+    }
+
     void bindErrorAtStartUp() {
         Fixture f;
         QTcpServer occupant;
