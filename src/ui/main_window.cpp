@@ -22,6 +22,7 @@
 #include "ui/settings_dialog.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
+#include "ui/value_label.h"
 
 namespace ringwise {
 
@@ -69,11 +70,9 @@ int rowOfSlot(const QListWidget &list, int slot) {
     return low;
 }
 
-QLabel *valueLabel(const QString &name) {
-    auto *label = new QLabel;
+ValueLabel *valueLabel(const QString &name) {
+    auto *label = new ValueLabel;
     label->setObjectName(name);
-    // A long value is cut at the panel's edge instead of widening the panel.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
 }
 
@@ -206,7 +205,7 @@ QGroupBox *MainWindow::buildCallPanel() {
             const int number = fieldIndex(field) + 1;
             auto *caption = new QLabel(CallFields::caption(field));
             caption->setObjectName(QStringLiteral("lblInfo%1").arg(number));
-            QLabel *value = valueLabel(QStringLiteral("lblDebug%1").arg(number));
+            ValueLabel *value = valueLabel(QStringLiteral("lblDebug%1").arg(number));
             m_lblDebug[fieldIndex(field)] = value;
             grid->addWidget(caption, row, column);
             grid->addWidget(value, row, column + 1);
@@ -305,7 +304,7 @@ void MainWindow::layOut() {
 void MainWindow::connectService() {
     for (int i = 1; i <= kCallFieldCount; ++i) {
         const auto field = static_cast<CallField>(i);
-        m_lblDebug[fieldIndex(field)]->setText(m_service.callRecord().value(field));
+        m_lblDebug[fieldIndex(field)]->setValue(m_service.callRecord().value(field));
     }
     showSelectedPort(m_service.selectedPort());
     showRunning(m_service.isRunning());
@@ -315,7 +314,7 @@ void MainWindow::connectService() {
 
     connect(&m_service, &Service::callFieldChanged, this,
             [this](CallField field, const QString &value) {
-                m_lblDebug[fieldIndex(field)]->setText(value);
+                m_lblDebug[fieldIndex(field)]->setValue(value);
             });
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
@@ -358,7 +357,7 @@ void MainWindow::showHostingLabels(const HostingLabels &labels) {
     const std::array<QString, 5> values = {labels.isHosting, labels.localIp, labels.localPort,
                                            labels.connections, labels.nextPing};
     for (int i = 0; i < int(values.size()); ++i)
-        m_lblWSDebug[i]->setText(values[i]);
+        m_lblWSDebug[i]->setValue(values[i]);
 }
 
 void MainWindow::appendDeviceOutput(const QString &text) {

@@ -23,6 +23,7 @@ class SettingsDialog;
 class SettingsStore;
 class Tray;
 class TrayWindowControl;
+class ValueLabel;
 
 // frmMain: shows the service's state and forwards the user's commands to it. Every value
 // on it comes from the service; closing it shuts the service down and ends the program.
@@ -75,8 +76,8 @@ private:
     QComboBox *m_combo1 = nullptr;
     QPushButton *m_cmdButton = nullptr;
     QCheckBox *m_chkDebug = nullptr;
-    std::array<QLabel *, kCallFieldCount> m_lblDebug = {};
-    std::array<QLabel *, 5> m_lblWSDebug = {};
+    std::array<ValueLabel *, kCallFieldCount> m_lblDebug = {};
+    std::array<ValueLabel *, 5> m_lblWSDebug = {};
     QListWidget *m_lstConnections = nullptr;
     QPlainTextEdit *m_txtDevice = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;

@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -25,6 +27,7 @@
 #include "ui/settings_dialog.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
+#include "ui/value_label.h"
 
 using namespace ringwise;
 
@@ -110,7 +113,7 @@ struct Fixture {
     QStringList labels(const QString &prefix, int first, int last) const {
         QStringList texts;
         for (int i = first; i <= last; ++i)
-            texts << find<QLabel>(prefix + QString::number(i))->text();
+            texts << find<ValueLabel>(prefix + QString::number(i))->value();
         return texts;
     }
     // What a dialog control shows: its text, or "true" / "false" for a check box.
@@ -273,6 +276,39 @@ private slots:
         QCOMPARE(fake[2], QStringLiteral("\nA12345678#RRR"));
         QVERIFY2(fake[5].startsWith("STATS:CNTS;00#") && fake[5].contains(" 12345678 "),
                  qPrintable(fake[5]));
+    }
+
+    // A value wider than the panel is cut with "…", whole in its tool tip and the clipboard.
+    void longValuesAreElidedNotLost() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        const QString name = "Frederikke Østergaard-Christiansen " + QString("Ib ").repeated(20);
+        {
+            Database database;
+            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+            database.exec(
+                "INSERT INTO tblContacts (FullName, HomePhone, TotalCalls) "
+                "VALUES (?, '12345678', 0)",
+                {name});
+        }
+        f.click("Command1");
+        auto *label = f.find<ValueLabel>("lblDebug5");
+        QCOMPARE(label->value(), " " + name);
+        QCOMPARE(label->toolTip(), " " + name);
+        QVERIFY2(label->text().endsWith(QChar(0x2026)), qPrintable(label->text()));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                      label->mapToGlobal(QPoint(1, 1)));
+        QTimer::singleShot(0, [] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QApplication::sendEvent(label, &menuRequest);
+        QCOMPARE(QGuiApplication::clipboard()->text(), " " + name);
     }
 
     // A right click on the tray icon leaves the hidden window hidden; a left click shows it.
