@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "call/time_format.h"
 #include "core/open_database.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -185,6 +186,11 @@ void Service::fakeIncomingCall() {
 
 void Service::fakeOutgoingRequest() {
     m_parts->stats.HandleStatsRequest(QString::fromLatin1(kFakeOutgoingRequest));
+}
+
+void Service::noteInDeviceOutput(const QString &title, const QString &text) {
+    m_parts->output.append(QStringLiteral("\r\n%1 %2: %3")
+                               .arg(m_parts->environment.now().toString(kTimeFormat), title, text));
 }
 
 bool Service::connectAction() {

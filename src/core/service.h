@@ -88,6 +88,8 @@ public:
     void toggleConnection();                    // the Connect/Disconnect action
     void fakeIncomingCall();                    // "Fake opkald": A12345678#RRR
     void fakeOutgoingRequest();                 // "Fake outgoing": STATS:CNTS;00
+    // A message a front end does not show as a box: a stamped line in the device output.
+    void noteInDeviceOutput(const QString &title, const QString &text);
 
 signals:
     void callFieldChanged(ringwise::CallField field, const QString &value);

@@ -98,7 +98,10 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
       m_tray1(new Tray(this)),
       m_trayControl(new TrayWindowControl(*this, *m_tray1, m_hooks.hasNotificationArea, this)),
       m_failures(
-          this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); }) {
+          this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); },
+          [this](const QString &title, const QString &text) {
+              m_service.noteInDeviceOutput(title, text);
+          }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProductName + QLatin1Char(' ') + versionText);
     setWindowIcon(appIcon());

@@ -19,10 +19,15 @@ namespace {
 // Nothing modal may stop the drawing; what would have been shown goes to standard error.
 DesktopHooks quietDesktop() {
     DesktopHooks hooks;
-    hooks.showMessage =
-        hooks.postMessage = [](QWidget *, MessageIcon, const QString &title, const QString &text) {
-            QTextStream(stderr) << title << ": " << text << Qt::endl;
-        };
+    hooks.showMessage = [](QWidget *, MessageIcon, const QString &title, const QString &text) {
+        QTextStream(stderr) << title << ": " << text << Qt::endl;
+    };
+    hooks.postMessage = [showMessage = hooks.showMessage](QWidget *parent, MessageIcon icon,
+                                                          const QString &title,
+                                                          const QString &text) -> QWidget * {
+        showMessage(parent, icon, title, text);
+        return nullptr;
+    };
     hooks.runModal = [](QDialog &) {};
     hooks.hasNotificationArea = [] { return false; };
     hooks.endProgram = [](int) {};

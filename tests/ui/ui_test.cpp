@@ -46,6 +46,8 @@ const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1
 struct Desktop {
     QStringList steps;
     QString nextFile;
+    // The boxes posted and not yet closed by the test.
+    std::vector<std::unique_ptr<QWidget>> openBoxes;
     QDialog *lastModal = nullptr;
 
     DesktopHooks hooks() {
@@ -58,6 +60,7 @@ struct Desktop {
         hooks.postMessage = [this](QWidget *, MessageIcon icon, const QString &title,
                                    const QString &) {
             steps << QStringLiteral("posted %1 %2").arg(kIcons[int(icon)], title);
+            return openBoxes.emplace_back(std::make_unique<QWidget>()).get();
         };
         hooks.runModal = [this](QDialog &dialog) {
             steps << "modal " + dialog.windowTitle();
@@ -397,12 +400,47 @@ private slots:
         QCOMPARE(window.findChildren<SettingsDialog *>(), open);
     }
 
+    // While the box of a failed lookup is open, the next failure goes to the device output.
+    void oneLookupFailureBoxAtATime() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerDirectoryHost,
+                      QStringLiteral("127.0.0.1:%1").arg(closed.serverPort()));
+        closed.close();
+        f.store.Write(key::ServerCheckDGS, "True");
+        auto *pane = f.find<QPlainTextEdit>("txtDevice");
+        const QStringList posted = {"posted warning RingwiseServer"};
+
+        f.click("Command1");
+        QTRY_COMPARE(f.desktop.steps, posted);
+        f.click("Command1");
+        QTRY_VERIFY(pane->toPlainText().endsWith("2026-12-06 18:30:05 RingwiseServer: 111"));
+        QCOMPARE(f.desktop.steps, posted);
+
+        f.desktop.openBoxes.clear();
+        f.click("Command1");
+        QTRY_COMPARE(f.desktop.steps, posted + posted);
+    }
+
+    // A box with a short text is still wide enough for its whole title.
+    void postedBoxShowsItsWholeTitle() {
+        const QString title = "RingwiseServer";
+        std::unique_ptr<QWidget> box(
+            DesktopHooks::desktop().postMessage(nullptr, MessageIcon::Warning, title, "2"));
+        QVERIFY(box);
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QVERIFY(box->width() > box->fontMetrics().horizontalAdvance(title) + 100);
+    }
+
     void databaseFatalSteps() {
         const QStringList steps{"critical Title: Text", "settings dialog", "tray removed", "end 1"};
         Desktop desktop;
         DesktopFailurePath path(
             nullptr, desktop.hooks(), [&] { desktop.steps << "settings dialog"; },
-            [&] { desktop.steps << "tray removed"; });
+            [&] { desktop.steps << "tray removed"; }, [](const QString &, const QString &) {});
         path.fatal(FatalKind::Database, "Title", "Text");
         QVERIFY(path.hasEnded());
         // A failure reported while the boxes were open changes nothing.
