@@ -15,6 +15,7 @@
 #include "intake/device_parser.h"
 #include "intake/serial_device.h"
 #include "queries/contact_requests.h"
+#include "queries/last_calls.h"
 #include "queries/stats_queries.h"
 #include "server/client_protocol.h"
 #include "server/client_table.h"
@@ -22,6 +23,35 @@
 #include "server/tick_count.h"
 
 namespace ringwise {
+
+namespace {
+
+// How many calls the desktop's list of recent calls holds.
+constexpr int kRecentCalls = 50;
+
+// Passes the parser's call events on to the logger and tells afterwards: the front ends
+// learn of a call once it is stored and announced, and of each ring once it is stored.
+class CallEventsTap : public CallEvents {
+public:
+    CallEventsTap(CallEvents &inner, std::function<void()> logged, std::function<void()> rang)
+        : m_inner(inner), m_logged(std::move(logged)), m_rang(std::move(rang)) {}
+
+    void LogCall() override {
+        m_inner.LogCall();
+        m_logged();
+    }
+    void RecordRing() override {
+        m_inner.RecordRing();
+        m_rang();
+    }
+
+private:
+    CallEvents &m_inner;
+    std::function<void()> m_logged;
+    std::function<void()> m_rang;
+};
+
+}  // namespace
 
 // Declared in the order they are built: each part may use the ones above it.
 struct Service::Parts {
@@ -53,7 +83,14 @@ struct Service::Parts {
               database, record, [this] { return isTrue(store.Read(key::ServerCheckDGS)); },
               [this](const CallFields &call) { lookup.StartLookup(call); },
               [this](const QString &text) { clients.SendToClients(text); }),
-          parser(record, logger, output, environment.now),
+          events(
+              logger,
+              [this, &service] {
+                  emit service.callLogged(record.fields());
+                  emit service.recentCallsChanged();
+              },
+              [&service] { emit service.recentCallsChanged(); }),
+          parser(record, events, output, environment.now),
           serial([this](QChar character) { parser.HandleDeviceText(character); },
                  [&service](const QString &title, const QString &text) {
                      emit service.message(MessageIcon::Warning, title, text);
@@ -74,6 +111,7 @@ struct Service::Parts {
     Hosting hosting;
     DirectoryLookup lookup;
     CallLogger logger;
+    CallEventsTap events;
     DeviceParser parser;
     SerialDevice serial;
     bool running = false;
@@ -93,6 +131,10 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
     connect(&parts.clients, &ClientTable::clientUnlisted, this, [this](int slot) {
         emit clientUnlisted(slot);
         emit hostingLabelsChanged(hostingLabels());
+    });
+    connect(&parts.lookup, &DirectoryLookup::contactNamed, this, [this](const CallFields &call) {
+        emit callerNamed(call);
+        emit recentCallsChanged();
     });
     connect(&parts.hosting, &Hosting::statusChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
@@ -153,6 +195,14 @@ QString Service::selectedPort() const {
 }
 QStringList Service::connectionList() const {
     return m_parts->clients.connectionList();
+}
+
+std::vector<LoggedCall> Service::recentCalls() const {
+    try {
+        return lastCalls(m_parts->database, kRecentCalls);
+    } catch (const DatabaseError &) {
+        return {};
+    }
 }
 
 HostingLabels Service::hostingLabels() const {

@@ -2,15 +2,14 @@
 
 #include <QHash>
 #include <QPointer>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 #include <functional>
 
 #include "call/seams.h"
 #include "core/message.h"
 #include "core/service.h"
 #include "ui/desktop_hooks.h"
-
 
 namespace ringwise {
 

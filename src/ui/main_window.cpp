@@ -1,20 +1,26 @@
 #include "ui/main_window.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "call/call_line.h"
 #include "core/settings_table.h"
 #include "core/version.h"
 #include "ui/about_dialog.h"
@@ -120,6 +126,7 @@ bool MainWindow::start() {
         connect(&m_service, &Service::minimizeRequested, this, [&minimized] { minimized = true; });
     const bool started = m_service.start();
     disconnect(watch);
+    showRecentCalls();
     if (started && !minimized)
         show();
     return started;
@@ -274,6 +281,40 @@ QWidget *MainWindow::buildTestButtons() {
     return row;
 }
 
+QWidget *MainWindow::buildRecentCalls() {
+    m_lstRecentCalls = new QTreeWidget;
+    m_lstRecentCalls->setObjectName(QStringLiteral("lstRecentCalls"));
+    m_lstRecentCalls->setHeaderLabels(
+        {QStringLiteral("Time"), QStringLiteral("Caller"), QStringLiteral("Rings")});
+    m_lstRecentCalls->setRootIsDecorated(false);
+    m_lstRecentCalls->setUniformRowHeights(true);
+    m_lstRecentCalls->setAlternatingRowColors(true);
+    m_lstRecentCalls->setToolTip(QStringLiteral("Double-click a call to copy its number."));
+    QHeaderView *header = m_lstRecentCalls->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    connect(m_lstRecentCalls, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem *item) {
+        QGuiApplication::clipboard()->setText(item->data(0, Qt::UserRole).toString());
+    });
+    return m_lstRecentCalls;
+}
+
+void MainWindow::showRecentCalls() {
+    m_lstRecentCalls->clear();
+    QList<QTreeWidgetItem *> items;
+    for (const LoggedCall &call : m_service.recentCalls()) {
+        const QString name = trimBlanks(call.name);
+        auto *item =
+            new QTreeWidgetItem({call.time, name.isEmpty() ? call.number : name, call.rings});
+        item->setData(0, Qt::UserRole, call.number);
+        item->setToolTip(1, call.number);
+        items << item;
+    }
+    m_lstRecentCalls->addTopLevelItems(items);
+}
+
 void MainWindow::layOut() {
     // The content keeps the debug view's size whatever the window's height: the height
     // decides how much of it shows, and nothing is squeezed.
@@ -288,7 +329,12 @@ void MainWindow::layOut() {
     auto *normalLayout = new QVBoxLayout(normalView);
     normalLayout->setContentsMargins(6, 4, 6, 4);
     normalLayout->addWidget(buildTopRow());
-    normalLayout->addWidget(buildCallPanel());
+    auto *calls = new QTabWidget;
+    calls->setObjectName(QStringLiteral("callTabs"));
+    calls->setDocumentMode(true);
+    calls->addTab(buildCallPanel(), QStringLiteral("Last call"));
+    calls->addTab(buildRecentCalls(), QStringLiteral("Recent calls"));
+    normalLayout->addWidget(calls);
     normalLayout->addWidget(buildStatusPanel(), 1);
 
     auto *debugView = new QWidget;
@@ -319,6 +365,7 @@ void MainWindow::connectService() {
             [this](CallField field, const QString &value) {
                 m_lblDebug[fieldIndex(field)]->setValue(value);
             });
+    connect(&m_service, &Service::recentCallsChanged, this, &MainWindow::showRecentCalls);
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
     connect(&m_service, &Service::selectedPortChanged, this, &MainWindow::showSelectedPort);

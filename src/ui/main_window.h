@@ -15,6 +15,7 @@ class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTreeWidget;
 
 namespace ringwise {
 
@@ -56,6 +57,7 @@ private:
     QGroupBox *buildStatusPanel();
     QGroupBox *buildDevicePanel();
     QWidget *buildTestButtons();
+    QWidget *buildRecentCalls();
     void layOut();
     void connectService();
 
@@ -63,6 +65,7 @@ private:
     void showRunning(bool running);
     void showHostingLabels(const HostingLabels &labels);
     void appendDeviceOutput(const QString &text);
+    void showRecentCalls();
     void setDebugView(bool debug);
     void showSettingsModally();
 
@@ -80,6 +83,7 @@ private:
     std::array<ValueLabel *, 5> m_lblWSDebug = {};
     QListWidget *m_lstConnections = nullptr;
     QPlainTextEdit *m_txtDevice = nullptr;
+    QTreeWidget *m_lstRecentCalls = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
 };

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "core/paths.h"
@@ -135,6 +136,31 @@ struct Fixture {
         QFile file(env.settingsPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QString();
     }
+};
+
+// The online directory on a loopback port: every lookup is answered with a page naming
+// the caller `name`.
+struct FakeDirectory : QObject {
+    QTcpServer server;
+    QByteArray name = "Karen Hansen";
+
+    FakeDirectory() {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                if (!socket->readAll().endsWith("\n\n"))
+                    return;
+                socket->write(
+                    "HTTP/1.0 200 OK\r\n\r\n<html><table><tr><td><img src=\""
+                    "../img/oplysningen/ikoner/resultat-pil.gif\" width=\"15\" height=\"12\">"
+                    "</td><td>" +
+                    name + "</td></tr></table></html>");
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QString host() const { return "127.0.0.1:" + QString::number(server.serverPort()); }
 };
 
 // What the notification area reports for a click on the icon.
@@ -312,6 +338,47 @@ private slots:
         });
         QApplication::sendEvent(label, &menuRequest);
         QCOMPARE(QGuiApplication::clipboard()->text(), " " + name);
+    }
+
+    // Newest first, with names as the directory gives them and rings as they come.
+    void recentCallsFollowCallsAndNames() {
+        Fixture f;
+        test::PseudoTerminal device;
+        QVERIFY(device.isValid());
+        FakeDirectory directory;
+        f.store.Write(key::ServerDirectoryHost, directory.host());
+        f.connect(device.slavePath());
+        {
+            Database database;
+            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+            database.exec(
+                "INSERT INTO tblContacts (FullName, MobilePhone, TotalCalls) "
+                "VALUES ('Ib Holm', '11111111', 0)");
+        }
+        auto *list = f.find<QTreeWidget>("lstRecentCalls");
+        const auto rows = [list] {
+            QStringList texts;
+            for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem *item = list->topLevelItem(i);
+                texts << item->text(0) + '|' + item->text(1) + '|' + item->text(2);
+            }
+            return texts;
+        };
+        const QString time = "2026-12-06 18:30:05|";
+        QVERIFY(device.write("A11111111#RR"));
+        QTRY_COMPARE(rows(), QStringList{time + "Ib Holm|2"});
+        f.store.Write(key::ServerCheckDGS, "True");
+        QVERIFY(device.write("A22222222#R"));
+        QTRY_COMPARE(rows(), (QStringList{time + "Karen Hansen|1", time + "Ib Holm|2"}));
+
+        list->itemDoubleClicked(list->topLevelItem(0), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("22222222"));
+        // At most 50, the newest.
+        f.store.Write(key::ServerCheckDGS, "False");
+        for (int call = 0; call < 50; ++call)
+            f.click("Command1");
+        QCOMPARE(list->topLevelItemCount(), 50);
+        QCOMPARE(rows().first(), time + "12345678|3");
     }
 
     // A right click on the tray icon leaves the hidden window hidden; a left click shows it.
