@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -114,6 +115,7 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
     m_tray1->setTrayImage(windowIcon());
 
     buildMenus();
+    buildTrayMenu();
     layOut();
     setFixedWidth(kWindowWidth);
     resize(kWindowWidth, kNormalHeight);
@@ -178,6 +180,31 @@ void MainWindow::buildMenus() {
     help->addSeparator();
     help->addAction(QStringLiteral("&About"), QKeySequence(Qt::CTRL | Qt::Key_A), this,
                     &MainWindow::openAbout);
+}
+
+void MainWindow::buildTrayMenu() {
+    auto *menu = new QMenu(this);
+    m_trayShowHide = menu->addAction(QString(), this, [this] {
+        if (isHidden() || isMinimized())
+            bringToFront();
+        else
+            MinimizeToTray();
+    });
+    m_trayConnect = menu->addAction(QString(), &m_service, &Service::toggleConnection);
+    menu->addAction(QStringLiteral("&Settings…"), this, &MainWindow::openSettings);
+    menu->addSeparator();
+    // Quitting is closing the window: the service shuts down in order.
+    menu->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    connect(menu, &QMenu::aboutToShow, this, &MainWindow::showTrayMenuState);
+    m_tray1->setContextMenu(menu);
+    showTrayMenuState();
+}
+
+void MainWindow::showTrayMenuState() {
+    m_trayShowHide->setText(isHidden() || isMinimized() ? QStringLiteral("&Show window")
+                                                        : QStringLiteral("&Hide window"));
+    m_trayConnect->setText(m_service.isRunning() ? QStringLiteral("&Disconnect")
+                                                 : QStringLiteral("&Connect"));
 }
 
 QWidget *MainWindow::buildTopRow() {
@@ -401,6 +428,7 @@ void MainWindow::showSelectedPort(const QString &port) {
 void MainWindow::showRunning(bool running) {
     m_combo1->setEnabled(!running);
     m_cmdButton->setText(running ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    showTrayMenuState();
 }
 
 void MainWindow::showHostingLabels(const HostingLabels &labels) {

@@ -8,6 +8,7 @@
 #include "ui/desktop_failure_path.h"
 #include "ui/desktop_hooks.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -52,6 +53,8 @@ protected:
 
 private:
     void buildMenus();
+    void buildTrayMenu();
+    void showTrayMenuState();
     QWidget *buildTopRow();
     QGroupBox *buildCallPanel();
     QGroupBox *buildStatusPanel();
@@ -78,6 +81,8 @@ private:
 
     QComboBox *m_combo1 = nullptr;
     QPushButton *m_cmdButton = nullptr;
+    QAction *m_trayShowHide = nullptr;
+    QAction *m_trayConnect = nullptr;
     QCheckBox *m_chkDebug = nullptr;
     std::array<ValueLabel *, kCallFieldCount> m_lblDebug = {};
     std::array<ValueLabel *, 5> m_lblWSDebug = {};

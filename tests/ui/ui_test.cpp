@@ -423,6 +423,45 @@ private slots:
         }
     }
 
+    // Right-click menu: Show/Hide, Connect/Disconnect following hosting, Settings…, Quit.
+    void trayMenu() {
+        Fixture f;
+        f.store.Write(key::ServerCOM, kNoDevice);
+        MainWindow &window = f.create(test::loopbackEnvironment());
+        QVERIFY(window.start());
+        QMenu *menu = window.tray().contextMenu();
+        QVERIFY(menu);
+        const auto texts = [menu] {
+            emit menu->aboutToShow();
+            QStringList shown;
+            for (QAction *action : menu->actions())
+                shown << action->text();
+            return shown.join('|');
+        };
+        const auto trigger = [menu](int row) { menu->actions().at(row)->trigger(); };
+        QCOMPARE(texts(), QStringLiteral("&Hide window|&Connect|&Settings…||&Quit"));
+
+        trigger(0);
+        QVERIFY(window.isHidden());
+        trigger(1);
+        QVERIFY(f.service->isRunning());
+        QCOMPARE(texts(), QStringLiteral("&Show window|&Disconnect|&Settings…||&Quit"));
+        trigger(0);
+        QVERIFY(window.isVisible());
+        trigger(1);
+        QVERIFY(!f.service->isRunning());
+        trigger(2);
+        QVERIFY(window.findChild<SettingsDialog *>()->isVisible());
+
+        f.click("cmdButton");
+        QCOMPARE(texts(), QStringLiteral("&Hide window|&Disconnect|&Settings…||&Quit"));
+        f.desktop.steps.clear();
+        trigger(4);
+        QCOMPARE(f.desktop.steps, QStringList{"end 0"});
+        QVERIFY(!window.tray().IsVisible());
+        QCOMPARE(f.service->listeningPort(), quint16(0));
+    }
+
     void bindErrorAtStartUp() {
         Fixture f;
         QTcpServer occupant;
