@@ -16,6 +16,7 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     form.startMinimized = isTrue(storedOrDefault(store, key::ServerMinimized));
     // The interval shows what is stored, even nothing: start-up has written the default.
     form.ping = store.Read(key::ServerPing);
+    form.desktopNotify = isTrue(storedOrDefault(store, key::DesktopNotify));
     return form;
 }
 
@@ -33,7 +34,8 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::ServerCOM, comPort) && write(key::ServerPassword, password) &&
            write(key::ServerPing, ping) && write(key::ServerAutoStart, flagText(autoStart)) &&
            write(key::ServerCheckDGS, flagText(checkDirectory)) &&
-           write(key::ServerMinimized, flagText(startMinimized));
+           write(key::ServerMinimized, flagText(startMinimized)) &&
+           write(key::DesktopNotify, flagText(desktopNotify));
 }
 
 WriteSetting writerFor(SettingsStore &store) {

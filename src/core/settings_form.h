@@ -12,7 +12,7 @@ inline const QString kNotSavedText = QStringLiteral("The changes could not be sa
 // Stores one key's text; false when the store refused it.
 using WriteSetting = std::function<bool(const QString &key, const QString &text)>;
 
-// The eight values the settings dialog edits, as its controls hold them.
+// The values the settings dialog edits, as its controls hold them.
 struct SettingsForm {
     QString port;
     bool autoStart = false;
@@ -22,6 +22,7 @@ struct SettingsForm {
     QString password;
     bool startMinimized = false;
     QString ping;
+    bool desktopNotify = true;
 
     // The stored texts; a missing or empty key shows its default.
     static SettingsForm load(const SettingsStore &store);

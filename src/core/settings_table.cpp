@@ -26,6 +26,8 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerPing, SettingKind::Seconds, QStringLiteral("120"), true},
         {key::ServerPassword, SettingKind::Password, QString()},
         {key::ServerDirectoryHost, SettingKind::Text, QStringLiteral("www.degulesider.dk")},
+        // A desktop notification for every call, read at each call.
+        {key::DesktopNotify, SettingKind::Flag, kTrue},
     };
     return table;
 }

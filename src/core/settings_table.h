@@ -19,6 +19,7 @@ inline const QString ServerMinimized = QStringLiteral("ServerMinimized");
 inline const QString ServerPing = QStringLiteral("ServerPing");
 inline const QString ServerPassword = QStringLiteral("ServerPassword");
 inline const QString ServerDirectoryHost = QStringLiteral("ServerDirectoryHost");
+inline const QString DesktopNotify = QStringLiteral("DesktopNotify");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.

@@ -22,8 +22,11 @@
 #include <QVBoxLayout>
 
 #include "call/call_line.h"
+#include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "core/version.h"
+#include "notify/call_notification.h"
+#include "notify/desktop_notifier.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/settings_dialog.h"
@@ -42,6 +45,7 @@ constexpr int kNormalHeight = 408;
 constexpr int kDebugHeight = 578;
 // The service bounds the output it keeps; the pane bounds what it shows.
 constexpr int kDeviceOutputLines = 2000;
+constexpr int kNotificationIconSize = 64;
 
 constexpr std::array<CallField, 6> kLeftColumn = {CallField::CallType,  CallField::Number,
                                                   CallField::Rings,     CallField::CallTime,
@@ -104,6 +108,8 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
       m_hooks(std::move(hooks)),
       m_tray1(new Tray(this)),
       m_trayControl(new TrayWindowControl(*this, *m_tray1, m_hooks.hasNotificationArea, this)),
+      m_notifier(new DesktopNotifier(QDBusConnection::sessionBus(), kProductName,
+                                     appIcon().pixmap(kNotificationIconSize).toImage(), this)),
       m_failures(
           this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); },
           [this](const QString &title, const QString &text) {
@@ -392,6 +398,13 @@ void MainWindow::connectService() {
             [this](CallField field, const QString &value) {
                 m_lblDebug[fieldIndex(field)]->setValue(value);
             });
+    connect(&m_service, &Service::callLogged, this, &MainWindow::notifyCall);
+    connect(&m_service, &Service::callerNamed, this, &MainWindow::notifyCall);
+    connect(m_notifier, &DesktopNotifier::failed, this,
+            [this](const QString &title, const QString &body) {
+                if (m_tray1->IsVisible())
+                    m_tray1->showMessage(title, body);
+            });
     connect(&m_service, &Service::recentCallsChanged, this, &MainWindow::showRecentCalls);
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
@@ -448,6 +461,14 @@ void MainWindow::appendDeviceOutput(const QString &text) {
 
 void MainWindow::setDebugView(bool debug) {
     resize(width(), debug ? kDebugHeight : kNormalHeight);
+}
+
+void MainWindow::notifyCall(const CallFields &call) {
+    // Read at each call, so the settings dialog's choice acts at once.
+    if (!isTrue(storedOrDefault(m_store, key::DesktopNotify)))
+        return;
+    const CallNotification notification = callNotification(call);
+    m_notifier->notify(notification.title, notification.body);
 }
 
 void MainWindow::showSettingsModally() {

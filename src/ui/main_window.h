@@ -21,6 +21,7 @@ class QTreeWidget;
 namespace ringwise {
 
 class AboutDialog;
+class DesktopNotifier;
 class SettingsDialog;
 class SettingsStore;
 class Tray;
@@ -69,6 +70,7 @@ private:
     void showHostingLabels(const HostingLabels &labels);
     void appendDeviceOutput(const QString &text);
     void showRecentCalls();
+    void notifyCall(const CallFields &call);
     void setDebugView(bool debug);
     void showSettingsModally();
 
@@ -77,6 +79,7 @@ private:
     DesktopHooks m_hooks;
     Tray *m_tray1;
     TrayWindowControl *m_trayControl;
+    DesktopNotifier *m_notifier;
     DesktopFailurePath m_failures;
 
     QComboBox *m_combo1 = nullptr;

@@ -65,6 +65,7 @@ void SettingsDialog::buildControls() {
     m_startMinimized = named<QCheckBox>("chkDebug2");
     m_ping = named<QComboBox>("cboDebug1");
     m_ping->setEditable(true);
+    m_desktopNotify = named<QCheckBox>("chkDebug3");
     auto *cancel = named<QPushButton>("cmdButton0", QStringLiteral("Cancel"));
     cancel->setAutoDefault(false);
     auto *ok = named<QPushButton>("cmdButton1", QStringLiteral("Ok"));
@@ -97,6 +98,7 @@ void SettingsDialog::buildControls() {
     rows->addRow(note(QStringLiteral("Note: Password is saved as plain text.")));
     rows->addRow(QStringLiteral("Start minimized"), m_startMinimized);
     rows->addRow(QStringLiteral("Send ping every"), pingRow);
+    rows->addRow(QStringLiteral("Desktop notification of calls"), m_desktopNotify);
     rows->addRow(buttonRow);
     setMinimumWidth(520);
 
@@ -119,6 +121,7 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_ping->clear();
     m_ping->addItems(pingIntervals());
     m_ping->setEditText(form.ping);
+    m_desktopNotify->setChecked(form.desktopNotify);
 }
 
 SettingsForm SettingsDialog::form() const {
@@ -131,6 +134,7 @@ SettingsForm SettingsDialog::form() const {
     form.password = m_password->text();
     form.startMinimized = m_startMinimized->isChecked();
     form.ping = m_ping->currentText();
+    form.desktopNotify = m_desktopNotify->isChecked();
     return form;
 }
 

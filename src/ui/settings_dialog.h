@@ -37,6 +37,7 @@ private:
     QLineEdit *m_password = nullptr;
     QCheckBox *m_startMinimized = nullptr;
     QComboBox *m_ping = nullptr;
+    QCheckBox *m_desktopNotify = nullptr;
 };
 
 }  // namespace ringwise

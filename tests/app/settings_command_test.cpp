@@ -38,7 +38,7 @@ class SettingsCommandTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listsTheNineKeysWithThePasswordHidden() {
+    void listsTheKeysWithThePasswordHidden() {
         Fixture f;
         QCOMPARE(run(f.store, {}).status, -1);  // no option: the program starts as usual
         QVERIFY(f.store.Write(key::ServerPort, "7000"));
@@ -51,7 +51,8 @@ private slots:
                  QStringLiteral("ServerPort=7000\nServerAutoStart=\nServerDB=\nServerCOM=\n"
                                 "ServerCheckDGS=\nServerMinimized=\nServerPing=\n"
                                 "ServerPassword=***********\n"
-                                "ServerDirectoryHost=directory.example:8080\n"));
+                                "ServerDirectoryHost=directory.example:8080\n"
+                                "DesktopNotify=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -67,6 +68,7 @@ private slots:
         row("ServerDB=/srv/a=b.db", "ServerDB", "/srv/a=b.db");
         row("ServerCOM= COM3 ", "ServerCOM", " COM3 ");
         row("ServerAutoStart=True", "ServerAutoStart", "True");
+        row("DesktopNotify=False", "DesktopNotify", "False");
         row("ServerCheckDGS=true", "ServerCheckDGS", "old",
             "ServerCheckDGS takes True or False; got \"true\".");
         row("ServerPassword=12345678", "ServerPassword", "old",
@@ -76,7 +78,7 @@ private slots:
         row("serverping=45", "ServerPing", "old",
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
-            "ServerDirectoryHost.");
+            "ServerDirectoryHost, DesktopNotify.");
         row("ServerPing", "ServerPing", "old",
             "--set needs KEY=VALUE, for example --set ServerPing=60; got \"ServerPing\".");
     }

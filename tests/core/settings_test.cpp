@@ -160,15 +160,16 @@ private slots:
         const QStringList all = {
             "ServerPort=6996",      "ServerDB=/srv/calls.db", "ServerCOM=COM2",
             "ServerPassword=",      "ServerPing=60",          "ServerAutoStart=True",
-            "ServerCheckDGS=False", "ServerMinimized=True"};
+            "ServerCheckDGS=False", "ServerMinimized=True",   "DesktopNotify=False"};
         QTest::newRow("none fails") << -1 << all;
         QTest::newRow("ServerPassword fails") << 3 << all.mid(0, 4);
-        QTest::newRow("last fails") << 7 << all;
+        QTest::newRow("last fails") << 8 << all;
     }
     void keysAreWrittenInOrderUntilOneFails() {
         QFETCH(int, failingWrite);
         QFETCH(QStringList, attempted);
-        const SettingsForm form{"6996", true, false, "/srv/calls.db", "COM2", "", true, "60"};
+        const SettingsForm form{"6996", true, false, "/srv/calls.db", "COM2", "",
+                                true,   "60", false};
         QStringList writes;
         const bool saved = form.save([&](const QString &key, const QString &text) {
             writes << key + '=' + text;

@@ -18,9 +18,11 @@
 #include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "db/database.h"
+#include "notify/desktop_notifier.h"
 #include "support/fast_environment.h"
 #include "support/greeting.h"
 #include "support/loopback.h"
+#include "support/private_bus.h"
 #include "support/pseudo_terminal.h"
 #include "support/table_dump.h"
 #include "support/temp_environment.h"
@@ -39,8 +41,8 @@ const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
 const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
 // The settings dialog's controls in the order of SettingsForm.
-const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1",
-                               "cboDebug0", "txtDebug2", "chkDebug2", "cboDebug1"};
+const QStringList kControls = {"txtDebug0", "chkDebug0", "chkDebug1", "txtDebug1", "cboDebug0",
+                               "txtDebug2", "chkDebug2", "cboDebug1", "chkDebug3"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
@@ -205,7 +207,36 @@ class UiTest : public QObject {
         seen << test::receive(client, 20);
     }
 
+    std::unique_ptr<test::PrivateBus> m_bus;
+
+    // A known caller, then an unknown one whom the directory names.
+    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory) {
+        f.store.Write(key::ServerDirectoryHost, directory.host());
+        f.connect(device.slavePath());
+        {
+            Database database;
+            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+            database.exec(
+                "INSERT INTO tblContacts (FullName, MobilePhone, TotalCalls) "
+                "VALUES ('Ib Holm', '11111111', 0)");
+        }
+        QVERIFY(device.write("A11111111#R"));
+        auto *list = f.find<QTreeWidget>("lstRecentCalls");
+        QTRY_COMPARE(list->topLevelItemCount(), 1);
+        f.store.Write(key::ServerCheckDGS, "True");
+        QVERIFY(device.write("A22222222#"));
+        QTRY_COMPARE(list->topLevelItem(0)->text(1), QStringLiteral("Karen Hansen"));
+    }
+
 private slots:
+    // Notifications go to a bus of the test's own, never to the desktop running the tests.
+    void initTestCase() {
+        m_bus = std::make_unique<test::PrivateBus>();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->isRunning()
+                                                ? m_bus->address().toLocal8Bit()
+                                                : QByteArray("unix:path=/nonexistent/ringwise"));
+    }
+
     // ---- The main window
 
     void startUpState() {
@@ -379,6 +410,64 @@ private slots:
             f.click("Command1");
         QCOMPARE(list->topLevelItemCount(), 50);
         QCOMPARE(rows().first(), time + "12345678|3");
+    }
+
+    void notificationForEveryCallAndNaming_data() {
+        QTest::addColumn<QString>("desktopNotify");
+        QTest::addColumn<QStringList>("notified");
+        const QString body = "\n2026-12-06 18:30:05";
+        QTest::newRow("DesktopNotify=True")
+            << "True"
+            << QStringList{"Ib Holm|11111111" + body, "Unknown caller|22222222" + body,
+                           "Karen Hansen|22222222" + body};
+        QTest::newRow("DesktopNotify=False") << "False" << QStringList{};
+    }
+    void notificationForEveryCallAndNaming() {
+        QFETCH(QString, desktopNotify);
+        QFETCH(QStringList, notified);
+        if (!m_bus->isRunning())
+            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
+        test::FakeNotifications service(m_bus->address());
+        QVERIFY(service.isRegistered());
+        Fixture f;
+        test::PseudoTerminal device;
+        QVERIFY(device.isValid());
+        FakeDirectory directory;
+        f.store.Write(key::DesktopNotify, desktopNotify);
+        callAndNaming(f, device, directory);
+        if (QTest::currentTestFailed())
+            return;
+        const auto texts = [&service] {
+            QStringList shown;
+            for (const test::ReceivedNotification &notification : service.received)
+                shown << notification.summary + '|' + notification.body;
+            return shown;
+        };
+        // Sent after the window's on the same connection, so it arrives after them.
+        DesktopNotifier sentinel(QDBusConnection::sessionBus(), "test", QImage());
+        sentinel.notify("end", QString());
+        QTRY_VERIFY(!texts().isEmpty() && texts().last() == "end|");
+        service.received.removeLast();
+        QCOMPARE(texts(), notified);
+        for (const test::ReceivedNotification &notification : service.received) {
+            QCOMPARE(notification.appName, QStringLiteral("Ringwise Server"));
+            QVERIFY(notification.hints.contains("image-data"));
+        }
+    }
+
+    // Without a notification service the call goes on as ever; no box, no failure.
+    void noNotificationServiceIsNoError() {
+        if (!m_bus->isRunning())
+            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        QSignalSpy failed(window.findChild<DesktopNotifier *>(), &DesktopNotifier::failed);
+        f.click("Command1");
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.first().at(0).toString(), QStringLiteral("Unknown caller"));
+        QVERIFY(f.desktop.steps.isEmpty());
+        QCOMPARE(f.labels("lblDebug", 3, 3), QStringList{"3"});
     }
 
     // A right click on the tray icon leaves the hidden window hidden; a left click shows it.
@@ -561,19 +650,21 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
         QTest::newRow("nothing stored")
-            << QStringList{} << QStringList{"6996", "false", "true", db, "COM1", "", "false", ""};
+            << QStringList{}
+            << QStringList{"6996", "false", "true", db, "COM1", "", "false", "", "true"};
         QTest::newRow("all stored")
             << QStringList{"ServerPort=8000",        "ServerAutoStart=True",
                            "ServerCheckDGS=False",   "ServerDB=/srv/calls.db",
                            "ServerCOM=/dev/ttyUSB0", "ServerPassword=secret-password",
-                           "ServerMinimized=True",   "ServerPing=45"}
-            << QStringList{
-                   "8000", "true", "false", "/srv/calls.db", "/dev/ttyUSB0", "secret-password",
-                   "true", "45"};
+                           "ServerMinimized=True",   "ServerPing=45",
+                           "DesktopNotify=False"}
+            << QStringList{"8000",          "true",         "false",
+                           "/srv/calls.db", "/dev/ttyUSB0", "secret-password",
+                           "true",          "45",           "false"};
         QTest::newRow("empty or not exactly True")
-            << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes",
-                           "ServerDB=",   "ServerCOM=",           "ServerMinimized=true"}
-            << QStringList{"6996", "false", "false", db, "COM1", "", "false", ""};
+            << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes", "ServerDB=",
+                           "ServerCOM=",  "ServerMinimized=true", "DesktopNotify=no"}
+            << QStringList{"6996", "false", "false", db, "COM1", "", "false", "", "false"};
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -634,11 +725,12 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("file");
         QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
-        QTest::newRow("Ok") << "cmdButton1"
-                            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
-                               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
-                               "ServerMinimized=False\nServerPassword=\nServerPing=45\n"
-                               "ServerPort=\" port 80 \"\n";
+        QTest::newRow("Ok")
+            << "cmdButton1"
+            << "[Settings]\nDesktopNotify=False\nServerAutoStart=True\nServerCOM=com9\n"
+               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
+               "ServerMinimized=False\nServerPassword=\nServerPing=45\n"
+               "ServerPort=\" port 80 \"\n";
     }
     void cancelOrOk() {
         QFETCH(QString, button);
@@ -652,6 +744,7 @@ private slots:
         f.find<QLineEdit>("txtDebug1")->setText("/srv/calls.db");
         f.find<QCheckBox>("chkDebug0")->setChecked(true);
         f.find<QCheckBox>("chkDebug1")->setChecked(false);
+        f.find<QCheckBox>("chkDebug3")->setChecked(false);
         f.click(button);
         QVERIFY(!dialog.isVisible());
         QVERIFY(f.desktop.steps.isEmpty());
