@@ -13,6 +13,7 @@
 #include "core/version.h"
 #include "ui/desktop_hooks.h"
 #include "ui/main_window.h"
+#include "ui/single_instance.h"
 
 using namespace ringwise;
 
@@ -86,11 +87,16 @@ int runHeadless(SettingsStore &store) {
 int runDesktop(SettingsStore &store) {
     // Closing the settings box while the window is hidden in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    SingleInstance instance(SingleInstance::defaultFolder());
+    if (!instance.claim())
+        return instance.activateRunning() ? 0 : 1;
     Service service(store, serviceEnvironment());
     MainWindow window(service, store, DesktopHooks::desktop());
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
                      [&window] { window.close(); });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     &MainWindow::bringToFront);
     if (!window.start())
         return 1;
     // Closing the window runs the service's shut-down and ends the event loop.

@@ -28,6 +28,7 @@
 #include "support/temp_environment.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
+#include "ui/single_instance.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
 #include "ui/value_label.h"
@@ -510,6 +511,31 @@ private slots:
                 QVERIFY2(label->height() >= label->heightForWidth(label->width()),
                          qPrintable(QString::number(label->height())));
         }
+    }
+
+    // A second start hands over to the running window, hidden in the tray, and ends with 0.
+    void secondStartBringsTheWindowForward() {
+        Fixture f;
+        SingleInstance instance(f.env.root());
+        QVERIFY(instance.claim());
+        MainWindow &window = f.create();
+        connect(&instance, &SingleInstance::activationRequested, &window,
+                &MainWindow::bringToFront);
+        QVERIFY(window.start());
+        window.MinimizeToTray();
+        QVERIFY(window.isHidden());
+
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", f.env.root());
+        environment.insert("DISPLAY", ":ringwise-test");
+        second.setProcessEnvironment(environment);
+        second.start(RINGWISE_SERVER_BINARY, QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
     }
 
     // Right-click menu: Show/Hide, Connect/Disconnect following hosting, Settings…, Quit.
