@@ -91,7 +91,7 @@ int runDesktop(SettingsStore &store) {
     if (!instance.claim())
         return instance.activateRunning() ? 0 : 1;
     Service service(store, serviceEnvironment());
-    MainWindow window(service, store, DesktopHooks::desktop());
+    MainWindow window(service, store, DesktopHooks::desktop(), defaultWindowStatePath());
     SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
                      [&window] { window.close(); });

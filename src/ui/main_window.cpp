@@ -16,7 +16,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -46,6 +48,8 @@ constexpr int kDebugHeight = 578;
 // The service bounds the output it keeps; the pane bounds what it shows.
 constexpr int kDeviceOutputLines = 2000;
 constexpr int kNotificationIconSize = 64;
+const QString kPositionKey = QStringLiteral("Window/Position");
+const QString kDebugKey = QStringLiteral("Window/ViewDebug");
 
 constexpr std::array<CallField, 6> kLeftColumn = {CallField::CallType,  CallField::Number,
                                                   CallField::Rings,     CallField::CallTime,
@@ -101,11 +105,13 @@ void showNonModal(QPointer<Dialog> &dialog, Create create) {
 
 }  // namespace
 
-MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks, QWidget *parent)
+MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks,
+                       QString windowStatePath, QWidget *parent)
     : QMainWindow(parent),
       m_service(service),
       m_store(store),
       m_hooks(std::move(hooks)),
+      m_windowStatePath(std::move(windowStatePath)),
       m_tray1(new Tray(this)),
       m_trayControl(new TrayWindowControl(*this, *m_tray1, m_hooks.hasNotificationArea, this)),
       m_notifier(new DesktopNotifier(QDBusConnection::sessionBus(), kProductName,
@@ -135,6 +141,7 @@ bool MainWindow::start() {
     const bool started = m_service.start();
     disconnect(watch);
     showRecentCalls();
+    restoreWindowState();
     if (started && !minimized)
         show();
     return started;
@@ -159,6 +166,7 @@ void MainWindow::openAbout() {
 void MainWindow::closeEvent(QCloseEvent *event) {
     // After a fatal failure the program is already ending, without the shut-down.
     if (!m_failures.hasEnded()) {
+        saveWindowState();
         m_service.shutdown();
         if (!m_failures.hasEnded())
             m_hooks.endProgram(0);
@@ -469,6 +477,25 @@ void MainWindow::notifyCall(const CallFields &call) {
         return;
     const CallNotification notification = callNotification(call);
     m_notifier->notify(notification.title, notification.body);
+}
+
+void MainWindow::restoreWindowState() {
+    if (m_windowStatePath.isEmpty())
+        return;
+    const QSettings state(m_windowStatePath, QSettings::IniFormat);
+    m_chkDebug->setChecked(state.value(kDebugKey).toBool());
+    // A position on a screen that is no longer there would put the window out of sight.
+    const QPoint position = state.value(kPositionKey).toPoint();
+    if (state.contains(kPositionKey) && QGuiApplication::screenAt(position))
+        move(position);
+}
+
+void MainWindow::saveWindowState() const {
+    if (m_windowStatePath.isEmpty())
+        return;
+    QSettings state(m_windowStatePath, QSettings::IniFormat);
+    state.setValue(kPositionKey, pos());
+    state.setValue(kDebugKey, m_chkDebug->isChecked());
 }
 
 void MainWindow::showSettingsModally() {

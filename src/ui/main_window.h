@@ -33,8 +33,10 @@ class ValueLabel;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
+    // windowStatePath: where the position and the "View debug" state are kept between
+    // starts; empty keeps nothing.
     MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks,
-               QWidget *parent = nullptr);
+               QString windowStatePath = QString(), QWidget *parent = nullptr);
 
     // Runs the service's start-up before the window appears, then shows the window unless
     // the start-up minimised it. False when the start-up failed and the program must end.
@@ -73,10 +75,13 @@ private:
     void notifyCall(const CallFields &call);
     void setDebugView(bool debug);
     void showSettingsModally();
+    void restoreWindowState();
+    void saveWindowState() const;
 
     Service &m_service;
     SettingsStore &m_store;
     DesktopHooks m_hooks;
+    QString m_windowStatePath;
     Tray *m_tray1;
     TrayWindowControl *m_trayControl;
     DesktopNotifier *m_notifier;

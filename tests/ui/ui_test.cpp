@@ -538,6 +538,28 @@ private slots:
         QVERIFY(!window.isMinimized());
     }
 
+    // The position and "View debug" come back at the next start; the size follows the view.
+    void windowStateIsRemembered() {
+        Fixture f;
+        const QString path = f.env.filePath("state/window.conf");
+        const QPoint position(40, 30);
+        {
+            Service service(f.store, test::fastEnvironment());
+            MainWindow window(service, f.store, f.desktop.hooks(), path);
+            QVERIFY(window.start());
+            QVERIFY(!window.findChild<QCheckBox *>("chkDebug")->isChecked());
+            window.findChild<QCheckBox *>("chkDebug")->click();
+            window.move(position);
+            window.close();
+        }
+        Service service(f.store, test::fastEnvironment());
+        MainWindow window(service, f.store, f.desktop.hooks(), path);
+        QVERIFY(window.start());
+        QVERIFY(window.findChild<QCheckBox *>("chkDebug")->isChecked());
+        QCOMPARE(window.pos(), position);
+        QCOMPARE(window.size(), QSize(515, 578));
+    }
+
     // Right-click menu: Show/Hide, Connect/Disconnect following hosting, Settings…, Quit.
     void trayMenu() {
         Fixture f;
