@@ -17,6 +17,7 @@
 
 #include "ui/desktop_hooks.h"
 #include "ui/main_window.h"
+#include "ui/single_instance.h"
 #endif
 
 using namespace ringwise;
@@ -94,11 +95,16 @@ int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
                const BlockedSignals &blockedSignals) {
     // Closing the settings box while the window is hidden in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    SingleInstance instance(SingleInstance::defaultFolder());
+    if (!instance.claim())
+        return instance.activateRunning() ? 0 : 1;
     Service service(store, serviceEnvironment(parser));
-    MainWindow window(service, store, DesktopHooks::desktop());
+    MainWindow window(service, store, DesktopHooks::desktop(), defaultWindowStatePath());
     SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
                      [&window] { window.close(); });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     &MainWindow::bringToFront);
     if (!window.start())
         return 1;
     // Closing the window runs the service's shut-down and ends the event loop.

@@ -8,5 +8,7 @@ namespace ringwise {
 QString defaultSettingsPath();
 // $XDG_DATA_HOME/Ringwise/Ringwise.db
 QString defaultDatabasePath();
+// $XDG_STATE_HOME/Ringwise/window.conf: where the desktop window was and how it looked.
+QString defaultWindowStatePath();
 
 }  // namespace ringwise

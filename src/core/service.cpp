@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "call/time_format.h"
 #include "core/open_database.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -14,6 +15,7 @@
 #include "intake/device_parser.h"
 #include "intake/serial_device.h"
 #include "queries/contact_requests.h"
+#include "queries/last_calls.h"
 #include "queries/stats_queries.h"
 #include "server/client_protocol.h"
 #include "server/client_table.h"
@@ -27,6 +29,31 @@ namespace ringwise {
 namespace {
 
 const QString kTlsTitle = QStringLiteral("TLS");
+
+// How many calls the desktop's list of recent calls holds.
+constexpr int kRecentCalls = 50;
+
+// Passes the parser's call events on to the logger and tells afterwards: the front ends
+// learn of a call once it is stored and announced, and of each ring once it is stored.
+class CallEventsTap : public CallEvents {
+public:
+    CallEventsTap(CallEvents &inner, std::function<void()> logged, std::function<void()> rang)
+        : m_inner(inner), m_logged(std::move(logged)), m_rang(std::move(rang)) {}
+
+    void LogCall() override {
+        m_inner.LogCall();
+        m_logged();
+    }
+    void RecordRing() override {
+        m_inner.RecordRing();
+        m_rang();
+    }
+
+private:
+    CallEvents &m_inner;
+    std::function<void()> m_logged;
+    std::function<void()> m_rang;
+};
 
 }  // namespace
 
@@ -61,7 +88,14 @@ struct Service::Parts {
               database, record, [this] { return isTrue(store.Read(key::ServerCheckDGS)); },
               [this](const CallFields &call) { lookup.StartLookup(call); },
               [this](const QString &text) { clients.SendToClients(text); }),
-          parser(record, logger, output, environment.now),
+          events(
+              logger,
+              [this, &service] {
+                  emit service.callLogged(record.fields());
+                  emit service.recentCallsChanged();
+              },
+              [&service] { emit service.recentCallsChanged(); }),
+          parser(record, events, output, environment.now),
           serial([this](QChar character) { parser.HandleDeviceText(character); },
                  [&service](const QString &title, const QString &text) {
                      emit service.message(MessageIcon::Warning, title, text);
@@ -91,6 +125,7 @@ struct Service::Parts {
     Hosting hosting;
     DirectoryLookup lookup;
     CallLogger logger;
+    CallEventsTap events;
     DeviceParser parser;
     SerialDevice serial;
     ModemDevice modem;
@@ -111,6 +146,10 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
     connect(&parts.clients, &ClientTable::clientUnlisted, this, [this](int slot) {
         emit clientUnlisted(slot);
         emit hostingLabelsChanged(hostingLabels());
+    });
+    connect(&parts.lookup, &DirectoryLookup::contactNamed, this, [this](const CallFields &call) {
+        emit callerNamed(call);
+        emit recentCallsChanged();
     });
     connect(&parts.hosting, &Hosting::statusChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
@@ -177,6 +216,14 @@ QStringList Service::connectionList() const {
     return m_parts->clients.connectionList();
 }
 
+std::vector<LoggedCall> Service::recentCalls() const {
+    try {
+        return lastCalls(m_parts->database, kRecentCalls);
+    } catch (const DatabaseError &) {
+        return {};
+    }
+}
+
 HostingLabels Service::hostingLabels() const {
     const Parts &parts = *m_parts;
     return HostingLabels{parts.hosting.status(), QString::number(parts.clients.connectionCount()),
@@ -208,6 +255,11 @@ void Service::fakeIncomingCall() {
 
 void Service::fakeOutgoingRequest() {
     m_parts->stats.HandleStatsRequest(QString::fromLatin1(kFakeOutgoingRequest));
+}
+
+void Service::noteInDeviceOutput(const QString &title, const QString &text) {
+    m_parts->output.append(QStringLiteral("\r\n%1 %2: %3")
+                               .arg(m_parts->environment.now().toString(kTimeFormat), title, text));
 }
 
 bool Service::connectAction() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "call/call_record.h"
 #include "call/seams.h"
@@ -15,6 +16,7 @@
 #include "directory/directory_lookup.h"
 #include "intake/modem_device.h"
 #include "intake/serial_device.h"
+#include "queries/last_calls.h"
 #include "server/client_protocol.h"
 #include "server/hosting_status.h"
 
@@ -89,12 +91,16 @@ public:
     // The connected clients, one line each in slot order; built when asked.
     QStringList connectionList() const;
     quint16 listeningPort() const;  // the port bound while hosting
+    // The newest calls from the database, newest first; empty while it is not open.
+    std::vector<LoggedCall> recentCalls() const;
 
     // Commands.
     void setSelectedPort(const QString &port);  // only while stopped
     void toggleConnection();                    // the Connect/Disconnect action
     void fakeIncomingCall();                    // "Fake opkald": A12345678#RRR
     void fakeOutgoingRequest();                 // "Fake outgoing": STATS:CNTS;00
+    // A message a front end does not show as a box: a stamped line in the device output.
+    void noteInDeviceOutput(const QString &title, const QString &text);
 
 signals:
     void callFieldChanged(ringwise::CallField field, const QString &value);
@@ -105,6 +111,12 @@ signals:
     // One client joined or left the connection list (and the count changed).
     void clientListed(int slot, const QString &line);
     void clientUnlisted(int slot);
+    // A call is stored and announced; the caller's contact has named it (or not).
+    void callLogged(const ringwise::CallFields &call);
+    // The directory has named the caller of the call.
+    void callerNamed(const ringwise::CallFields &call);
+    // A call, a ring or a naming has changed what recentCalls() returns.
+    void recentCallsChanged();
     void trayIconRequested(bool visible);
     void minimizeRequested();
     void message(ringwise::MessageIcon icon, const QString &title, const QString &text);

@@ -23,6 +23,7 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     form.tlsPort = store.Read(key::ServerTlsPort);
     form.tlsCert = store.Read(key::ServerTlsCert);
     form.tlsKey = store.Read(key::ServerTlsKey);
+    form.desktopNotify = isTrue(storedOrDefault(store, key::DesktopNotify));
     return form;
 }
 
@@ -44,7 +45,8 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::ServerDevice, device) && write(key::ServerListen, listen) &&
            write(key::ServerMaxClients, maxClients) &&
            write(key::ServerMaxPerAddress, maxPerAddress) && write(key::ServerTlsPort, tlsPort) &&
-           write(key::ServerTlsCert, tlsCert) && write(key::ServerTlsKey, tlsKey);
+           write(key::ServerTlsCert, tlsCert) && write(key::ServerTlsKey, tlsKey) &&
+           write(key::DesktopNotify, flagText(desktopNotify));
 }
 
 WriteSetting writerFor(SettingsStore &store) {

@@ -32,6 +32,7 @@ struct SettingsForm {
     QString tlsPort;
     QString tlsCert;
     QString tlsKey;
+    bool desktopNotify = true;
 
     // The stored texts; a missing or empty key shows its default.
     static SettingsForm load(const SettingsStore &store);

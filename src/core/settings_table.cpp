@@ -49,6 +49,8 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerTlsPort, SettingKind::OptionalPort, QString()},
         {key::ServerTlsCert, SettingKind::Text, QString()},
         {key::ServerTlsKey, SettingKind::Text, QString()},
+        // A desktop notification for every call, read at each call.
+        {key::DesktopNotify, SettingKind::Flag, kTrue},
     };
     return table;
 }

@@ -28,6 +28,7 @@ inline const QString ServerMaxPerAddress = QStringLiteral("ServerMaxPerAddress")
 inline const QString ServerTlsPort = QStringLiteral("ServerTlsPort");
 inline const QString ServerTlsCert = QStringLiteral("ServerTlsCert");
 inline const QString ServerTlsKey = QStringLiteral("ServerTlsKey");
+inline const QString DesktopNotify = QStringLiteral("DesktopNotify");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.

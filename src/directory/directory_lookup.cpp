@@ -146,6 +146,7 @@ void DirectoryLookup::nameContact(const QString &name, const QString &nameSuffix
     m_sendToClients(callLine(named, nameSuffix));
     // As for the call itself: announced first, then made durable.
     m_database.syncLog();
+    emit contactNamed(named);
 }
 
 void DirectoryLookup::failLookup(const QString &text) {

@@ -39,6 +39,10 @@ public:
     void StartLookup(const CallFields &call);
     State state() const { return m_state; }
 
+signals:
+    // The caller's contact is named, stored and announced.
+    void contactNamed(const ringwise::CallFields &call);
+
 private:
     void ConnectURL(const QString &url);
     void ParseResult();

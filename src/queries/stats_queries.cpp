@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "db/database_error.h"
 #include "queries/field_text.h"
+#include "queries/last_calls.h"
 #include "queries/stats_request.h"
 
 namespace ringwise {
@@ -27,13 +28,8 @@ struct View {
 // The statements are kept as the clients have always been answered, including the
 // trailing blank and mixed case; they never take values. Text is ordered as a Danish
 // reader expects (the collation Danish).
+// The last calls come from lastCalls(), shared with the desktop's list.
 const View kViews[] = {
-    {StatsRequest::Kind::LastCalls,
-     "SELECT a.*, b.* "
-     "FROM tblCalls A, tblContacts B "
-     "WHERE a.ContactID = b.ID "
-     "ORDER BY a.ID DESC",
-     kCallColumns, std::size(kCallColumns)},
     {StatsRequest::Kind::UnrecognizedCalls,
      "SELECT a.*, b.* "
      "FROM tblCalls A, tblContacts B "
@@ -71,11 +67,22 @@ const View *findView(StatsRequest::Kind kind) {
     return nullptr;
 }
 
+void appendField(QString &answer, const QString &value) {
+    answer += u", ";
+    appendWithoutCommas(answer, value);
+    answer += u' ';
+}
+
 void appendRow(QString &answer, const Query &row, const View &view) {
-    for (qsizetype i = 0; i < view.columnCount; ++i) {
-        answer += u", ";
-        appendWithoutCommas(answer, row.field(view.columns[i]));
-        answer += u' ';
+    for (qsizetype i = 0; i < view.columnCount; ++i)
+        appendField(answer, row.field(view.columns[i]));
+}
+
+void appendLastCalls(QString &answer, Database &database, int limit) {
+    for (const LoggedCall &call : lastCalls(database, limit)) {
+        appendField(answer, call.name);
+        appendField(answer, call.time);
+        appendField(answer, call.number);
     }
 }
 
@@ -88,8 +95,9 @@ void StatsQueries::HandleStatsRequest(const QString &text) {
     const StatsRequest request = parseStatsRequest(text);
     if (request.kind == StatsRequest::Kind::Malformed)
         return;
+    const bool lastCallsView = request.kind == StatsRequest::Kind::LastCalls;
     const View *view = findView(request.kind);
-    if (!view) {
+    if (!view && !lastCallsView) {
         m_sendToClients(text);
         return;
     }
@@ -98,13 +106,18 @@ void StatsQueries::HandleStatsRequest(const QString &text) {
     const qsizetype reservedRows =
         limit ? qBound(0, int(*limit), int(kReservedRows)) : kReservedRows;
     QString answer;
-    answer.reserve(text.size() + 1 + reservedRows * view->columnCount * kReservedCharsPerField);
+    const qsizetype columnCount = lastCallsView ? std::size(kCallColumns) : view->columnCount;
+    answer.reserve(text.size() + 1 + reservedRows * columnCount * kReservedCharsPerField);
     answer += text;
     answer += u'#';
     try {
-        Query rows = m_database.query(QString::fromLatin1(view->statement));
-        for (int taken = 0; !rows.atEnd() && (!limit || taken < *limit); ++taken, rows.next())
-            appendRow(answer, rows, *view);
+        if (lastCallsView) {
+            appendLastCalls(answer, m_database, *limit);
+        } else {
+            Query rows = m_database.query(QString::fromLatin1(view->statement));
+            for (int taken = 0; !rows.atEnd() && (!limit || taken < *limit); ++taken, rows.next())
+                appendRow(answer, rows, *view);
+        }
     } catch (const DatabaseError &) {
         return;
     }

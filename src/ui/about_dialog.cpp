@@ -10,6 +10,12 @@
 
 namespace ringwise {
 
+namespace {
+
+constexpr int kWidth = 360;
+
+}  // namespace
+
 AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(kProductName + QStringLiteral(" [About]"));
@@ -41,7 +47,8 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(panel);
     layout->addLayout(buttonRow);
-    setFixedWidth(360);
+    // The wrapped text decides the height at this width.
+    setFixedSize(kWidth, heightForWidth(kWidth));
 }
 
 }  // namespace ringwise

@@ -12,14 +12,20 @@ constexpr int kFailureStatus = 1;
 
 DesktopFailurePath::DesktopFailurePath(QWidget *parent, DesktopHooks hooks,
                                        std::function<void()> showSettingsModally,
-                                       std::function<void()> removeTrayIcon)
+                                       std::function<void()> removeTrayIcon, Report divertMessage)
     : m_parent(parent),
       m_hooks(std::move(hooks)),
       m_showSettingsModally(std::move(showSettingsModally)),
-      m_removeTrayIcon(std::move(removeTrayIcon)) {}
+      m_removeTrayIcon(std::move(removeTrayIcon)),
+      m_divertMessage(std::move(divertMessage)) {}
 
 void DesktopFailurePath::message(MessageIcon icon, const QString &title, const QString &text) {
-    m_hooks.postMessage(m_parent, icon, title, text);
+    QPointer<QWidget> &open = m_openBoxes[title];
+    if (open) {
+        m_divertMessage(title, text);
+        return;
+    }
+    open = m_hooks.postMessage(m_parent, icon, title, text);
 }
 
 void DesktopFailurePath::fatal(FatalKind kind, const QString &title, const QString &text) {

@@ -1,24 +1,28 @@
 #pragma once
 
+#include <QHash>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 
+#include "call/seams.h"
 #include "core/message.h"
 #include "core/service.h"
 #include "ui/desktop_hooks.h"
 
-class QWidget;
-
 namespace ringwise {
 
-// Fulfils the core's requests on the desktop: a message is a box that does not block;
+// Fulfils the core's requests on the desktop: a message is a box that does not block, one
+// per title at a time (a message that comes while its title's box is open goes to the
+// device output instead, so failures that repeat cannot pile up boxes);
 // a fatal failure is a critical box, the settings dialog where the user can mend the
 // cause, the tray icon removed and the end of the program with status 1.
 class DesktopFailurePath {
 public:
     DesktopFailurePath(QWidget *parent, DesktopHooks hooks,
                        std::function<void()> showSettingsModally,
-                       std::function<void()> removeTrayIcon);
+                       std::function<void()> removeTrayIcon, Report divertMessage);
 
     void message(MessageIcon icon, const QString &title, const QString &text);
     void fatal(FatalKind kind, const QString &title, const QString &text);
@@ -31,6 +35,8 @@ private:
     DesktopHooks m_hooks;
     std::function<void()> m_showSettingsModally;
     std::function<void()> m_removeTrayIcon;
+    Report m_divertMessage;
+    QHash<QString, QPointer<QWidget>> m_openBoxes;
     bool m_ended = false;
 };
 

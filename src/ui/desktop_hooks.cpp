@@ -3,12 +3,16 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 
 namespace ringwise {
 
 namespace {
+
+// Room in a title bar beside the title: the icon and the close button.
+constexpr int kTitleBarExtra = 120;
 
 QMessageBox::Icon boxIcon(MessageIcon icon) {
     switch (icon) {
@@ -27,11 +31,18 @@ void showModalBox(QWidget *parent, MessageIcon icon, const QString &title, const
     box.exec();
 }
 
-void postBox(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) {
+QWidget *postBox(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) {
     auto *box = new QMessageBox(boxIcon(icon), title, text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
+    // A box sizes itself to its text; a short text ("2") would cut the title off.
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
+        const int titleWidth = box->fontMetrics().horizontalAdvance(title) + kTitleBarExtra;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box->show();
+    return box;
 }
 
 QString chooseDatabaseFile(QWidget *parent, const QString &title, const QString &preset,

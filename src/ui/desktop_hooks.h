@@ -20,8 +20,11 @@ struct DesktopHooks {
 
     // A box with an OK button that blocks until it is dismissed.
     ShowMessage showMessage;
-    // A box that stays open beside the windows without blocking them.
-    ShowMessage postMessage;
+    // A box that stays open beside the windows without blocking them; returns the box
+    // (deleted when it closes), or nullptr when none was opened.
+    using PostMessage = std::function<QWidget *(QWidget *parent, MessageIcon icon,
+                                                const QString &title, const QString &text)>;
+    PostMessage postMessage;
     // Shows the dialog modally and returns when it has been closed.
     std::function<void(QDialog &dialog)> runModal;
     // The file-open dialog: the chosen file with its full path, or empty when cancelled.

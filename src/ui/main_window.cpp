@@ -1,27 +1,40 @@
 #include "ui/main_window.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "call/call_line.h"
+#include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "core/version.h"
+#include "notify/call_notification.h"
+#include "notify/desktop_notifier.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/settings_dialog.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
+#include "ui/value_label.h"
 
 namespace ringwise {
 
@@ -34,6 +47,9 @@ constexpr int kNormalHeight = 408;
 constexpr int kDebugHeight = 578;
 // The service bounds the output it keeps; the pane bounds what it shows.
 constexpr int kDeviceOutputLines = 2000;
+constexpr int kNotificationIconSize = 64;
+const QString kPositionKey = QStringLiteral("Window/Position");
+const QString kDebugKey = QStringLiteral("Window/ViewDebug");
 
 constexpr std::array<CallField, 6> kLeftColumn = {CallField::CallType,  CallField::Number,
                                                   CallField::Rings,     CallField::CallTime,
@@ -69,11 +85,9 @@ int rowOfSlot(const QListWidget &list, int slot) {
     return low;
 }
 
-QLabel *valueLabel(const QString &name) {
-    auto *label = new QLabel;
+ValueLabel *valueLabel(const QString &name) {
+    auto *label = new ValueLabel;
     label->setObjectName(name);
-    // A long value is cut at the panel's edge instead of widening the panel.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
 }
 
@@ -91,21 +105,29 @@ void showNonModal(QPointer<Dialog> &dialog, Create create) {
 
 }  // namespace
 
-MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks, QWidget *parent)
+MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks,
+                       QString windowStatePath, QWidget *parent)
     : QMainWindow(parent),
       m_service(service),
       m_store(store),
       m_hooks(std::move(hooks)),
+      m_windowStatePath(std::move(windowStatePath)),
       m_tray1(new Tray(this)),
       m_trayControl(new TrayWindowControl(*this, *m_tray1, m_hooks.hasNotificationArea, this)),
+      m_notifier(new DesktopNotifier(QDBusConnection::sessionBus(), kProductName,
+                                     appIcon().pixmap(kNotificationIconSize).toImage(), this)),
       m_failures(
-          this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); }) {
+          this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); },
+          [this](const QString &title, const QString &text) {
+              m_service.noteInDeviceOutput(title, text);
+          }) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kProductName + QLatin1Char(' ') + versionText);
     setWindowIcon(appIcon());
     m_tray1->setTrayImage(windowIcon());
 
     buildMenus();
+    buildTrayMenu();
     layOut();
     setFixedWidth(kWindowWidth);
     resize(kWindowWidth, kNormalHeight);
@@ -118,6 +140,8 @@ bool MainWindow::start() {
         connect(&m_service, &Service::minimizeRequested, this, [&minimized] { minimized = true; });
     const bool started = m_service.start();
     disconnect(watch);
+    showRecentCalls();
+    restoreWindowState();
     if (started && !minimized)
         show();
     return started;
@@ -125,6 +149,10 @@ bool MainWindow::start() {
 
 void MainWindow::MinimizeToTray() {
     m_trayControl->MinimizeToTray();
+}
+
+void MainWindow::bringToFront() {
+    m_trayControl->bringToFront();
 }
 
 void MainWindow::openSettings() {
@@ -138,6 +166,7 @@ void MainWindow::openAbout() {
 void MainWindow::closeEvent(QCloseEvent *event) {
     // After a fatal failure the program is already ending, without the shut-down.
     if (!m_failures.hasEnded()) {
+        saveWindowState();
         m_service.shutdown();
         if (!m_failures.hasEnded())
             m_hooks.endProgram(0);
@@ -165,6 +194,31 @@ void MainWindow::buildMenus() {
     help->addSeparator();
     help->addAction(QStringLiteral("&About"), QKeySequence(Qt::CTRL | Qt::Key_A), this,
                     &MainWindow::openAbout);
+}
+
+void MainWindow::buildTrayMenu() {
+    auto *menu = new QMenu(this);
+    m_trayShowHide = menu->addAction(QString(), this, [this] {
+        if (isHidden() || isMinimized())
+            bringToFront();
+        else
+            MinimizeToTray();
+    });
+    m_trayConnect = menu->addAction(QString(), &m_service, &Service::toggleConnection);
+    menu->addAction(QStringLiteral("&Settings…"), this, &MainWindow::openSettings);
+    menu->addSeparator();
+    // Quitting is closing the window: the service shuts down in order.
+    menu->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    connect(menu, &QMenu::aboutToShow, this, &MainWindow::showTrayMenuState);
+    m_tray1->setContextMenu(menu);
+    showTrayMenuState();
+}
+
+void MainWindow::showTrayMenuState() {
+    m_trayShowHide->setText(isHidden() || isMinimized() ? QStringLiteral("&Show window")
+                                                        : QStringLiteral("&Hide window"));
+    m_trayConnect->setText(m_service.isRunning() ? QStringLiteral("&Disconnect")
+                                                 : QStringLiteral("&Connect"));
 }
 
 QWidget *MainWindow::buildTopRow() {
@@ -202,7 +256,7 @@ QGroupBox *MainWindow::buildCallPanel() {
             const int number = fieldIndex(field) + 1;
             auto *caption = new QLabel(CallFields::caption(field));
             caption->setObjectName(QStringLiteral("lblInfo%1").arg(number));
-            QLabel *value = valueLabel(QStringLiteral("lblDebug%1").arg(number));
+            ValueLabel *value = valueLabel(QStringLiteral("lblDebug%1").arg(number));
             m_lblDebug[fieldIndex(field)] = value;
             grid->addWidget(caption, row, column);
             grid->addWidget(value, row, column + 1);
@@ -268,6 +322,40 @@ QWidget *MainWindow::buildTestButtons() {
     return row;
 }
 
+QWidget *MainWindow::buildRecentCalls() {
+    m_lstRecentCalls = new QTreeWidget;
+    m_lstRecentCalls->setObjectName(QStringLiteral("lstRecentCalls"));
+    m_lstRecentCalls->setHeaderLabels(
+        {QStringLiteral("Time"), QStringLiteral("Caller"), QStringLiteral("Rings")});
+    m_lstRecentCalls->setRootIsDecorated(false);
+    m_lstRecentCalls->setUniformRowHeights(true);
+    m_lstRecentCalls->setAlternatingRowColors(true);
+    m_lstRecentCalls->setToolTip(QStringLiteral("Double-click a call to copy its number."));
+    QHeaderView *header = m_lstRecentCalls->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    connect(m_lstRecentCalls, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem *item) {
+        QGuiApplication::clipboard()->setText(item->data(0, Qt::UserRole).toString());
+    });
+    return m_lstRecentCalls;
+}
+
+void MainWindow::showRecentCalls() {
+    m_lstRecentCalls->clear();
+    QList<QTreeWidgetItem *> items;
+    for (const LoggedCall &call : m_service.recentCalls()) {
+        const QString name = trimBlanks(call.name);
+        auto *item =
+            new QTreeWidgetItem({call.time, name.isEmpty() ? call.number : name, call.rings});
+        item->setData(0, Qt::UserRole, call.number);
+        item->setToolTip(1, call.number);
+        items << item;
+    }
+    m_lstRecentCalls->addTopLevelItems(items);
+}
+
 void MainWindow::layOut() {
     // The content keeps the debug view's size whatever the window's height: the height
     // decides how much of it shows, and nothing is squeezed.
@@ -282,7 +370,12 @@ void MainWindow::layOut() {
     auto *normalLayout = new QVBoxLayout(normalView);
     normalLayout->setContentsMargins(6, 4, 6, 4);
     normalLayout->addWidget(buildTopRow());
-    normalLayout->addWidget(buildCallPanel());
+    auto *calls = new QTabWidget;
+    calls->setObjectName(QStringLiteral("callTabs"));
+    calls->setDocumentMode(true);
+    calls->addTab(buildCallPanel(), QStringLiteral("Last call"));
+    calls->addTab(buildRecentCalls(), QStringLiteral("Recent calls"));
+    normalLayout->addWidget(calls);
     normalLayout->addWidget(buildStatusPanel(), 1);
 
     auto *debugView = new QWidget;
@@ -301,7 +394,7 @@ void MainWindow::layOut() {
 void MainWindow::connectService() {
     for (int i = 1; i <= kCallFieldCount; ++i) {
         const auto field = static_cast<CallField>(i);
-        m_lblDebug[fieldIndex(field)]->setText(m_service.callRecord().value(field));
+        m_lblDebug[fieldIndex(field)]->setValue(m_service.callRecord().value(field));
     }
     showSelectedPort(m_service.selectedPort());
     showRunning(m_service.isRunning());
@@ -311,8 +404,16 @@ void MainWindow::connectService() {
 
     connect(&m_service, &Service::callFieldChanged, this,
             [this](CallField field, const QString &value) {
-                m_lblDebug[fieldIndex(field)]->setText(value);
+                m_lblDebug[fieldIndex(field)]->setValue(value);
             });
+    connect(&m_service, &Service::callLogged, this, &MainWindow::notifyCall);
+    connect(&m_service, &Service::callerNamed, this, &MainWindow::notifyCall);
+    connect(m_notifier, &DesktopNotifier::failed, this,
+            [this](const QString &title, const QString &body) {
+                if (m_tray1->IsVisible())
+                    m_tray1->showMessage(title, body);
+            });
+    connect(&m_service, &Service::recentCallsChanged, this, &MainWindow::showRecentCalls);
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
     connect(&m_service, &Service::selectedPortChanged, this, &MainWindow::showSelectedPort);
@@ -348,13 +449,14 @@ void MainWindow::showSelectedPort(const QString &port) {
 void MainWindow::showRunning(bool running) {
     m_combo1->setEnabled(!running);
     m_cmdButton->setText(running ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    showTrayMenuState();
 }
 
 void MainWindow::showHostingLabels(const HostingLabels &labels) {
     const std::array<QString, 5> values = {labels.isHosting, labels.localIp, labels.localPort,
                                            labels.connections, labels.nextPing};
     for (int i = 0; i < int(values.size()); ++i)
-        m_lblWSDebug[i]->setText(values[i]);
+        m_lblWSDebug[i]->setValue(values[i]);
 }
 
 void MainWindow::appendDeviceOutput(const QString &text) {
@@ -367,6 +469,33 @@ void MainWindow::appendDeviceOutput(const QString &text) {
 
 void MainWindow::setDebugView(bool debug) {
     resize(width(), debug ? kDebugHeight : kNormalHeight);
+}
+
+void MainWindow::notifyCall(const CallFields &call) {
+    // Read at each call, so the settings dialog's choice acts at once.
+    if (!isTrue(storedOrDefault(m_store, key::DesktopNotify)))
+        return;
+    const CallNotification notification = callNotification(call);
+    m_notifier->notify(notification.title, notification.body);
+}
+
+void MainWindow::restoreWindowState() {
+    if (m_windowStatePath.isEmpty())
+        return;
+    const QSettings state(m_windowStatePath, QSettings::IniFormat);
+    m_chkDebug->setChecked(state.value(kDebugKey).toBool());
+    // A position on a screen that is no longer there would put the window out of sight.
+    const QPoint position = state.value(kPositionKey).toPoint();
+    if (state.contains(kPositionKey) && QGuiApplication::screenAt(position))
+        move(position);
+}
+
+void MainWindow::saveWindowState() const {
+    if (m_windowStatePath.isEmpty())
+        return;
+    QSettings state(m_windowStatePath, QSettings::IniFormat);
+    state.setValue(kPositionKey, pos());
+    state.setValue(kDebugKey, m_chkDebug->isChecked());
 }
 
 void MainWindow::showSettingsModally() {

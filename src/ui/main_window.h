@@ -8,6 +8,7 @@
 #include "ui/desktop_failure_path.h"
 #include "ui/desktop_hooks.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -15,28 +16,35 @@ class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTreeWidget;
 
 namespace ringwise {
 
 class AboutDialog;
+class DesktopNotifier;
 class SettingsDialog;
 class SettingsStore;
 class Tray;
 class TrayWindowControl;
+class ValueLabel;
 
 // frmMain: shows the service's state and forwards the user's commands to it. Every value
 // on it comes from the service; closing it shuts the service down and ends the program.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
+    // windowStatePath: where the position and the "View debug" state are kept between
+    // starts; empty keeps nothing.
     MainWindow(Service &service, SettingsStore &store, DesktopHooks hooks,
-               QWidget *parent = nullptr);
+               QString windowStatePath = QString(), QWidget *parent = nullptr);
 
     // Runs the service's start-up before the window appears, then shows the window unless
     // the start-up minimised it. False when the start-up failed and the program must end.
     bool start();
 
     void MinimizeToTray();
+    // Shows the window normal, raised and active, hidden or not.
+    void bringToFront();
     // Neither box blocks the window; opening one that is open only brings it forward.
     void openSettings();
     void openAbout();
@@ -48,11 +56,14 @@ protected:
 
 private:
     void buildMenus();
+    void buildTrayMenu();
+    void showTrayMenuState();
     QWidget *buildTopRow();
     QGroupBox *buildCallPanel();
     QGroupBox *buildStatusPanel();
     QGroupBox *buildDevicePanel();
     QWidget *buildTestButtons();
+    QWidget *buildRecentCalls();
     void layOut();
     void connectService();
 
@@ -60,23 +71,32 @@ private:
     void showRunning(bool running);
     void showHostingLabels(const HostingLabels &labels);
     void appendDeviceOutput(const QString &text);
+    void showRecentCalls();
+    void notifyCall(const CallFields &call);
     void setDebugView(bool debug);
     void showSettingsModally();
+    void restoreWindowState();
+    void saveWindowState() const;
 
     Service &m_service;
     SettingsStore &m_store;
     DesktopHooks m_hooks;
+    QString m_windowStatePath;
     Tray *m_tray1;
     TrayWindowControl *m_trayControl;
+    DesktopNotifier *m_notifier;
     DesktopFailurePath m_failures;
 
     QComboBox *m_combo1 = nullptr;
     QPushButton *m_cmdButton = nullptr;
+    QAction *m_trayShowHide = nullptr;
+    QAction *m_trayConnect = nullptr;
     QCheckBox *m_chkDebug = nullptr;
-    std::array<QLabel *, kCallFieldCount> m_lblDebug = {};
-    std::array<QLabel *, 5> m_lblWSDebug = {};
+    std::array<ValueLabel *, kCallFieldCount> m_lblDebug = {};
+    std::array<ValueLabel *, 5> m_lblWSDebug = {};
     QListWidget *m_lstConnections = nullptr;
     QPlainTextEdit *m_txtDevice = nullptr;
+    QTreeWidget *m_lstRecentCalls = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
 };

@@ -77,6 +77,7 @@ void SettingsDialog::buildControls() {
     m_tlsPort->setPlaceholderText(QStringLiteral("no TLS"));
     m_tlsCert = named<QLineEdit>("txtTlsCert");
     m_tlsKey = named<QLineEdit>("txtTlsKey");
+    m_desktopNotify = named<QCheckBox>("chkDebug3");
     auto *cancel = named<QPushButton>("cmdButton0", QStringLiteral("Cancel"));
     cancel->setAutoDefault(false);
     auto *ok = named<QPushButton>("cmdButton1", QStringLiteral("Ok"));
@@ -118,6 +119,7 @@ void SettingsDialog::buildControls() {
     rows->addRow(QStringLiteral("TLS port"), m_tlsPort);
     rows->addRow(QStringLiteral("TLS certificate (PEM)"), m_tlsCert);
     rows->addRow(QStringLiteral("TLS private key (PEM)"), m_tlsKey);
+    rows->addRow(QStringLiteral("Desktop notification of calls"), m_desktopNotify);
     rows->addRow(buttonRow);
     setMinimumWidth(520);
 
@@ -148,6 +150,7 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_tlsPort->setText(form.tlsPort);
     m_tlsCert->setText(form.tlsCert);
     m_tlsKey->setText(form.tlsKey);
+    m_desktopNotify->setChecked(form.desktopNotify);
 }
 
 SettingsForm SettingsDialog::form() const {
@@ -167,6 +170,7 @@ SettingsForm SettingsDialog::form() const {
     form.tlsPort = m_tlsPort->text();
     form.tlsCert = m_tlsCert->text();
     form.tlsKey = m_tlsKey->text();
+    form.desktopNotify = m_desktopNotify->isChecked();
     return form;
 }
 

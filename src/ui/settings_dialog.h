@@ -44,6 +44,7 @@ private:
     QLineEdit *m_tlsPort = nullptr;
     QLineEdit *m_tlsCert = nullptr;
     QLineEdit *m_tlsKey = nullptr;
+    QCheckBox *m_desktopNotify = nullptr;
 };
 
 }  // namespace ringwise

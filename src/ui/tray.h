@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+class QMenu;
 class QPixmap;
 
 namespace ringwise {
@@ -37,6 +38,14 @@ public:
     void setEventMode(int mode);
 
     bool isClickLocked() const { return m_clickLock; }
+
+    // The menu of a right click on the icon; the caller keeps ownership.
+    void setContextMenu(QMenu *menu) { m_icon->setContextMenu(menu); }
+    QMenu *contextMenu() const { return m_icon->contextMenu(); }
+    // A message balloon beside the icon, where the notification area offers one.
+    void showMessage(const QString &title, const QString &text) {
+        m_icon->showMessage(title, text, m_picture);
+    }
 
     // The tip as the notification area shows it: a blank, the text and a blank in a
     // field of 64 characters; a longer tip loses its end.

@@ -28,9 +28,18 @@ void TrayWindowControl::MinimizeToTray() {
         m_window.showMinimized();
 }
 
+void TrayWindowControl::bringToFront() {
+    // A window hidden while minimised keeps that state: shown as it is, it would come back
+    // only as a task-bar entry.
+    m_window.setWindowState(m_window.windowState() & ~Qt::WindowMinimized);
+    m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
+}
+
 void TrayWindowControl::onMouseClick(int button) {
     if (button == kLeftButton && m_window.isHidden())
-        m_window.show();
+        bringToFront();
 }
 
 }  // namespace ringwise

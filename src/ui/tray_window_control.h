@@ -20,6 +20,8 @@ public:
     // Without a notification area, or without the icon in it, a hidden window could never
     // be brought back: it is minimised to the task bar instead.
     void MinimizeToTray();
+    // Shows the window normal (not minimised), raised and active.
+    void bringToFront();
 
 private:
     void onMouseClick(int button);

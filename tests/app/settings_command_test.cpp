@@ -54,7 +54,7 @@ private slots:
                                 "ServerDirectoryHost=directory.example:8080\n"
                                 "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"
                                 "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
-                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\n"));
+                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -70,6 +70,7 @@ private slots:
         row("ServerDB=/srv/a=b.db", "ServerDB", "/srv/a=b.db");
         row("ServerCOM= COM3 ", "ServerCOM", " COM3 ");
         row("ServerAutoStart=True", "ServerAutoStart", "True");
+        row("DesktopNotify=False", "DesktopNotify", "False");
         row("ServerCheckDGS=true", "ServerCheckDGS", "old",
             "ServerCheckDGS takes True or False; got \"true\".");
         row("ServerPassword=12345678", "ServerPassword", "old",
@@ -88,7 +89,8 @@ private slots:
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
             "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, ServerListen, "
-            "ServerMaxClients, ServerMaxPerAddress, ServerTlsPort, ServerTlsCert, ServerTlsKey.");
+            "ServerMaxClients, ServerMaxPerAddress, ServerTlsPort, ServerTlsCert, ServerTlsKey, "
+            "DesktopNotify.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",
             "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "

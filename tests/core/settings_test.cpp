@@ -155,17 +155,18 @@ private slots:
             "ServerPassword=",        "ServerPing=60",          "ServerAutoStart=True",
             "ServerCheckDGS=False",   "ServerMinimized=True",   "ServerDevice=Modem",
             "ServerListen=127.0.0.1", "ServerMaxClients=100",   "ServerMaxPerAddress=0",
-            "ServerTlsPort=",         "ServerTlsCert=",         "ServerTlsKey="};
+            "ServerTlsPort=",         "ServerTlsCert=",         "ServerTlsKey=",
+            "DesktopNotify=False"};
         QTest::newRow("none fails") << -1 << all;
         QTest::newRow("ServerPassword fails") << 3 << all.mid(0, 4);
-        QTest::newRow("last fails") << 14 << all;
+        QTest::newRow("last fails") << 15 << all;
     }
     void keysAreWrittenInOrderUntilOneFails() {
         QFETCH(int, failingWrite);
         QFETCH(QStringList, attempted);
-        const SettingsForm form{"6996", true, false,   "/srv/calls.db", "COM2", "",
-                                true,   "60", "Modem", "127.0.0.1",     "100",  "0",
-                                "",     "",   ""};
+        const SettingsForm form{"6996", true,    false,       "/srv/calls.db", "COM2", "", true,
+                                "60",   "Modem", "127.0.0.1", "100",           "0",    "", "",
+                                "",     false};
         QStringList writes;
         const bool saved = form.save([&](const QString &key, const QString &text) {
             writes << key + '=' + text;

@@ -1,30 +1,37 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "core/paths.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "db/database.h"
+#include "notify/desktop_notifier.h"
 #include "support/fast_environment.h"
 #include "support/greeting.h"
 #include "support/loopback.h"
+#include "support/private_bus.h"
 #include "support/pseudo_terminal.h"
 #include "support/table_dump.h"
 #include "support/temp_environment.h"
 #include "ui/main_window.h"
 #include "ui/settings_dialog.h"
+#include "ui/single_instance.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
+#include "ui/value_label.h"
 
 using namespace ringwise;
 
@@ -38,13 +45,15 @@ const char *const kIcons[] = {"information", "warning", "critical"};
 const QStringList kControls = {"txtDebug0",  "chkDebug0",  "chkDebug1",     "txtDebug1",
                                "cboDebug0",  "txtDebug2",  "chkDebug2",     "cboDebug1",
                                "cboDevice",  "txtListen",  "txtMaxClients", "txtMaxPerAddress",
-                               "txtTlsPort", "txtTlsCert", "txtTlsKey"};
+                               "txtTlsPort", "txtTlsCert", "txtTlsKey",     "chkDebug3"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
 struct Desktop {
     QStringList steps;
     QString nextFile;
+    // The boxes posted and not yet closed by the test.
+    std::vector<std::unique_ptr<QWidget>> openBoxes;
     QDialog *lastModal = nullptr;
 
     DesktopHooks hooks() {
@@ -57,6 +66,7 @@ struct Desktop {
         hooks.postMessage = [this](QWidget *, MessageIcon icon, const QString &title,
                                    const QString &) {
             steps << QStringLiteral("posted %1 %2").arg(kIcons[int(icon)], title);
+            return openBoxes.emplace_back(std::make_unique<QWidget>()).get();
         };
         hooks.runModal = [this](QDialog &dialog) {
             steps << "modal " + dialog.windowTitle();
@@ -112,7 +122,7 @@ struct Fixture {
     QStringList labels(const QString &prefix, int first, int last) const {
         QStringList texts;
         for (int i = first; i <= last; ++i)
-            texts << find<QLabel>(prefix + QString::number(i))->text();
+            texts << find<ValueLabel>(prefix + QString::number(i))->value();
         return texts;
     }
     // What a dialog control shows: its text, or "true" / "false" for a check box.
@@ -131,6 +141,31 @@ struct Fixture {
         QFile file(env.settingsPath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QString();
     }
+};
+
+// The online directory on a loopback port: every lookup is answered with a page naming
+// the caller `name`.
+struct FakeDirectory : QObject {
+    QTcpServer server;
+    QByteArray name = "Karen Hansen";
+
+    FakeDirectory() {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                if (!socket->readAll().endsWith("\n\n"))
+                    return;
+                socket->write(
+                    "HTTP/1.0 200 OK\r\n\r\n<html><table><tr><td><img src=\""
+                    "../img/oplysningen/ikoner/resultat-pil.gif\" width=\"15\" height=\"12\">"
+                    "</td><td>" +
+                    name + "</td></tr></table></html>");
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QString host() const { return "127.0.0.1:" + QString::number(server.serverPort()); }
 };
 
 // What the notification area reports for a click on the icon.
@@ -175,7 +210,36 @@ class UiTest : public QObject {
         seen << test::receive(client, 20);
     }
 
+    std::unique_ptr<test::PrivateBus> m_bus;
+
+    // A known caller, then an unknown one whom the directory names.
+    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory) {
+        f.store.Write(key::ServerDirectoryHost, directory.host());
+        f.connect(device.slavePath());
+        {
+            Database database;
+            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+            database.exec(
+                "INSERT INTO tblContacts (FullName, MobilePhone, TotalCalls) "
+                "VALUES ('Ib Holm', '11111111', 0)");
+        }
+        QVERIFY(device.write("A11111111#R"));
+        auto *list = f.find<QTreeWidget>("lstRecentCalls");
+        QTRY_COMPARE(list->topLevelItemCount(), 1);
+        f.store.Write(key::ServerCheckDGS, "True");
+        QVERIFY(device.write("A22222222#"));
+        QTRY_COMPARE(list->topLevelItem(0)->text(1), QStringLiteral("Karen Hansen"));
+    }
+
 private slots:
+    // Notifications go to a bus of the test's own, never to the desktop running the tests.
+    void initTestCase() {
+        m_bus = std::make_unique<test::PrivateBus>();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->isRunning()
+                                                ? m_bus->address().toLocal8Bit()
+                                                : QByteArray("unix:path=/nonexistent/ringwise"));
+    }
+
     // ---- The main window
 
     void startUpState() {
@@ -277,6 +341,138 @@ private slots:
                  qPrintable(fake[5]));
     }
 
+    // A value wider than the panel is cut with "…", whole in its tool tip and the clipboard.
+    void longValuesAreElidedNotLost() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        const QString name = "Frederikke Østergaard-Christiansen " + QString("Ib ").repeated(20);
+        {
+            Database database;
+            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+            database.exec(
+                "INSERT INTO tblContacts (FullName, HomePhone, TotalCalls) "
+                "VALUES (?, '12345678', 0)",
+                {name});
+        }
+        f.click("Command1");
+        auto *label = f.find<ValueLabel>("lblDebug5");
+        QCOMPARE(label->value(), " " + name);
+        QCOMPARE(label->toolTip(), " " + name);
+        QVERIFY2(label->text().endsWith(QChar(0x2026)), qPrintable(label->text()));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, QPoint(1, 1),
+                                      label->mapToGlobal(QPoint(1, 1)));
+        QTimer::singleShot(0, [] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QApplication::sendEvent(label, &menuRequest);
+        QCOMPARE(QGuiApplication::clipboard()->text(), " " + name);
+    }
+
+    // Newest first, with names as the directory gives them and rings as they come.
+    void recentCallsFollowCallsAndNames() {
+        Fixture f;
+        test::PseudoTerminal device;
+        QVERIFY(device.isValid());
+        FakeDirectory directory;
+        f.store.Write(key::ServerDirectoryHost, directory.host());
+        f.connect(device.slavePath());
+        {
+            Database database;
+            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
+            database.exec(
+                "INSERT INTO tblContacts (FullName, MobilePhone, TotalCalls) "
+                "VALUES ('Ib Holm', '11111111', 0)");
+        }
+        auto *list = f.find<QTreeWidget>("lstRecentCalls");
+        const auto rows = [list] {
+            QStringList texts;
+            for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem *item = list->topLevelItem(i);
+                texts << item->text(0) + '|' + item->text(1) + '|' + item->text(2);
+            }
+            return texts;
+        };
+        const QString time = "2026-12-06 18:30:05|";
+        QVERIFY(device.write("A11111111#RR"));
+        QTRY_COMPARE(rows(), QStringList{time + "Ib Holm|2"});
+        f.store.Write(key::ServerCheckDGS, "True");
+        QVERIFY(device.write("A22222222#R"));
+        QTRY_COMPARE(rows(), (QStringList{time + "Karen Hansen|1", time + "Ib Holm|2"}));
+
+        list->itemDoubleClicked(list->topLevelItem(0), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("22222222"));
+        // At most 50, the newest.
+        f.store.Write(key::ServerCheckDGS, "False");
+        for (int call = 0; call < 50; ++call)
+            f.click("Command1");
+        QCOMPARE(list->topLevelItemCount(), 50);
+        QCOMPARE(rows().first(), time + "12345678|3");
+    }
+
+    void notificationForEveryCallAndNaming_data() {
+        QTest::addColumn<QString>("desktopNotify");
+        QTest::addColumn<QStringList>("notified");
+        const QString body = "\n2026-12-06 18:30:05";
+        QTest::newRow("DesktopNotify=True")
+            << "True"
+            << QStringList{"Ib Holm|11111111" + body, "Unknown caller|22222222" + body,
+                           "Karen Hansen|22222222" + body};
+        QTest::newRow("DesktopNotify=False") << "False" << QStringList{};
+    }
+    void notificationForEveryCallAndNaming() {
+        QFETCH(QString, desktopNotify);
+        QFETCH(QStringList, notified);
+        if (!m_bus->isRunning())
+            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
+        test::FakeNotifications service(m_bus->address());
+        QVERIFY(service.isRegistered());
+        Fixture f;
+        test::PseudoTerminal device;
+        QVERIFY(device.isValid());
+        FakeDirectory directory;
+        f.store.Write(key::DesktopNotify, desktopNotify);
+        callAndNaming(f, device, directory);
+        if (QTest::currentTestFailed())
+            return;
+        const auto texts = [&service] {
+            QStringList shown;
+            for (const test::ReceivedNotification &notification : service.received)
+                shown << notification.summary + '|' + notification.body;
+            return shown;
+        };
+        // Sent after the window's on the same connection, so it arrives after them.
+        DesktopNotifier sentinel(QDBusConnection::sessionBus(), "test", QImage());
+        sentinel.notify("end", QString());
+        QTRY_VERIFY(!texts().isEmpty() && texts().last() == "end|");
+        service.received.removeLast();
+        QCOMPARE(texts(), notified);
+        for (const test::ReceivedNotification &notification : service.received) {
+            QCOMPARE(notification.appName, QStringLiteral("Ringwise Server"));
+            QVERIFY(notification.hints.contains("image-data"));
+        }
+    }
+
+    // Without a notification service the call goes on as ever; no box, no failure.
+    void noNotificationServiceIsNoError() {
+        if (!m_bus->isRunning())
+            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        QSignalSpy failed(window.findChild<DesktopNotifier *>(), &DesktopNotifier::failed);
+        f.click("Command1");
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.first().at(0).toString(), QStringLiteral("Unknown caller"));
+        QVERIFY(f.desktop.steps.isEmpty());
+        QCOMPARE(f.labels("lblDebug", 3, 3), QStringList{"3"});
+    }
+
     // A right click on the tray icon leaves the hidden window hidden; a left click shows it.
     void minimisedStartAndTrayClicks() {
         Fixture f;
@@ -289,6 +485,120 @@ private slots:
         QTRY_VERIFY(!window.tray().isClickLocked());
         notify(window.tray(), QSystemTrayIcon::Trigger);
         QVERIFY(window.isVisible());
+    }
+
+    // Hidden while minimised (F12 without a notification area, restored from the task bar,
+    // hidden by F12 once the area is there): a left click brings it back normal.
+    void trayClickRestoresAMinimisedHiddenWindow() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        window.showMinimized();
+        window.hide();
+        notify(window.tray(), QSystemTrayIcon::Trigger);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+    }
+
+    void aboutBoxHoldsItsWholeText() {
+        Fixture f;
+        MainWindow &window = f.create();
+        window.openAbout();
+        auto *about = window.findChild<QDialog *>("frmAbout");
+        QVERIFY(about);
+        QVERIFY(QTest::qWaitForWindowExposed(about));
+        for (QLabel *label : about->findChildren<QLabel *>()) {
+            QVERIFY(label->width() >= label->minimumSizeHint().width());
+            if (label->wordWrap())
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()),
+                         qPrintable(QString::number(label->height())));
+        }
+    }
+
+    // A second start hands over to the running window, hidden in the tray, and ends with 0.
+    void secondStartBringsTheWindowForward() {
+        Fixture f;
+        SingleInstance instance(f.env.root());
+        QVERIFY(instance.claim());
+        MainWindow &window = f.create();
+        connect(&instance, &SingleInstance::activationRequested, &window,
+                &MainWindow::bringToFront);
+        QVERIFY(window.start());
+        window.MinimizeToTray();
+        QVERIFY(window.isHidden());
+
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", f.env.root());
+        environment.insert("DISPLAY", ":ringwise-test");
+        second.setProcessEnvironment(environment);
+        second.start(RINGWISE_SERVER_BINARY, QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+    }
+
+    // The position and "View debug" come back at the next start; the size follows the view.
+    void windowStateIsRemembered() {
+        Fixture f;
+        const QString path = f.env.filePath("state/window.conf");
+        const QPoint position(40, 30);
+        {
+            Service service(f.store, test::fastEnvironment());
+            MainWindow window(service, f.store, f.desktop.hooks(), path);
+            QVERIFY(window.start());
+            QVERIFY(!window.findChild<QCheckBox *>("chkDebug")->isChecked());
+            window.findChild<QCheckBox *>("chkDebug")->click();
+            window.move(position);
+            window.close();
+        }
+        Service service(f.store, test::fastEnvironment());
+        MainWindow window(service, f.store, f.desktop.hooks(), path);
+        QVERIFY(window.start());
+        QVERIFY(window.findChild<QCheckBox *>("chkDebug")->isChecked());
+        QCOMPARE(window.pos(), position);
+        QCOMPARE(window.size(), QSize(515, 578));
+    }
+
+    // Right-click menu: Show/Hide, Connect/Disconnect following hosting, Settings…, Quit.
+    void trayMenu() {
+        Fixture f;
+        f.store.Write(key::ServerCOM, kNoDevice);
+        MainWindow &window = f.create(test::loopbackEnvironment());
+        QVERIFY(window.start());
+        QMenu *menu = window.tray().contextMenu();
+        QVERIFY(menu);
+        const auto texts = [menu] {
+            emit menu->aboutToShow();
+            QStringList shown;
+            for (QAction *action : menu->actions())
+                shown << action->text();
+            return shown.join('|');
+        };
+        const auto trigger = [menu](int row) { menu->actions().at(row)->trigger(); };
+        QCOMPARE(texts(), QStringLiteral("&Hide window|&Connect|&Settings…||&Quit"));
+
+        trigger(0);
+        QVERIFY(window.isHidden());
+        trigger(1);
+        QVERIFY(f.service->isRunning());
+        QCOMPARE(texts(), QStringLiteral("&Show window|&Disconnect|&Settings…||&Quit"));
+        trigger(0);
+        QVERIFY(window.isVisible());
+        trigger(1);
+        QVERIFY(!f.service->isRunning());
+        trigger(2);
+        QVERIFY(window.findChild<SettingsDialog *>()->isVisible());
+
+        f.click("cmdButton");
+        QCOMPARE(texts(), QStringLiteral("&Hide window|&Disconnect|&Settings…||&Quit"));
+        f.desktop.steps.clear();
+        trigger(4);
+        QCOMPARE(f.desktop.steps, QStringList{"end 0"});
+        QVERIFY(!window.tray().IsVisible());
+        QCOMPARE(f.service->listeningPort(), quint16(0));
     }
 
     void bindErrorAtStartUp() {
@@ -335,12 +645,47 @@ private slots:
         QCOMPARE(window.findChildren<SettingsDialog *>(), open);
     }
 
+    // While the box of a failed lookup is open, the next failure goes to the device output.
+    void oneLookupFailureBoxAtATime() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerDirectoryHost,
+                      QStringLiteral("127.0.0.1:%1").arg(closed.serverPort()));
+        closed.close();
+        f.store.Write(key::ServerCheckDGS, "True");
+        auto *pane = f.find<QPlainTextEdit>("txtDevice");
+        const QStringList posted = {"posted warning RingwiseServer"};
+
+        f.click("Command1");
+        QTRY_COMPARE(f.desktop.steps, posted);
+        f.click("Command1");
+        QTRY_VERIFY(pane->toPlainText().endsWith("2026-12-06 18:30:05 RingwiseServer: 111"));
+        QCOMPARE(f.desktop.steps, posted);
+
+        f.desktop.openBoxes.clear();
+        f.click("Command1");
+        QTRY_COMPARE(f.desktop.steps, posted + posted);
+    }
+
+    // A box with a short text is still wide enough for its whole title.
+    void postedBoxShowsItsWholeTitle() {
+        const QString title = "RingwiseServer";
+        std::unique_ptr<QWidget> box(
+            DesktopHooks::desktop().postMessage(nullptr, MessageIcon::Warning, title, "2"));
+        QVERIFY(box);
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QVERIFY(box->width() > box->fontMetrics().horizontalAdvance(title) + 100);
+    }
+
     void databaseFatalSteps() {
         const QStringList steps{"critical Title: Text", "settings dialog", "tray removed", "end 1"};
         Desktop desktop;
         DesktopFailurePath path(
             nullptr, desktop.hooks(), [&] { desktop.steps << "settings dialog"; },
-            [&] { desktop.steps << "tray removed"; });
+            [&] { desktop.steps << "tray removed"; }, [](const QString &, const QString &) {});
         path.fatal(FatalKind::Database, "Title", "Text");
         QVERIFY(path.hasEnded());
         // A failure reported while the boxes were open changes nothing.
@@ -355,8 +700,9 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
         QTest::newRow("nothing stored")
-            << QStringList{} << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",
-                                            "Box",  "",      "10000", "64", "",     "", ""};
+            << QStringList{}
+            << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",
+                           "Box",  "",      "10000", "64", "",     "", "",      "true"};
         QTest::newRow("all stored") << QStringList{"ServerPort=8000",
                                                    "ServerAutoStart=True",
                                                    "ServerCheckDGS=False",
@@ -371,7 +717,8 @@ private slots:
                                                    "ServerMaxPerAddress=0",
                                                    "ServerTlsPort=6997",
                                                    "ServerTlsCert=/etc/ringwise/cert.pem",
-                                                   "ServerTlsKey=/etc/ringwise/key.pem"}
+                                                   "ServerTlsKey=/etc/ringwise/key.pem",
+                                                   "DesktopNotify=False"}
                                     << QStringList{"8000",
                                                    "true",
                                                    "false",
@@ -386,12 +733,14 @@ private slots:
                                                    "0",
                                                    "6997",
                                                    "/etc/ringwise/cert.pem",
-                                                   "/etc/ringwise/key.pem"};
+                                                   "/etc/ringwise/key.pem",
+                                                   "false"};
         QTest::newRow("empty or not exactly True")
-            << QStringList{"ServerPort=", "ServerAutoStart=true", "ServerCheckDGS=yes", "ServerDB=",
-                           "ServerCOM=",  "ServerMinimized=true", "ServerDevice=modem"}
+            << QStringList{"ServerPort=",        "ServerAutoStart=true", "ServerCheckDGS=yes",
+                           "ServerDB=",          "ServerCOM=",           "ServerMinimized=true",
+                           "ServerDevice=modem", "DesktopNotify=no"}
             << QStringList{"6996", "false", "false", db,   "COM1", "", "false", "",
-                           "Box",  "",      "10000", "64", "",     "", ""};
+                           "Box",  "",      "10000", "64", "",     "", "",      "false"};
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -452,13 +801,14 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("file");
         QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
-        QTest::newRow("Ok") << "cmdButton1"
-                            << "[Settings]\nServerAutoStart=True\nServerCOM=com9\n"
-                               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
-                               "ServerDevice=Modem\nServerListen=\nServerMaxClients=10000\n"
-                               "ServerMaxPerAddress=64\nServerMinimized=False\nServerPassword=\n"
-                               "ServerPing=45\nServerPort=\" port 80 \"\nServerTlsCert=\n"
-                               "ServerTlsKey=\nServerTlsPort=\n";
+        QTest::newRow("Ok")
+            << "cmdButton1"
+            << "[Settings]\nDesktopNotify=False\nServerAutoStart=True\nServerCOM=com9\n"
+               "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
+               "ServerDevice=Modem\nServerListen=\nServerMaxClients=10000\n"
+               "ServerMaxPerAddress=64\nServerMinimized=False\nServerPassword=\n"
+               "ServerPing=45\nServerPort=\" port 80 \"\nServerTlsCert=\n"
+               "ServerTlsKey=\nServerTlsPort=\n";
     }
     void cancelOrOk() {
         QFETCH(QString, button);
@@ -473,6 +823,7 @@ private slots:
         f.find<QLineEdit>("txtDebug1")->setText("/srv/calls.db");
         f.find<QCheckBox>("chkDebug0")->setChecked(true);
         f.find<QCheckBox>("chkDebug1")->setChecked(false);
+        f.find<QCheckBox>("chkDebug3")->setChecked(false);
         f.click(button);
         QVERIFY(!dialog.isVisible());
         QVERIFY(f.desktop.steps.isEmpty());
