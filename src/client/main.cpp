@@ -1,5 +1,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QFile>
 #include <QTextStream>
@@ -11,6 +12,9 @@
 #include "client/server_connection.h"
 #include "client/watcher.h"
 #include "core/version.h"
+#include "notify/app_icon_image.h"
+#include "notify/call_notification.h"
+#include "notify/desktop_notifier.h"
 
 using namespace ringwise;
 
@@ -39,6 +43,10 @@ const QCommandLineOption kExec(
                    "RINGWISE_MOBILE, RINGWISE_WORK, RINGWISE_FAX, RINGWISE_EMAIL and "
                    "RINGWISE_NEW (1 for the name the directory found)."),
     QStringLiteral("program"));
+const QCommandLineOption kNotify(
+    QStringLiteral("notify"),
+    QStringLiteral("watch: also show a desktop notification for each call, as the server's "
+                   "desktop does."));
 const QCommandLineOption kPing(
     QStringLiteral("ping-interval"),
     QStringLiteral("watch: the server's ping interval in seconds (120); a connection silent "
@@ -61,7 +69,7 @@ void describeOptions(QCommandLineParser &parser) {
         "2 usage error."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({kHost, kPort, kPasswordFile, kJson, kExec, kPing});
+    parser.addOptions({kHost, kPort, kPasswordFile, kJson, kExec, kNotify, kPing});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See above."),
                                  QStringLiteral("command [arguments]"));
 }
@@ -117,6 +125,8 @@ int main(int argc, char *argv[]) {
     const bool watching = command->kind == ClientCommand::Kind::Watch;
     if (!watching && parser.isSet(kExec))
         return usageError(QStringLiteral("--exec goes with watch"));
+    if (!watching && parser.isSet(kNotify))
+        return usageError(QStringLiteral("--notify goes with watch"));
     QString password;
     if (!readPassword(parser, &password, &error))
         return usageError(error);
@@ -135,10 +145,28 @@ int main(int argc, char *argv[]) {
     std::unique_ptr<CallRunner> runner;
     if (parser.isSet(kExec))
         runner = std::make_unique<CallRunner>(parser.value(kExec), err);
+    std::unique_ptr<DesktopNotifier> notifier;
+    if (parser.isSet(kNotify)) {
+        notifier = std::make_unique<DesktopNotifier>(QDBusConnection::sessionBus(), kProductName,
+                                                     drawAppIcon(kNotificationIconSize));
+        // The calls are still printed: said once, not at every call.
+        QObject::connect(
+            notifier.get(), &DesktopNotifier::failed, &app, [&err, said = false]() mutable {
+                if (!said)
+                    err << "ringwise-client: no desktop notification service answers; calls are "
+                           "only printed"
+                        << Qt::endl;
+                said = true;
+            });
+    }
     const auto onCall = [&](const ClientCall &call) {
         out << (json ? callJson(call) : callText(call)) << Qt::endl;
         if (runner)
             runner->run(call);
+        if (notifier) {
+            const CallNotification notification = callNotification(call.fields);
+            notifier->notify(notification.title, notification.body);
+        }
     };
     Watcher watcher(
         connection, onCall, [] { return QDateTime::currentDateTime(); }, pingSeconds, err);

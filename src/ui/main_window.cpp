@@ -27,6 +27,7 @@
 #include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "core/version.h"
+#include "notify/app_icon_image.h"
 #include "notify/call_notification.h"
 #include "notify/desktop_notifier.h"
 #include "ui/about_dialog.h"
@@ -47,7 +48,6 @@ constexpr int kNormalHeight = 408;
 constexpr int kDebugHeight = 578;
 // The service bounds the output it keeps; the pane bounds what it shows.
 constexpr int kDeviceOutputLines = 2000;
-constexpr int kNotificationIconSize = 64;
 const QString kPositionKey = QStringLiteral("Window/Position");
 const QString kDebugKey = QStringLiteral("Window/ViewDebug");
 
@@ -115,7 +115,7 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
       m_tray1(new Tray(this)),
       m_trayControl(new TrayWindowControl(*this, *m_tray1, m_hooks.hasNotificationArea, this)),
       m_notifier(new DesktopNotifier(QDBusConnection::sessionBus(), kProductName,
-                                     appIcon().pixmap(kNotificationIconSize).toImage(), this)),
+                                     drawAppIcon(kNotificationIconSize), this)),
       m_failures(
           this, m_hooks, [this] { showSettingsModally(); }, [this] { m_tray1->Show(false); },
           [this](const QString &title, const QString &text) {

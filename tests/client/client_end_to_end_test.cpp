@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "db/database.h"
+#include "support/private_bus.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
@@ -19,9 +20,11 @@ const QString kTime = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d"
 // The real client binary, with the password in its environment.
 class ClientProcess {
 public:
-    explicit ClientProcess(const QStringList &arguments, const QString &password = kPassword) {
+    explicit ClientProcess(const QStringList &arguments, const QString &password = kPassword,
+                           const QProcessEnvironment &extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("RINGWISE_PASSWORD"), password);
+        env.insert(extra);
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(m_home.path());
         m_process.start(RINGWISE_CLIENT_BINARY, arguments);
@@ -47,6 +50,27 @@ private:
 
 QStringList withPort(QStringList arguments, quint16 port) {
     return arguments << QStringLiteral("--port") << QString::number(port);
+}
+
+// A directory that names every number Søren O'Hara.
+void answerWithName(QTcpServer &directory) {
+    QObject::connect(&directory, &QTcpServer::newConnection, &directory, [&directory] {
+        QTcpSocket *peer = directory.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer] {
+            peer->readAll();
+            peer->write(
+                "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
+                "ikoner/resultat-pil.gif\" width=\"15\" height=\"12\"></td>"
+                "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr></html>");
+            peer->disconnectFromHost();
+        });
+    });
+}
+
+QProcessEnvironment sessionBus(const QString &address) {
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    return env;
 }
 
 // A headless server with a pty for its device and a password; lookups off unless a
@@ -194,17 +218,7 @@ private slots:
     void watchPrintsTheCallAndThenItsNaming() {
         QTcpServer directory;
         QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&directory, &QTcpServer::newConnection, &directory, [&] {
-            QTcpSocket *peer = directory.nextPendingConnection();
-            QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer] {
-                peer->readAll();
-                peer->write(
-                    "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
-                    "ikoner/resultat-pil.gif\" width=\"15\" height=\"12\"></td>"
-                    "<td class=\"navn\"> S&oslash;ren O'Hara </td></tr></html>");
-                peer->disconnectFromHost();
-            });
-        });
+        answerWithName(directory);
         Server server;
         QVERIFY2(server.start(directory.serverPort()), server.process.standardError().constData());
         ClientProcess client(withPort({"watch"}, server.process.port()));
@@ -215,6 +229,47 @@ private slots:
                                           "  Søren O'Hara \\(New\\)  87654321\n$");
         QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
                                   10000);
+    }
+
+    void watchNotifyShowsTheCallAndThenItsNaming() {
+        PrivateBus bus;
+        if (!bus.isRunning())
+            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
+        FakeNotifications service(bus.address());
+        QVERIFY(service.isRegistered());
+        QTcpServer directory;
+        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
+        answerWithName(directory);
+        Server server;
+        QVERIFY2(server.start(directory.serverPort()), server.process.standardError().constData());
+        ClientProcess client(withPort({"watch", "--notify"}, server.process.port()), kPassword,
+                             sessionBus(bus.address()));
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
+
+        QVERIFY(server.device.write("A87654321#"));
+        QTRY_COMPARE_WITH_TIMEOUT(service.received.size(), 2, 10000);
+        QCOMPARE(service.received[0].summary, QStringLiteral("Unknown caller"));
+        QCOMPARE(service.received[1].summary, QStringLiteral("Søren O'Hara"));
+        for (const ReceivedNotification &notification : std::as_const(service.received)) {
+            QCOMPARE(notification.appName, QStringLiteral("Ringwise Server"));
+            QVERIFY(notification.body.startsWith("87654321\n"));
+            QVERIFY(notification.hints.contains("image-data"));
+        }
+        QCOMPARE(client.out().count('\n'), 2);
+    }
+
+    void watchNotifyWithoutAServiceStillPrintsTheCalls() {
+        QTemporaryDir nowhere;
+        Server server;
+        QVERIFY2(server.start(), server.process.standardError().constData());
+        ClientProcess client(withPort({"watch", "--notify"}, server.process.port()), kPassword,
+                             sessionBus("unix:path=" + nowhere.filePath("no-bus")));
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
+
+        QVERIFY(server.device.write("A11111111#A22222222#"));
+        QTRY_COMPARE_WITH_TIMEOUT(client.out().count('\n'), 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("no desktop notification service"), 10000);
+        QCOMPARE(client.err().count("no desktop notification service"), 1);
     }
 
     void watchJsonLinesParse() {
