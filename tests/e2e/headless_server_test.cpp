@@ -3,7 +3,6 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "db/database.h"
@@ -12,6 +11,7 @@
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
+#include "support/test_certificate.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
@@ -78,27 +78,6 @@ ServerProcess &startedWithPassword(ServerProcess &server) {
     server.start();
     return server;
 }
-
-// A self-signed certificate for localhost and its key, and a key of another, made by
-// openssl in a temporary folder.
-struct TestCertificate {
-    TestCertificate() {
-        const auto run = [](const QStringList &arguments) {
-            QProcess openssl;
-            openssl.start(QStringLiteral("openssl"), arguments);
-            return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
-        };
-        valid = folder.isValid() &&
-                run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
-                     "/CN=localhost", "-keyout", key, "-out", certificate}) &&
-                run({"genpkey", "-algorithm", "RSA", "-out", otherKey});
-    }
-    QTemporaryDir folder;
-    const QString certificate = folder.filePath("cert.pem");
-    const QString key = folder.filePath("key.pem");
-    const QString otherKey = folder.filePath("other-key.pem");
-    bool valid = false;
-};
 
 // A loopback port nobody listens on at the moment it is asked for.
 quint16 freePort() {
