@@ -3,6 +3,8 @@
 #include <QDBusConnection>
 #include <QDateTime>
 #include <QFile>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QTextStream>
 #include <memory>
 
@@ -47,6 +49,15 @@ const QCommandLineOption kNotify(
     QStringLiteral("notify"),
     QStringLiteral("watch: also show a desktop notification for each call, as the server's "
                    "desktop does."));
+const QCommandLineOption kTls(
+    QStringLiteral("tls"),
+    QStringLiteral("Connect with TLS (1.2 or newer) to the server's TLS port; its certificate "
+                   "must be valid for --host and signed by a certificate authority this system "
+                   "trusts."));
+const QCommandLineOption kCa(QStringLiteral("ca"),
+                             QStringLiteral("With --tls: trust only the certificates in this PEM "
+                                            "file, such as a self-signed server certificate."),
+                             QStringLiteral("file"));
 const QCommandLineOption kPing(
     QStringLiteral("ping-interval"),
     QStringLiteral("watch: the server's ping interval in seconds (120); a connection silent "
@@ -69,7 +80,7 @@ void describeOptions(QCommandLineParser &parser) {
         "2 usage error."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({kHost, kPort, kPasswordFile, kJson, kExec, kNotify, kPing});
+    parser.addOptions({kHost, kPort, kPasswordFile, kJson, kExec, kNotify, kTls, kCa, kPing});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("See above."),
                                  QStringLiteral("command [arguments]"));
 }
@@ -93,6 +104,29 @@ bool readPassword(const QCommandLineParser &parser, QString *password, QString *
         return false;
     }
     *password = QString::fromLocal8Bit(file.readLine()).trimmed();
+    return true;
+}
+
+// Strict: the peer is verified and its certificate must name the host it was reached by.
+bool readTls(const QCommandLineParser &parser, std::optional<QSslConfiguration> *tls,
+             QString *error) {
+    if (!parser.isSet(kTls)) {
+        if (parser.isSet(kCa))
+            *error = QStringLiteral("--ca goes with --tls");
+        return !parser.isSet(kCa);
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (parser.isSet(kCa)) {
+        const QList<QSslCertificate> authorities = QSslCertificate::fromPath(parser.value(kCa));
+        if (authorities.isEmpty()) {
+            *error = QStringLiteral("no PEM certificate in ") + parser.value(kCa);
+            return false;
+        }
+        configuration.setCaCertificates(authorities);
+    }
+    *tls = configuration;
     return true;
 }
 
@@ -130,10 +164,17 @@ int main(int argc, char *argv[]) {
     QString password;
     if (!readPassword(parser, &password, &error))
         return usageError(error);
+    std::optional<QSslConfiguration> tls;
+    if (!readTls(parser, &tls, &error))
+        return usageError(error);
+    if (tls && !QSslSocket::supportsSsl()) {
+        QTextStream(stderr) << "ringwise-client: this system's Qt has no TLS library" << Qt::endl;
+        return 1;
+    }
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    ServerConnection connection(parser.value(kHost), quint16(port), password);
+    ServerConnection connection(parser.value(kHost), quint16(port), password, tls);
     const bool json = parser.isSet(kJson);
     if (!watching) {
         OneShot oneShot(connection, *command, json, out, err);

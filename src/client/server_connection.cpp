@@ -14,20 +14,33 @@ constexpr int kCallLineCommas = 7;
 
 }  // namespace
 
-ServerConnection::ServerConnection(QString host, quint16 port, QString password, QObject *parent)
-    : QObject(parent), m_host(std::move(host)), m_port(port), m_password(std::move(password)) {
+ServerConnection::ServerConnection(QString host, quint16 port, QString password,
+                                   std::optional<QSslConfiguration> tls, QObject *parent)
+    : QObject(parent),
+      m_host(std::move(host)),
+      m_port(port),
+      m_password(std::move(password)),
+      m_tls(std::move(tls)) {
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(0);
     connect(&m_quiet, &QTimer::timeout, this, &ServerConnection::takeQuietMessage);
-    connect(&m_socket, &QTcpSocket::readyRead, this, &ServerConnection::readMessages);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this] {
+    connect(&m_socket, &QSslSocket::readyRead, this, &ServerConnection::readMessages);
+    connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
+        QStringList reasons;
+        for (const QSslError &error : errors)
+            reasons << error.errorString();
+        m_tlsError = QStringLiteral("the server's certificate is not trusted: ") +
+                     reasons.join(QStringLiteral("; ")) +
+                     QStringLiteral(" (a certificate authority of your own goes in --ca FILE)");
+    });
+    connect(&m_socket, &QSslSocket::errorOccurred, this, [this] {
         if (m_socket.bytesAvailable() > 0)
             readMessages();
         if (m_state == State::Closed)
             return;
         m_state = State::Closed;
         m_quiet.stop();
-        const QString reason = m_socket.errorString();
+        const QString reason = m_tlsError.isEmpty() ? m_socket.errorString() : m_tlsError;
         m_socket.abort();
         emit lost(reason);
     });
@@ -41,7 +54,13 @@ void ServerConnection::open() {
     m_socket.abort();
     m_framer = StreamFramer();
     m_state = State::Greeting;
-    m_socket.connectToHost(m_host, m_port);
+    m_tlsError.clear();
+    if (!m_tls) {
+        m_socket.connectToHost(m_host, m_port);
+        return;
+    }
+    m_socket.setSslConfiguration(*m_tls);
+    m_socket.connectToHostEncrypted(m_host, m_port);
 }
 
 void ServerConnection::abort() {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QObject>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
+#include <optional>
 
 #include "client/stream_framer.h"
 
@@ -13,8 +15,10 @@ namespace ringwise {
 class ServerConnection : public QObject {
     Q_OBJECT
 public:
-    // An empty password sends none: the server may not want one.
-    ServerConnection(QString host, quint16 port, QString password, QObject *parent = nullptr);
+    // An empty password sends none: the server may not want one. With `tls` the connection
+    // is encrypted and the server's certificate must be valid for `host`.
+    ServerConnection(QString host, quint16 port, QString password,
+                     std::optional<QSslConfiguration> tls, QObject *parent = nullptr);
 
     QString address() const;
     // Connects (again), with a fresh framer.
@@ -49,7 +53,10 @@ private:
     QString m_host;
     quint16 m_port;
     QString m_password;
-    QTcpSocket m_socket;
+    std::optional<QSslConfiguration> m_tls;
+    QSslSocket m_socket;
+    // Why the handshake failed: clearer than the socket's own error.
+    QString m_tlsError;
     StreamFramer m_framer;
     QTimer m_quiet;
     enum class State { Closed, Greeting, LoggingIn, LoggedIn } m_state = State::Closed;

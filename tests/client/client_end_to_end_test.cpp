@@ -8,6 +8,7 @@
 #include "support/private_bus.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
+#include "support/test_certificate.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
@@ -229,6 +230,54 @@ private slots:
                                           "  Søren O'Hara \\(New\\)  87654321\n$");
         QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
                                   10000);
+    }
+
+    void tlsTrustsOnlyAVerifiedServer_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("--ca, the certificate's name")
+            << QStringList{"--ca", "CERT", "--host", "localhost"} << 0 << "";
+        QTest::newRow("no --ca: self-signed")
+            << QStringList{"--host", "localhost"} << 1
+            << "the server's certificate is not trusted: The certificate is self-signed, and "
+               "untrusted (a certificate authority of your own goes in --ca FILE)";
+        QTest::newRow("--ca, an address the certificate does not name")
+            << QStringList{"--ca", "CERT", "--host", "127.0.0.1"} << 1
+            << "The host name did not match any of the valid hosts for this certificate";
+    }
+
+    void tlsTrustsOnlyAVerifiedServer() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        TestCertificate made;
+        QVERIFY(made.valid);
+        Server server;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 tlsPort = probe.serverPort();
+        probe.close();
+        server.process.setSetting("ServerTlsPort", QString::number(tlsPort));
+        server.process.setSetting("ServerTlsCert", made.certificate);
+        server.process.setSetting("ServerTlsKey", made.key);
+        QVERIFY2(server.start(), server.process.standardError().constData());
+        server.seed(
+            {"INSERT INTO tblContacts (FullName, HomePhone) "
+             "VALUES ('Karen Holm', '04512345')",
+             "INSERT INTO tblCalls (ContactID, CallTime, CallRings, CallNumber) "
+             "VALUES (1, '2026-12-06 20:15:04', 1, '04512345')"});
+
+        arguments.replaceInStrings("CERT", made.certificate);
+        ClientProcess client(
+            withPort(QStringList{"--tls"} + arguments + QStringList{"last"}, tlsPort));
+        QVERIFY(client.finish());
+        QVERIFY2(client.status() == status, qPrintable(client.err()));
+        QVERIFY2(client.err().contains(error), qPrintable(client.err()));
+        const QString answer =
+            "Name        Time                 Number\n"
+            "Karen Holm  2026-12-06 20:15:04  04512345\n";
+        QCOMPARE(client.out(), status == 0 ? answer : QString());
     }
 
     void watchNotifyShowsTheCallAndThenItsNaming() {
