@@ -78,6 +78,13 @@ public:
         m_next.start(between(0, 5000));
     }
 
+    ~SoakClient() override {
+        // Closing the socket reports a disconnection, which must not reach a half-destroyed
+        // client.
+        m_socket.disconnect(this);
+        m_socket.abort();
+    }
+
     bool connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     qint64 requests() const { return m_requests; }
 
