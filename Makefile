@@ -6,6 +6,10 @@ CMAKE_ARGS ?=
 # make install PREFIX=/usr DESTDIR=/tmp/stage
 PREFIX ?= /usr/local
 DESTDIR ?=
+# Passed to scripts/install-deps: --fuzz adds the compiler the fuzz targets need.
+DEPS_ARGS ?=
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 
 # Stamps in the build folder: the packages are checked again only when scripts/install-deps
 # changes, and CMake configures again only when CMAKE_ARGS change. Changes to the
@@ -14,14 +18,14 @@ DEPS_STAMP := $(BUILD_DIR)/.deps-checked
 ARGS_STAMP := $(BUILD_DIR)/.cmake-args
 CONFIGURE_STAMP := $(BUILD_DIR)/.configured
 
-.PHONY: all deps configure build run test install package format-check clean FORCE
+.PHONY: all deps configure build run test test-sanitize fuzz install package format-check clean FORCE
 
 all: build
 
 deps: $(DEPS_STAMP)
 
 $(DEPS_STAMP): scripts/install-deps
-	scripts/install-deps
+	scripts/install-deps $(DEPS_ARGS)
 	@mkdir -p $(@D) && touch $@
 
 # Rewritten only when the arguments differ, so its date is when they last changed.
@@ -57,8 +61,20 @@ package: build
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && cpack
 
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer (GCC), in a
+# folder of its own; any finding fails the test that ran into it.
+test-sanitize:
+	$(MAKE) test BUILD_DIR=build-sanitize CMAKE_ARGS="-DRINGWISE_SANITIZE=ON $(CMAKE_ARGS)"
+
+# The libFuzzer targets, built with clang in build-fuzz (only our code instrumented), each
+# run for FUZZ_SECONDS. A crash leaves its input under fuzz/crashes/ and fails the command.
+fuzz:
+	$(MAKE) build BUILD_DIR=build-fuzz DEPS_ARGS=--fuzz \
+	    CMAKE_ARGS="-DCMAKE_CXX_COMPILER=clang++-14 -DRINGWISE_FUZZ=ON -DRINGWISE_GUI=OFF -DBUILD_TESTING=OFF"
+	fuzz/run build-fuzz/fuzz $(FUZZ_SECONDS)
+
 format-check: deps
-	find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | \
+	find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | \
 	    xargs -0 clang-format --dry-run --Werror
 
 clean:
