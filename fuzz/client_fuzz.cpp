@@ -26,6 +26,7 @@
 #include "queries/stats_queries.h"
 #include "server/client_protocol.h"
 #include "server/client_table.h"
+#include "server/login_throttle.h"
 
 using namespace ringwise;
 
@@ -46,7 +47,8 @@ public:
                   [this] { return !m_password.isEmpty(); }),
           m_stats(m_seeded.database(), [this](const QString &text) { answer(text); }),
           m_contacts(m_seeded.database(), [this](const QString &text) { answer(text); }),
-          m_protocol(m_table,
+          m_throttle([] { return qint32(1000); }),
+          m_protocol(m_table, m_throttle,
                      ClientProtocolSeams{
                          [this] { return m_password; },
                          [] { return QString(); },
@@ -146,6 +148,8 @@ private:
     ClientTable m_table;
     StatsQueries m_stats;
     ContactRequests m_contacts;
+    // Wrong passwords are counted for the address, as on a real connection.
+    LoginThrottle m_throttle;
     ClientProtocol m_protocol;
     int m_client = -1;
     int m_server = -1;
