@@ -187,6 +187,26 @@ private slots:
         QCOMPARE(fileMode(env.settingsPath()), 0600u);
     }
 
+    // A section header cut short: QSettings reads the file only in part, and writing the
+    // defaults would rewrite it as far as it understood it, so that the next start would
+    // read another serial port than this one.
+    void fileItCannotReadIsLeftAsItIs() {
+        test::TempEnvironment env;
+        const QByteArray handEdited = "[Settings\\\n\n[Settings\nServerCOM=COM3\n";
+        QVERIFY(QDir().mkpath(QFileInfo(env.settingsPath()).absolutePath()));
+        QFile file(env.settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(handEdited);
+        file.close();
+
+        SettingsStore store(defaultSettingsPath());
+        LoadSettings(store, {});
+        QVERIFY(!store.Write(key::ServerPing, "60"));
+
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), handEdited);
+    }
+
     void valuesSurviveAsWritten() {
         test::TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
