@@ -57,6 +57,13 @@ QString serialPortText(const QString &name) {
 }
 
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
+    // The defaults go in first: QSettings rewrites a hand-edited file in its own form, which
+    // may read differently, and this start must use what every later start will read.
+    for (const Setting &setting : settingsTable()) {
+        if (setting.writtenAtStart && store.Read(setting.key).isEmpty())
+            store.Write(setting.key, setting.defaultText);
+    }
+
     ServerSettings settings;
     settings.serverPort = readServerPort(store.Read(key::ServerPort), messages);
 
@@ -65,11 +72,6 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     settings.dbPath = dbPath.isEmpty() ? defaultDatabasePath() : dbPath;
 
     settings.serialPort = readSerialPort(store.Read(key::ServerCOM), messages);
-
-    for (const Setting &setting : settingsTable()) {
-        if (setting.writtenAtStart && store.Read(setting.key).isEmpty())
-            store.Write(setting.key, setting.defaultText);
-    }
     return settings;
 }
 

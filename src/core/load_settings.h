@@ -22,8 +22,8 @@ struct ServerSettings {
     QString serialPort = settingDefault(key::ServerCOM);
 };
 
-// Reads the start-up keys and writes the defaults of the settings table that are written at
-// start-up into the keys that are empty, nothing else.
+// Writes the defaults of the settings table that are written at start-up into the keys
+// that are empty, nothing else, then reads the start-up keys.
 // A ServerPort that is not a port number, and a ServerCOM that is not a serial port, are
 // reported through the sink.
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages);

@@ -207,6 +207,22 @@ private slots:
         QCOMPARE(file.readAll(), handEdited);
     }
 
+    // A header QSettings reads as a section of its own: rewriting the file with the defaults
+    // puts ServerCOM into [Settings], so this start already uses the port later ones read.
+    void startUsesWhatTheRewrittenFileSays() {
+        test::TempEnvironment env;
+        QVERIFY(QDir().mkpath(QFileInfo(env.settingsPath()).absolutePath()));
+        QFile file(env.settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings\\\n]\n[Settings]\nServerCOM=COM3\n");
+        file.close();
+
+        SettingsStore store(defaultSettingsPath());
+        QCOMPARE(LoadSettings(store, {}).serialPort, QStringLiteral("COM3"));
+        QSettings rewritten(env.settingsPath(), QSettings::IniFormat);
+        QCOMPARE(rewritten.value("Settings/ServerCOM").toString(), QStringLiteral("COM3"));
+    }
+
     void valuesSurviveAsWritten() {
         test::TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
