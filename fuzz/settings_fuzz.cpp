@@ -62,6 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         for (const Setting &setting : settingsTable())
             storedOrDefault(store, setting.key);
     }
+    // The next start reads the file afresh.
+    {
+        QFile file(path);
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(QDateTime::fromSecsSinceEpoch(++g_inputs), QFile::FileModificationTime);
+    }
     SettingsStore again(path);
     const ServerSettings second = LoadSettings(again, sink);
     fuzz::check(second.serverPort == first.serverPort && second.dbPath == first.dbPath &&

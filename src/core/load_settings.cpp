@@ -104,6 +104,13 @@ QString serialPortText(const QString &name) {
 }
 
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
+    // The defaults go in first: QSettings rewrites a hand-edited file in its own form, which
+    // may read differently, and this start must use what every later start will read.
+    for (const Setting &setting : settingsTable()) {
+        if (setting.writtenAtStart && store.Read(setting.key).isEmpty())
+            store.Write(setting.key, setting.defaultText);
+    }
+
     ServerSettings settings;
     settings.serverPort = readServerPort(store.Read(key::ServerPort), messages);
 
@@ -119,11 +126,6 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     settings.tlsPort = readTlsPort(store.Read(key::ServerTlsPort), messages);
     settings.tlsCertPath = store.Read(key::ServerTlsCert);
     settings.tlsKeyPath = store.Read(key::ServerTlsKey);
-
-    for (const Setting &setting : settingsTable()) {
-        if (setting.writtenAtStart && store.Read(setting.key).isEmpty())
-            store.Write(setting.key, setting.defaultText);
-    }
     return settings;
 }
 

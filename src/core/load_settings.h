@@ -32,8 +32,8 @@ struct ServerSettings {
     QString tlsKeyPath;
 };
 
-// Reads the start-up keys and writes the defaults of the settings table that are written at
-// start-up into the keys that are empty, nothing else.
+// Writes the defaults of the settings table that are written at start-up into the keys
+// that are empty, nothing else, then reads the start-up keys.
 // A ServerPort or ServerTlsPort that is not a port number, a ServerCOM that is not a serial
 // port, a ServerListen that is not an address and caps that are not counts are reported
 // through the sink.

@@ -29,6 +29,11 @@ QString SettingsStore::Read(const QString &key) const {
 }
 
 bool SettingsStore::Write(const QString &key, const QString &text) {
+    // QSettings would write back a file it could read only in part as far as it understood
+    // it, changing values it had not read: a file with such a line is left as it is.
+    m_settings.sync();
+    if (m_settings.status() == QSettings::FormatError)
+        return false;
     makePrivateFolder(QFileInfo(m_filePath).absolutePath());
     restrictFileMode();
     m_settings.setValue(kSection + key, text);

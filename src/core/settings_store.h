@@ -13,7 +13,8 @@ public:
 
     // The key's text, or the empty text when it was never written.
     QString Read(const QString &key) const;
-    // Stores the text; false when the file could not be written.
+    // Stores the text; false when the file could not be written, or holds a line that
+    // cannot be read, which a rewrite would lose.
     bool Write(const QString &key, const QString &text);
 
     QString filePath() const { return m_filePath; }

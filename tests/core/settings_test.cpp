@@ -185,6 +185,42 @@ private slots:
         QCOMPARE(fileMode(env.settingsPath()), 0600u);
     }
 
+    // A section header cut short: QSettings reads the file only in part, and writing the
+    // defaults would rewrite it as far as it understood it, so that the next start would
+    // read another serial port than this one.
+    void fileItCannotReadIsLeftAsItIs() {
+        test::TempEnvironment env;
+        const QByteArray handEdited = "[Settings\\\n\n[Settings\nServerCOM=COM3\n";
+        QVERIFY(QDir().mkpath(QFileInfo(env.settingsPath()).absolutePath()));
+        QFile file(env.settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(handEdited);
+        file.close();
+
+        SettingsStore store(defaultSettingsPath());
+        LoadSettings(store, {});
+        QVERIFY(!store.Write(key::ServerPing, "60"));
+
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), handEdited);
+    }
+
+    // A header QSettings reads as a section of its own: rewriting the file with the defaults
+    // puts ServerCOM into [Settings], so this start already uses the port later ones read.
+    void startUsesWhatTheRewrittenFileSays() {
+        test::TempEnvironment env;
+        QVERIFY(QDir().mkpath(QFileInfo(env.settingsPath()).absolutePath()));
+        QFile file(env.settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings\\\n]\n[Settings]\nServerCOM=COM3\n");
+        file.close();
+
+        SettingsStore store(defaultSettingsPath());
+        QCOMPARE(LoadSettings(store, {}).serialPort, QStringLiteral("COM3"));
+        QSettings rewritten(env.settingsPath(), QSettings::IniFormat);
+        QCOMPARE(rewritten.value("Settings/ServerCOM").toString(), QStringLiteral("COM3"));
+    }
+
     void valuesSurviveAsWritten() {
         test::TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
