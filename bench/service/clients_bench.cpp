@@ -167,6 +167,9 @@ struct Server {
     Server() : process(g_serverBinary) {
         process.setSetting("ServerCOM", device.slavePath());
         process.setSetting("ServerCheckDGS", "False");
+        // Every client comes from 127.0.0.1, and there are as many as the table may hold.
+        process.setSetting("ServerMaxPerAddress", "0");
+        process.setSetting("ServerMaxClients", "32767");
         process.start();
     }
     ~Server() {

@@ -328,6 +328,8 @@ int main(int argc, char **argv) {
     server.setSetting(QStringLiteral("ServerCOM"), device.slavePath());
     server.setSetting(QStringLiteral("ServerCheckDGS"), QStringLiteral("True"));
     server.setSetting(QStringLiteral("ServerPassword"), QString::fromLatin1(kPassword));
+    // Every client comes from 127.0.0.1: the per-address cap would hold them to 64.
+    server.setSetting(QStringLiteral("ServerMaxPerAddress"), QStringLiteral("0"));
     server.setSetting(QStringLiteral("ServerDirectoryHost"),
                       QStringLiteral("127.0.0.1:%1").arg(directory.port()));
     server.start();
