@@ -14,7 +14,7 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 // The server decides how long a notification stays.
 constexpr int kServerTimeout = -1;
 
-// The icon as the specification's "image-data" hint: width, height, row stride, alpha,
+// The icon as the notification service's "image-data" hint: width, height, row stride, alpha,
 // bits per sample, channels and the RGBA bytes.
 QVariant imageData(const QImage &icon) {
     const QImage rgba = icon.convertToFormat(QImage::Format_RGBA8888);
