@@ -212,8 +212,9 @@ class UiTest : public QObject {
 
     std::unique_ptr<test::PrivateBus> m_bus;
 
-    // A known caller, then an unknown one whom the directory names.
-    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory) {
+    // Connected to the device and the fake directory, with Ib Holm in the book.
+    static void connectWithKnownCaller(Fixture &f, test::PseudoTerminal &device,
+                                       FakeDirectory &directory) {
         f.store.Write(key::ServerDirectoryHost, directory.host());
         f.connect(device.slavePath());
         {
@@ -223,6 +224,11 @@ class UiTest : public QObject {
                 "INSERT INTO tblContacts (FullName, MobilePhone, TotalCalls) "
                 "VALUES ('Ib Holm', '11111111', 0)");
         }
+    }
+
+    // A known caller, then an unknown one whom the directory names.
+    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory) {
+        connectWithKnownCaller(f, device, directory);
         QVERIFY(device.write("A11111111#R"));
         auto *list = f.find<QTreeWidget>("lstRecentCalls");
         QTRY_COMPARE(list->topLevelItemCount(), 1);
@@ -380,15 +386,7 @@ private slots:
         test::PseudoTerminal device;
         QVERIFY(device.isValid());
         FakeDirectory directory;
-        f.store.Write(key::ServerDirectoryHost, directory.host());
-        f.connect(device.slavePath());
-        {
-            Database database;
-            database.open(f.env.databasePath(), Database::OpenMode::MustExist);
-            database.exec(
-                "INSERT INTO tblContacts (FullName, MobilePhone, TotalCalls) "
-                "VALUES ('Ib Holm', '11111111', 0)");
-        }
+        connectWithKnownCaller(f, device, directory);
         auto *list = f.find<QTreeWidget>("lstRecentCalls");
         const auto rows = [list] {
             QStringList texts;
