@@ -67,13 +67,16 @@ void Database::open(const QString &path, OpenMode mode) {
         registerDanishCollation(connection->getHandle());
         registerUnicodeLike(*connection);
         m_connection = std::move(connection);
+        m_statements = std::make_shared<StatementCache>(*m_connection);
     } catch (const SQLite::Exception &error) {
         throw DatabaseError::from(error);
     }
 }
 
 void Database::close() {
-    // Destroying the connection closes it; SQLite finishes the WAL checkpoint itself.
+    // Destroying the connection closes it; SQLite finishes the WAL checkpoint itself. It
+    // closes only once no statement is left.
+    m_statements.reset();
     m_connection.reset();
 }
 
@@ -107,10 +110,10 @@ void Database::syncLog() {
         throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
 }
 
-std::unique_ptr<SQLite::Statement> Database::prepare(const QString &sql,
-                                                     const QVariantList &values) {
+StatementHandle Database::prepare(const QString &sql, const QVariantList &values) {
+    requireOpen();
     try {
-        auto statement = std::make_unique<SQLite::Statement>(connection(), sql.toStdString());
+        StatementHandle statement = m_statements->take(sql);
         for (int i = 0; i < values.size(); ++i)
             bindValue(*statement, i + 1, values.at(i));
         return statement;
@@ -138,9 +141,13 @@ void Transaction::commit() {
     m_open = false;
 }
 
-SQLite::Database &Database::connection() const {
+void Database::requireOpen() const {
     if (!m_connection)
         throw DatabaseError(SQLITE_MISUSE, QStringLiteral("The database is not open"));
+}
+
+SQLite::Database &Database::connection() const {
+    requireOpen();
     return *m_connection;
 }
 

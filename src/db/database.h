@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "db/query.h"
+#include "db/statement_cache.h"
 
 namespace SQLite {
 class Database;
@@ -41,10 +42,14 @@ public:
     void syncLog();
 
 private:
-    std::unique_ptr<SQLite::Statement> prepare(const QString &sql, const QVariantList &values);
+    StatementHandle prepare(const QString &sql, const QVariantList &values);
+    void requireOpen() const;
     SQLite::Database &connection() const;
 
     std::unique_ptr<SQLite::Database> m_connection;
+    // Shared with the handles of statements in use, so that one outliving a close() is
+    // finalized rather than given back to a cache that is gone.
+    std::shared_ptr<StatementCache> m_statements;
 };
 
 // The statements run while it lives form one transaction: commit() keeps them all, and

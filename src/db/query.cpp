@@ -7,7 +7,7 @@
 
 namespace ringwise {
 
-Query::Query(std::unique_ptr<SQLite::Statement> statement) : m_statement(std::move(statement)) {
+Query::Query(StatementHandle statement) : m_statement(std::move(statement)) {
     step();
 }
 

@@ -1,18 +1,15 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 
-namespace SQLite {
-class Statement;
-}
+#include "db/statement_cache.h"
 
 namespace ringwise {
 
 // A forward-only result: positioned on its first row when it is returned.
 class Query {
 public:
-    explicit Query(std::unique_ptr<SQLite::Statement> statement);
+    explicit Query(StatementHandle statement);
     Query(Query &&) noexcept;
     Query &operator=(Query &&) noexcept;
     ~Query();
@@ -26,7 +23,7 @@ public:
 private:
     void step();
 
-    std::unique_ptr<SQLite::Statement> m_statement;
+    StatementHandle m_statement;
     bool m_atEnd = true;
 };
 

@@ -1,3 +1,6 @@
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
 #include <QCollator>
 #include <QFile>
 #include <QLocale>
@@ -5,6 +8,7 @@
 
 #include "db/database.h"
 #include "db/database_error.h"
+#include "db/statement_cache.h"
 #include "support/temp_environment.h"
 
 using namespace ringwise;
@@ -227,6 +231,48 @@ private slots:
         }
         db.close();
         QVERIFY_THROWS_EXCEPTION(DatabaseError, db.query("SELECT 1"));
+    }
+
+    // Statements are prepared once and reused: each use starts from its first row with no
+    // values left from the last, and one left unfinished holds no old view of the file.
+    void reusedStatementsStartAfresh() {
+        test::TempEnvironment env;
+        const QString path = env.filePath("reuse.db");
+        Database db;
+        db.open(path, Database::OpenMode::CreateIfMissing);
+        for (const char *name : {"A", "B", "C"})
+            db.exec("INSERT INTO tblContacts (FullName) VALUES(?)", {name});
+        const QString all = QStringLiteral("SELECT FullName FROM tblContacts ORDER BY ID");
+
+        QCOMPARE(db.query(all).field("FullName"), QStringLiteral("A"));  // left on its first row
+        Database other;
+        other.open(path, Database::OpenMode::MustExist);
+        other.exec("INSERT INTO tblContacts (FullName) VALUES(?)", {"D"});
+        QCOMPARE(db.query("SELECT count(*) AS n FROM tblContacts").field("n"), QStringLiteral("4"));
+
+        Query first = db.query(all);
+        Query second = db.query(all);
+        first.next();
+        QCOMPARE(first.field("FullName"), QStringLiteral("B"));
+        QCOMPARE(second.field("FullName"), QStringLiteral("A"));
+
+        QCOMPARE(db.query("SELECT ? AS v", {"x"}).field("v"), QStringLiteral("x"));
+        QVERIFY(db.query("SELECT ? AS v").isNull("v"));
+
+        const QString insert =
+            QStringLiteral("INSERT INTO tblContacts (ID, FullName) VALUES(?, ?)");
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, db.exec(insert, {1, "taken"}));
+        db.exec(insert, {10, "free"});
+        QCOMPARE(db.query("SELECT FullName FROM tblContacts WHERE ID = 10").field("FullName"),
+                 QStringLiteral("free"));
+    }
+
+    void statementCacheKeepsOnlyFixedTexts() {
+        SQLite::Database connection(":memory:");
+        auto cache = std::make_shared<StatementCache>(connection);
+        for (std::size_t i = 0; i < StatementCache::kMaxPlaces + 10; ++i)
+            QVERIFY(cache->take(QStringLiteral("SELECT %1").arg(i)));
+        QCOMPARE(cache->placeCount(), StatementCache::kMaxPlaces);
     }
 };
 
