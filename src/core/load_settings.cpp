@@ -87,9 +87,11 @@ quint16 readTlsPort(const QString &text, const MessageSink &messages) {
 
 bool isSerialPortName(const QString &name) {
     // A path is taken as it is, even one that does not exist yet: opening it reports what is
-    // wrong and retries. Only a path that names a folder can never be a device.
+    // wrong and retries. Only a path that names a folder can never be a device, nor one with
+    // a NUL byte, which the system would open only as far as the NUL.
     return kComPortNames.contains(name) ||
-           (name.startsWith(QLatin1Char('/')) && !name.endsWith(QLatin1Char('/')));
+           (name.startsWith(QLatin1Char('/')) && !name.endsWith(QLatin1Char('/')) &&
+            !name.contains(QChar(0)));
 }
 
 QString serialDevicePath(const QString &name) {

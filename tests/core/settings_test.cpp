@@ -90,6 +90,9 @@ private slots:
         row("relative path", "dev/ttyUSB0", "COM1", com1, com1Shown);
         row("bare /dev/", "/dev/", "COM1", com1, com1Shown);
         row("root", "/", "COM1", com1, com1Shown);
+        // The system would open the path only as far as the NUL: not the device named.
+        QTest::newRow("NUL inside a path")
+            << QStringLiteral("/dev/ttyS1") + QChar(0) + u'x' << "COM1" << com1 << com1Shown;
     }
     void serialPortChoice() {
         QFETCH(QString, stored);
@@ -205,20 +208,32 @@ private slots:
         QCOMPARE(file.readAll(), handEdited);
     }
 
-    // A header QSettings reads as a section of its own: rewriting the file with the defaults
-    // puts ServerCOM into [Settings], so this start already uses the port later ones read.
+    // Hand-edited files that QSettings rewrites in its own form when the defaults are
+    // written: this start already uses the port that later starts read from the new file.
+    void startUsesWhatTheRewrittenFileSays_data() {
+        QTest::addColumn<QByteArray>("handEdited");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("a header read as a section of its own")
+            << QByteArray("[Settings\\\n]\n[Settings]\nServerCOM=COM3\n") << "COM3";
+        // Read as the list "/\0" and "": no path holds a NUL byte
+        QTest::newRow("a NUL byte and a comma")
+            << QByteArray("[Settings]\rServerCOM=/\0,", 24) << "COM1";
+    }
+
     void startUsesWhatTheRewrittenFileSays() {
+        QFETCH(QByteArray, handEdited);
+        QFETCH(QString, port);
         test::TempEnvironment env;
         QVERIFY(QDir().mkpath(QFileInfo(env.settingsPath()).absolutePath()));
         QFile file(env.settingsPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Settings\\\n]\n[Settings]\nServerCOM=COM3\n");
+        file.write(handEdited);
         file.close();
 
         SettingsStore store(defaultSettingsPath());
-        QCOMPARE(LoadSettings(store, {}).serialPort, QStringLiteral("COM3"));
-        QSettings rewritten(env.settingsPath(), QSettings::IniFormat);
-        QCOMPARE(rewritten.value("Settings/ServerCOM").toString(), QStringLiteral("COM3"));
+        QCOMPARE(LoadSettings(store, {}).serialPort, port);
+        SettingsStore nextStart(defaultSettingsPath());
+        QCOMPARE(LoadSettings(nextStart, {}).serialPort, port);
     }
 
     void valuesSurviveAsWritten() {
