@@ -278,6 +278,10 @@ bool Service::connectAction() {
     parts.clients.setCaps(parts.settings.maxClients, parts.settings.maxPerAddress);
     const QHostAddress address =
         parts.environment.listenAddress.value_or(parts.settings.listenAddress);
+    // The TLS port opens first: "Is hosting? Yes" tells a waiting client that every port
+    // takes connections.
+    if (!address.isNull() && parts.settings.tlsPort != 0)
+        startTls(address);
     if (address.isNull() ||
         !parts.hosting.StartHosting(
             address, parts.environment.listenPort.value_or(parts.settings.serverPort))) {
@@ -285,8 +289,6 @@ bool Service::connectAction() {
         emit fatal(FatalKind::Bind, kBindErrorTitle, bindErrorText());
         return false;
     }
-    if (parts.settings.tlsPort != 0)
-        startTls(address);
     return true;
 }
 

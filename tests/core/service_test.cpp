@@ -13,6 +13,7 @@
 #include "support/loopback.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
+#include "support/test_certificate.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
@@ -147,6 +148,35 @@ private slots:
         // The selector is fixed while running.
         service.setSelectedPort("COM5");
         QCOMPARE(service.selectedPort(), QStringLiteral("/dev/ttyRingwiseMissing3"));
+    }
+
+    // Scripts wait for the hosting line and then connect to either port.
+    void everyPortTakesConnectionsOnceHostingIsShown() {
+        TempEnvironment env;
+        TestCertificate made;
+        QVERIFY(made.valid);
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 tlsPort = probe.serverPort();
+        probe.close();
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerAutoStart, "True");
+        store.Write(key::ServerCheckDGS, "False");
+        store.Write(key::ServerTlsPort, QString::number(tlsPort));
+        store.Write(key::ServerTlsCert, made.certificate);
+        store.Write(key::ServerTlsKey, made.key);
+        Service service(store, loopbackEnvironment());
+        bool tlsListening = false;
+        connect(&service, &Service::hostingLabelsChanged, this, [&](const HostingLabels &labels) {
+            if (labels.isHosting != QStringLiteral("Yes") || tlsListening)
+                return;
+            QTcpSocket tls;
+            tls.connectToHost(QHostAddress::LocalHost, tlsPort);
+            tlsListening = tls.waitForConnected(5000);
+        });
+        QVERIFY(service.start());
+        QVERIFY(tlsListening);
+        service.shutdown();
     }
 
     void fatalPaths() {
