@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDebug>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstddef>
@@ -70,8 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     SettingsStore again(path);
     const ServerSettings second = LoadSettings(again, sink);
-    fuzz::check(second.serverPort == first.serverPort && second.dbPath == first.dbPath &&
-                    second.serialPort == first.serialPort,
-                "a second load differs from the first");
+    const bool same = second.serverPort == first.serverPort && second.dbPath == first.dbPath &&
+                      second.serialPort == first.serialPort;
+    if (!same)
+        qWarning() << "first" << first.serverPort << first.dbPath << first.serialPort << "second"
+                   << second.serverPort << second.dbPath << second.serialPort;
+    fuzz::check(same, "a second load differs from the first");
     return 0;
 }

@@ -22,8 +22,9 @@ QString SettingsStore::Read(const QString &key) const {
     // Another process (the dialog, --set) may have written the file meanwhile.
     m_settings.sync();
     const QVariant value = m_settings.value(kSection + key);
-    // An unquoted comma in a hand-edited file makes QSettings read a list.
-    if (value.typeId() == QMetaType::QStringList)
+    // An unquoted comma in a hand-edited file makes QSettings read a list. Once rewritten, a
+    // list with a part it has to mark as text ("@String(…)") reads as a list of variants.
+    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList)
         return value.toStringList().join(QStringLiteral(", "));
     return value.toString();
 }

@@ -48,6 +48,9 @@ Database::~Database() = default;
 
 void Database::open(const QString &path, OpenMode mode) {
     close();
+    // The system would open the path only as far as the NUL: another file than the one named.
+    if (path.contains(QChar(0)))
+        throw DatabaseError(SQLITE_CANTOPEN, QStringLiteral("The path holds a NUL byte"));
     int flags = SQLite::OPEN_READWRITE;
     if (mode == OpenMode::CreateIfMissing)
         flags |= SQLite::OPEN_CREATE;

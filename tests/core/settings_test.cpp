@@ -209,20 +209,28 @@ private slots:
     }
 
     // Hand-edited files that QSettings rewrites in its own form when the defaults are
-    // written: this start already uses the port that later starts read from the new file.
+    // written: this start already uses what later starts read from the new file.
     void startUsesWhatTheRewrittenFileSays_data() {
         QTest::addColumn<QByteArray>("handEdited");
         QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("database");  // empty: the default
         QTest::newRow("a header read as a section of its own")
-            << QByteArray("[Settings\\\n]\n[Settings]\nServerCOM=COM3\n") << "COM3";
+            << QByteArray("[Settings\\\n]\n[Settings]\nServerCOM=COM3\n") << "COM3"
+            << "";
         // Read as the list "/\0" and "": no path holds a NUL byte
         QTest::newRow("a NUL byte and a comma")
-            << QByteArray("[Settings]\rServerCOM=/\0,", 24) << "COM1";
+            << QByteArray("[Settings]\rServerCOM=/\0,", 24) << "COM1"
+            << "";
+        // Rewritten as "@String(/a\0), b", which reads as a list of variants
+        QTest::newRow("a list with a NUL byte in one part")
+            << QByteArray("[Settings]\nServerDB=/a\0,b\n", 26) << "COM1"
+            << QStringLiteral("/a") + QChar(0) + QStringLiteral(", b");
     }
 
     void startUsesWhatTheRewrittenFileSays() {
         QFETCH(QByteArray, handEdited);
         QFETCH(QString, port);
+        QFETCH(QString, database);
         test::TempEnvironment env;
         QVERIFY(QDir().mkpath(QFileInfo(env.settingsPath()).absolutePath()));
         QFile file(env.settingsPath());
@@ -230,10 +238,23 @@ private slots:
         file.write(handEdited);
         file.close();
 
-        SettingsStore store(defaultSettingsPath());
-        QCOMPARE(LoadSettings(store, {}).serialPort, port);
+        ServerSettings first;
+        {
+            SettingsStore store(defaultSettingsPath());
+            first = LoadSettings(store, {});
+        }
+        QCOMPARE(first.serialPort, port);
+        QCOMPARE(first.dbPath, database.isEmpty() ? defaultDatabasePath() : database);
+        // QSettings keeps what it has read and written for the whole process; a file time
+        // of its own makes it read the file from the disk, as the next start would.
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(1), QFile::FileModificationTime));
+        file.close();
         SettingsStore nextStart(defaultSettingsPath());
-        QCOMPARE(LoadSettings(nextStart, {}).serialPort, port);
+        const ServerSettings next = LoadSettings(nextStart, {});
+        QCOMPARE(next.serialPort, first.serialPort);
+        QCOMPARE(next.dbPath, first.dbPath);
+        QCOMPARE(next.serverPort, first.serverPort);
     }
 
     void valuesSurviveAsWritten() {

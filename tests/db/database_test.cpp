@@ -1,5 +1,6 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <sqlite3.h>
 
 #include <QCollator>
 #include <QFile>
@@ -231,6 +232,15 @@ private slots:
         }
         db.close();
         QVERIFY_THROWS_EXCEPTION(DatabaseError, db.query("SELECT 1"));
+
+        const QString cut = env.filePath("cut");
+        try {
+            db.open(cut + QChar(0) + ".db", Database::OpenMode::CreateIfMissing);
+            QFAIL("a path with a NUL byte opened");
+        } catch (const DatabaseError &error) {
+            QCOMPARE(error.number(), SQLITE_CANTOPEN);
+        }
+        QVERIFY(!QFile::exists(cut));
     }
 
     // Statements are prepared once and reused: each use starts from its first row with no
