@@ -46,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fuzz::check(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the settings file");
         file.write(reinterpret_cast<const char *>(data), qint64(size));
         // QSettings reads a cached file again only when its size or time has changed: a
-        // time of its own makes every input read afresh.
+        // time of its own makes every input read afresh. The bytes go out first, or writing
+        // them at the close would set the time to now, which the last input may share.
+        file.flush();
         file.setFileTime(QDateTime::fromSecsSinceEpoch(++g_inputs), QFile::FileModificationTime);
     }
     int messages = 0;
