@@ -39,6 +39,10 @@ constexpr int kClients = 200;
 constexpr int kSampleMs = 10000;
 constexpr qint64 kLatencyLimitMs = 1000;
 constexpr double kFlatShare = 0.05;
+// The clients add contacts until the book holds this many of theirs; later saves edit the
+// first contacts instead. A book that grew all hour would grow the server's page cache and
+// its answers with it, and memory would then measure the book rather than the server.
+constexpr int kMaxNewContacts = 100;
 const QByteArray kPassword = "soak-password";
 
 QRandomGenerator &generator() {
@@ -64,8 +68,8 @@ struct Latencies {
 // One of the clients: connects, (maybe) logs in, sends requests, leaves, comes back.
 class SoakClient : public QObject {
 public:
-    SoakClient(int id, quint16 port, Latencies &latencies)
-        : m_id(id), m_port(port), m_latencies(latencies) {
+    SoakClient(int id, quint16 port, Latencies &latencies, int &newContacts)
+        : m_id(id), m_port(port), m_latencies(latencies), m_newContacts(newContacts) {
         connect(&m_socket, &QTcpSocket::connected, this, [this] { expect(kGreeting); });
         connect(&m_socket, &QTcpSocket::readyRead, this, &SoakClient::onReadyRead);
         connect(&m_socket, &QTcpSocket::disconnected, this, &SoakClient::comeBackLater);
@@ -190,12 +194,16 @@ private:
         do {
             request = requests.at(int(generator().bounded(qsizetype(requests.size()))));
         } while (request == "STATS:CNTS;00" && generator().bounded(10) != 0);
+        if (request.startsWith("CNTAC:SAVE;NEW,Soak") && m_newContacts++ >= kMaxNewContacts)
+            request = "CNTAC:SAVE;" + QByteArray::number(between(1, kMaxNewContacts)) +
+                      ",Soak Kontakt,40001234,,,,";
         send(request);
     }
 
     int m_id;
     quint16 m_port;
     Latencies &m_latencies;
+    int &m_newContacts;
     QTcpSocket m_socket;
     QTimer m_next;
     QElapsedTimer m_leaveTimer;
@@ -347,9 +355,10 @@ int main(int argc, char **argv) {
         << Qt::endl;
 
     Latencies latencies;
+    int newContacts = 0;
     std::vector<std::unique_ptr<SoakClient>> clients;
     for (int id = 1; id <= kClients; ++id)
-        clients.push_back(std::make_unique<SoakClient>(id, server.port(), latencies));
+        clients.push_back(std::make_unique<SoakClient>(id, server.port(), latencies, newContacts));
 
     qint64 calls = 0;
     QTimer caller;
