@@ -17,12 +17,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTextStream>
 #include <algorithm>
 #include <vector>
 
 #include "support/greeting.h"
+#include "support/process_status.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
@@ -38,31 +38,7 @@ constexpr int kCalls = 11;
 // line (an earlier build, for a before-and-after comparison).
 QString g_serverBinary = QStringLiteral(RINGWISE_SERVER_BINARY);
 
-// Resident memory in KiB: all of it, and the anonymous part (the heap), which leaves out
-// the pages of code and libraries that the first clients bring in once.
-struct Resident {
-    double all = 0;
-    double anonymous = 0;
-};
-
-Resident resident(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    Resident kib;
-    if (!status.open(QIODevice::ReadOnly))
-        return kib;
-    const auto value = [](const QByteArray &line) {
-        return line.mid(line.indexOf(':') + 1).simplified().split(' ').value(0).toDouble();
-    };
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            kib.all = value(line);
-        else if (line.startsWith("RssAnon:"))
-            kib.anonymous = value(line);
-    }
-    return kib;
-}
-
-QString mib(const Resident &kib) {
+QString mib(const ResidentMemory &kib) {
     return QStringLiteral("%1 MiB (heap %2 MiB)")
         .arg(kib.all / 1024, 0, 'f', 1)
         .arg(kib.anonymous / 1024, 0, 'f', 1);
@@ -182,7 +158,7 @@ struct Server {
         port = process.port();
         return true;
     }
-    Resident rss() { return resident(process.process().processId()); }
+    ResidentMemory rss() { return residentMemory(process.process().processId()); }
     void settle(int ms) {
         QElapsedTimer timer;
         timer.start();
@@ -201,7 +177,7 @@ void connectInBatches(int total, QTextStream &out) {
         out << "server did not start: " << server.process.standardError() << Qt::endl;
         return;
     }
-    const Resident idle = server.rss();
+    const ResidentMemory idle = server.rss();
     Clients clients(server.port);
     std::vector<double> batches;
     out << "Connecting " << total << " clients in batches of " << kBatch << " (ms per batch):";
@@ -216,7 +192,7 @@ void connectInBatches(int total, QTextStream &out) {
         out << ' ' << QString::number(batches.back(), 'f', 0);
         out.flush();
     }
-    const Resident loaded = server.rss();
+    const ResidentMemory loaded = server.rss();
     out << Qt::endl
         << "  first " << QString::number(batches.front(), 'f', 1) << " ms, last "
         << QString::number(batches.back(), 'f', 1) << " ms, ratio last/first "

@@ -8,32 +8,16 @@
 
 #include <netinet/in.h>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTcpSocket>
 #include <QTextStream>
 #include <vector>
 
+#include "support/process_status.h"
 #include "support/server_process.h"
 
 using namespace ringwise::test;
 
 namespace {
-
-long residentKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).simplified().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
-qsizetype openDescriptors(qint64 pid) {
-    return QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot).size();
-}
 
 // A blocking connect from 127.0.0.1; the descriptor stays open so the server sees a crowd.
 int connectTo(quint16 port) {
@@ -63,7 +47,7 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     const qint64 pid = server.process().processId();
-    out << "idle: " << residentKiB(pid) << " KiB, " << openDescriptors(pid) << " descriptors"
+    out << "idle: " << residentMemory(pid).all << " KiB, " << openDescriptors(pid) << " descriptors"
         << Qt::endl;
 
     // The first 64 stay open and fill the cap; every later one is closed on this side right
@@ -79,16 +63,16 @@ int main(int argc, char *argv[]) {
         else
             ::close(fd);
         if (i % 5000 == 0)
-            out << i << " connections: " << residentKiB(pid) << " KiB, " << openDescriptors(pid)
-                << " descriptors" << Qt::endl;
+            out << i << " connections: " << residentMemory(pid).all << " KiB, "
+                << openDescriptors(pid) << " descriptors" << Qt::endl;
     }
     // Let the server catch up with the backlog before the last reading.
     QTcpSocket probe;
     probe.bind(QHostAddress(QStringLiteral("127.0.0.2")));
     probe.connectToHost(QHostAddress::LocalHost, server.port());
     probe.waitForReadyRead(10000);
-    out << "after: " << residentKiB(pid) << " KiB, " << openDescriptors(pid) << " descriptors; "
-        << failed << " connects failed; a client from another address greeted: "
+    out << "after: " << residentMemory(pid).all << " KiB, " << openDescriptors(pid)
+        << " descriptors; " << failed << " connects failed; a client from another address greeted: "
         << (probe.readAll().startsWith("Welcome") ? "yes" : "no") << Qt::endl;
     for (const int fd : held)
         ::close(fd);

@@ -13,9 +13,7 @@
 #include <sys/socket.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -27,6 +25,7 @@
 
 #include "db/database.h"
 #include "support/greeting.h"
+#include "support/process_status.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
@@ -286,23 +285,6 @@ struct Sample {
     qint64 worstMs;
 };
 
-double residentMiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).simplified().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
-}
-
-int openDescriptors(qint64 pid) {
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
-                   .entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)
-                   .size());
-}
-
 // The mean of the last third against the mean of the first third.
 template <typename Value>
 bool flat(const std::vector<Sample> &samples, Value value, double slack) {
@@ -387,8 +369,8 @@ int main(int argc, char **argv) {
             requests += client->requests();
             connected += client->connected();
         }
-        samples.push_back({int(clock.elapsed() / 1000), residentMiB(pid), openDescriptors(pid),
-                           connected, calls, requests, qint64(window.size()),
+        samples.push_back({int(clock.elapsed() / 1000), residentMemory(pid).all / 1024,
+                           openDescriptors(pid), connected, calls, requests, qint64(window.size()),
                            window.empty() ? 0 : window[window.size() / 2], latencies.worst});
         allLatencies.insert(allLatencies.end(), window.begin(), window.end());
         latencies.worst = 0;
