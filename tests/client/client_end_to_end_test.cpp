@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "db/database.h"
+#include "support/loopback.h"
 #include "support/private_bus.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
@@ -254,10 +255,7 @@ private slots:
         TestCertificate made;
         QVERIFY(made.valid);
         Server server;
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const quint16 tlsPort = probe.serverPort();
-        probe.close();
+        const quint16 tlsPort = loopbackPortForTls();
         server.process.setSetting("ServerTlsPort", QString::number(tlsPort));
         server.process.setSetting("ServerTlsCert", made.certificate);
         server.process.setSetting("ServerTlsKey", made.key);

@@ -155,10 +155,7 @@ private slots:
         TempEnvironment env;
         TestCertificate made;
         QVERIFY(made.valid);
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const quint16 tlsPort = probe.serverPort();
-        probe.close();
+        const quint16 tlsPort = loopbackPortForTls();
         SettingsStore store(defaultSettingsPath());
         store.Write(key::ServerAutoStart, "True");
         store.Write(key::ServerCheckDGS, "False");

@@ -79,13 +79,6 @@ ServerProcess &startedWithPassword(ServerProcess &server) {
     return server;
 }
 
-// A loopback port nobody listens on at the moment it is asked for.
-quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 }  // namespace
 
 class HeadlessServerTest : public QObject {
@@ -366,7 +359,7 @@ private slots:
         QVERIFY(made.valid);
         PseudoTerminal device;
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        const quint16 tlsPort = freePort();
+        const quint16 tlsPort = loopbackPortForTls();
         server.setSetting("ServerTlsPort", QString::number(tlsPort));
         server.setSetting("ServerTlsCert", made.certificate);
         server.setSetting("ServerTlsKey", made.key);
@@ -407,7 +400,7 @@ private slots:
         TestCertificate made;
         QVERIFY(made.valid);
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        const quint16 tlsPort = freePort();
+        const quint16 tlsPort = loopbackPortForTls();
         server.setSetting("ServerTlsPort", QString::number(tlsPort));
         server.setSetting("ServerTlsCert", made.certificate);
         server.setSetting("ServerTlsKey", made.otherKey);

@@ -1,6 +1,7 @@
 #include "support/loopback.h"
 
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 namespace ringwise::test {
@@ -11,6 +12,12 @@ QByteArray receive(QTcpSocket &client, int size) {
     while (received.size() < size && (client.bytesAvailable() > 0 || readyRead.wait(5000)))
         received += client.readAll();
     return received;
+}
+
+quint16 loopbackPortForTls() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 }  // namespace ringwise::test
