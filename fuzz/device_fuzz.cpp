@@ -56,6 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         },
         [](const QString &line) {
             fuzz::check(line.startsWith(QLatin1String("CALL_:")), "an announcement not a call");
+        },
+        [](const QString &, const QString &) {
+            fuzz::check(false, "the database refused a call");
         });
     TouchingEvents events(logger);
     DeviceParser parser(record, events, output, [] { return now; });

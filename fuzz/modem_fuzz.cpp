@@ -40,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         seeded.database(), record, [] { return false; }, [](const CallFields &) {},
         [](const QString &line) {
             fuzz::check(line.startsWith(QLatin1String("CALL_:")), "an announcement not a call");
+        },
+        [](const QString &, const QString &) {
+            fuzz::check(false, "the database refused a call");
         });
     DeviceParser parser(record, logger, output, [] { return now; });
     ModemLineParser lines;

@@ -92,7 +92,10 @@ Medians run(const QString &path, const Size &size) {
     qint64 handedOut = 0;
     CallLogger logger(
         db, record, [] { return false; }, [](const CallFields &) {},
-        [&](const QString &) { handedOut = timer.nsecsElapsed(); });
+        [&](const QString &) { handedOut = timer.nsecsElapsed(); },
+        [](const QString &title, const QString &text) {
+            qFatal("%s: %s", qPrintable(title), qPrintable(text));
+        });
     Medians medians;
     medians.known = measure(logger, record, timer, handedOut, [&](int i) {
         // Spread over the book, never an unrecognised row.

@@ -86,8 +86,7 @@ int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
                         << "\nDatabase: " << service.settings().dbPath
                         << "\nSerial port: " << serialPortText(service.selectedPort()) << Qt::endl;
     const int status = QCoreApplication::exec();
-    service.shutdown();
-    return status;
+    return service.shutdown() ? status : 1;
 }
 
 #ifdef RINGWISE_GUI

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "call/time_format.h"
+#include "core/database_watch.h"
 #include "core/open_database.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -87,7 +88,17 @@ struct Service::Parts {
           logger(
               database, record, [this] { return isTrue(store.Read(key::ServerCheckDGS)); },
               [this](const CallFields &call) { lookup.StartLookup(call); },
-              [this](const QString &text) { clients.SendToClients(text); }),
+              [this](const QString &text) { clients.SendToClients(text); },
+              [&service](const QString &title, const QString &text) {
+                  service.report(title, text);
+              },
+              environment.databaseRetryMs),
+          databaseWatch(
+              database,
+              [&service](const QString &title, const QString &text) {
+                  service.report(title, text);
+              },
+              environment.databaseRetryMs),
           events(
               logger,
               [this, &service] {
@@ -125,6 +136,7 @@ struct Service::Parts {
     Hosting hosting;
     DirectoryLookup lookup;
     CallLogger logger;
+    DatabaseWatch databaseWatch;
     CallEventsTap events;
     DeviceParser parser;
     SerialDevice serial;
@@ -147,6 +159,8 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         emit clientUnlisted(slot);
         emit hostingLabelsChanged(hostingLabels());
     });
+    connect(&parts.logger, &CallLogger::waitingCallsStored, this, &Service::recentCallsChanged);
+    connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, &Service::recentCallsChanged);
     connect(&parts.lookup, &DirectoryLookup::contactNamed, this, [this](const CallFields &call) {
         emit callerNamed(call);
         emit recentCallsChanged();
@@ -187,14 +201,23 @@ bool Service::start(StartConnect startConnect) {
         emit fatal(FatalKind::Database, kDatabaseErrorTitle, databaseErrorText(error));
         return false;
     }
+    parts.databaseWatch.watch();
     return true;
 }
 
-void Service::shutdown() {
+bool Service::shutdown() {
+    Parts &parts = *m_parts;
     emit trayIconRequested(false);
     // Clients see their connections drop without a farewell text.
     stopEverything();
-    m_parts->database.close();
+    const bool nothingLost = parts.logger.storeBeforeExit();
+    parts.database.close();
+    return nothingLost;
+}
+
+void Service::report(const QString &title, const QString &text) {
+    noteInDeviceOutput(title, text);
+    emit message(MessageIcon::Warning, title, text);
 }
 
 const ServerSettings &Service::settings() const {

@@ -14,6 +14,7 @@
 #include "core/load_settings.h"
 #include "core/message.h"
 #include "directory/directory_lookup.h"
+#include "intake/call_logger.h"
 #include "intake/modem_device.h"
 #include "intake/serial_device.h"
 #include "queries/last_calls.h"
@@ -50,6 +51,8 @@ struct ServiceEnvironment {
     int modemAnswerMs = ModemTimings::kDefaultAnswerMs;
     int modemCallWindowMs = ModemCalls::kDefaultCallWindowMs;
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
+    // How often calls that wait for the database are tried again.
+    int databaseRetryMs = CallLogger::kDefaultRetryMs;
     // Where hosting listens: on the ServerListen and ServerPort settings, unless a test
     // asks for another address or for a port of its own (0: any free one, which
     // listeningPort() then reports).
@@ -78,8 +81,10 @@ public:
     // trigger), ping timer, reset call record, open database. False when a fatal path
     // was requested (the front end ends the program).
     bool start(StartConnect startConnect = StartConnect::AsConfigured);
-    // Shut-down: tray removal request, close the serial port and clients, close database.
-    void shutdown();
+    // Shut-down: tray removal request, close the serial port and clients, store the calls
+    // that wait for the database, close it. False when calls that waited are lost (the
+    // program then ends with status 1).
+    bool shutdown();
 
     // State shown by the front ends.
     const ServerSettings &settings() const;
@@ -123,6 +128,8 @@ signals:
     void fatal(ringwise::FatalKind kind, const QString &title, const QString &text);
 
 private:
+    // A message that the device output keeps too.
+    void report(const QString &title, const QString &text);
     bool connectAction();
     void startTls(const QHostAddress &address);
     void disconnectAction();

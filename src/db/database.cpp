@@ -4,6 +4,9 @@
 #include <SQLiteCpp/Statement.h>
 #include <sqlite3.h>
 
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
 
 #include "db/danish_collation.h"
@@ -16,8 +19,20 @@ namespace ringwise {
 
 namespace {
 
-// Long enough that a backup tool or the sqlite3 shell holding a read lock does not fail a call.
-constexpr int kBusyTimeoutMs = 5000;
+// SQLite opens a file it may not write read-only without a word, and then fails every
+// call; a folder it may not write fails the first write of the log.
+void requireWritable(SQLite::Database &connection, const QString &path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    QString problem;
+    if (sqlite3_db_readonly(connection.getHandle(), "main") == 1)
+        problem = QStringLiteral("the file is read-only to this user");
+    else if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        problem = QStringLiteral("its folder %1 is read-only to this user").arg(folder);
+    if (!problem.isEmpty())
+        throw DatabaseError(
+            SQLITE_READONLY,
+            QStringLiteral("The database %1 cannot be written: %2.").arg(path, problem));
+}
 
 void bindValue(SQLite::Statement &statement, int index, const QVariant &value) {
     if (value.isNull()) {
@@ -46,7 +61,7 @@ void bindValue(SQLite::Statement &statement, int index, const QVariant &value) {
 Database::Database() = default;
 Database::~Database() = default;
 
-void Database::open(const QString &path, OpenMode mode) {
+void Database::open(const QString &path, OpenMode mode, int busyTimeoutMs) {
     close();
     // The system would open the path only as far as the NUL: another file than the one named.
     if (path.contains(QChar(0)))
@@ -56,7 +71,8 @@ void Database::open(const QString &path, OpenMode mode) {
         flags |= SQLite::OPEN_CREATE;
     try {
         auto connection =
-            std::make_unique<SQLite::Database>(path.toStdString(), flags, kBusyTimeoutMs);
+            std::make_unique<SQLite::Database>(path.toStdString(), flags, busyTimeoutMs);
+        requireWritable(*connection, path);
         // The first statements read the file header, so a file that is not a database
         // or is locked fails here rather than at the first call.
         connection->exec("PRAGMA journal_mode=WAL");
@@ -69,6 +85,8 @@ void Database::open(const QString &path, OpenMode mode) {
         registerSqlFunctions(*connection);
         registerDanishCollation(connection->getHandle());
         registerUnicodeLike(*connection);
+        connection->setBusyTimeout(kBusyTimeoutMs);
+        m_path = path;
         m_connection = std::move(connection);
         m_statements = std::make_shared<StatementCache>(*m_connection);
     } catch (const SQLite::Exception &error) {
@@ -94,6 +112,13 @@ void Database::exec(const QString &sql, const QVariantList &values) {
     } catch (const SQLite::Exception &error) {
         throw DatabaseError::from(error);
     }
+}
+
+bool Database::isStillAtPath() const {
+    int moved = 0;
+    if (m_connection)
+        sqlite3_file_control(m_connection->getHandle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved);
+    return moved == 0;
 }
 
 qint64 Database::lastInsertRowId() const {

@@ -26,11 +26,24 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
+    // A statement waits at most this long for another program's lock, so no handler on the
+    // event thread stalls; a write that cannot get the lock fails with SQLITE_BUSY.
+    static constexpr int kBusyTimeoutMs = 50;
+
+    // What opening may wait: at start-up no event is handled yet, so a program that holds
+    // the file briefly is waited for.
+    static constexpr int kOpenBusyTimeoutMs = 5000;
+
     // Opens the file and creates the tables and indexes it lacks. A missing file is an
-    // error unless the mode allows creating it. Throws DatabaseError.
-    void open(const QString &path, OpenMode mode);
+    // error unless the mode allows creating it, and so is a file this user cannot write.
+    // Throws DatabaseError.
+    void open(const QString &path, OpenMode mode, int busyTimeoutMs = kOpenBusyTimeoutMs);
     void close();
     bool isOpen() const { return m_connection != nullptr; }
+    QString path() const { return m_path; }
+    // False once the file this connection has open is no longer the one at its path: it
+    // was removed, or another file was moved or restored in its place.
+    bool isStillAtPath() const;
 
     // Runs a statement that returns rows; the result stands on its first row.
     Query query(const QString &sql, const QVariantList &values = {});
@@ -46,6 +59,7 @@ private:
     void requireOpen() const;
     SQLite::Database &connection() const;
 
+    QString m_path;
     std::unique_ptr<SQLite::Database> m_connection;
     // Shared with the handles of statements in use, so that one outliving a close() is
     // finalized rather than given back to a cache that is gone.

@@ -1,7 +1,8 @@
 #include "intake/call_logger.h"
 
+#include <sqlite3.h>
+
 #include "call/call_line.h"
-#include "call/call_record.h"
 #include "db/database.h"
 #include "db/database_error.h"
 
@@ -9,46 +10,234 @@ namespace ringwise {
 
 namespace {
 
+// The key of a call that is not stored yet: keys start at 1.
+const QString kNotStored = QStringLiteral("0");
+// Tries at shut-down; each waits up to the database's busy timeout for a lock to go.
+constexpr int kExitAttempts = 40;
+
+const CallField kContactFields[] = {CallField::Name,        CallField::HomePhone,
+                                    CallField::MobilePhone, CallField::WorkPhone,
+                                    CallField::WorkFax,     CallField::Email};
+
 // The panel shows a contact's values with a blank in front; a null shows as the blank alone.
 QString shown(const Query &row, const char *column) {
     return QLatin1Char(' ') + row.field(column);
+}
+
+// A caller without a contact shows a blank in each of the contact's fields.
+void blankContact(CallFields &call) {
+    for (CallField field : kContactFields)
+        call[field] = QStringLiteral(" ");
+}
+
+QString calls(int count) {
+    return count == 1 ? QStringLiteral("1 call") : QStringLiteral("%1 calls").arg(count);
+}
+
+// Why the database does not take a call, in the user's words.
+QString reason(const DatabaseError &error) {
+    switch (error.number() & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("locked by another program");
+        case SQLITE_READONLY:
+            return QStringLiteral("the file cannot be written");
+        case SQLITE_FULL:
+            return QStringLiteral("the disk is full");
+        default:
+            return error.description();
+    }
 }
 
 }  // namespace
 
 CallLogger::CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                        std::function<void(const CallFields &call)> startLookup,
-                       SendText sendToClients)
-    : m_database(database),
+                       SendText sendToClients, Report report, int retryMs, QObject *parent)
+    : QObject(parent),
+      m_database(database),
       m_record(record),
       m_lookupsEnabled(std::move(lookupsEnabled)),
       m_startLookup(std::move(startLookup)),
-      m_sendToClients(std::move(sendToClients)) {}
+      m_sendToClients(std::move(sendToClients)),
+      m_report(std::move(report)) {
+    m_retry.setInterval(retryMs);
+    connect(&m_retry, &QTimer::timeout, this, &CallLogger::storeWaiting);
+}
 
 void CallLogger::LogCall() {
-    // The number exactly as held, untrimmed.
-    const QString number = m_record.value(CallField::Number);
-    Transaction call(m_database);
-    const bool lookUp = !findContact(number) && findOrCreateUnrecognized(number);
-    storeCall(number);
-    raiseTotalCalls();
-    call.commit();
-    // Only now does the contact to be named exist for a new number.
-    if (lookUp)
-        m_startLookup(m_record.fields());
+    m_waiting.push_back(Waiting{m_record.serial(), m_record.fields()});
+    storeWaiting();
+    if (waitingFor(m_record.serial())) {
+        // Announced with what the book says of the caller now; a database that cannot even
+        // be read leaves the number alone.
+        CallFields known = m_record.fields();
+        try {
+            match(known);
+        } catch (const DatabaseError &) {
+            blankContact(known);
+        }
+        copyContactToRecord(known);
+    }
     m_sendToClients(callLine(m_record.fields()));
     // The clients are not kept waiting for the disk; the next character is.
-    m_database.syncLog();
+    syncLog();
 }
 
 void CallLogger::RecordRing() {
-    m_record.set(CallField::CallId, newestCallId());
-    m_database.exec(QStringLiteral("UPDATE tblCalls SET CallRings = (?) WHERE ID = ?"),
-                    {m_record.value(CallField::Rings), m_record.value(CallField::CallId)});
-    m_database.syncLog();
+    if (Waiting *waiting = waitingFor(m_record.serial())) {
+        waiting->fields[CallField::Rings] = m_record.value(CallField::Rings);
+        return;
+    }
+    // Before its "#" a call is not stored yet: it takes its rings along when it is.
+    if (m_record.value(CallField::CallId) == kNotStored)
+        return;
+    Waiting rings{m_record.serial(), m_record.fields()};
+    // Behind calls that wait, so that the log keeps their order.
+    if (!m_waiting.empty()) {
+        rings.waited = true;
+        m_waiting.push_back(rings);
+        return;
+    }
+    try {
+        store(rings);
+    } catch (const DatabaseError &error) {
+        m_waiting.push_back(rings);
+        noteWaiting(error);
+        return;
+    }
+    syncLog();
 }
 
-bool CallLogger::findContact(const QString &number) {
+bool CallLogger::storeBeforeExit() {
+    for (int attempt = 0; attempt < kExitAttempts && !m_waiting.empty(); ++attempt)
+        storeWaiting();
+    if (m_waiting.empty())
+        return true;
+    const int lost = waitingCount();
+    m_report(kTitle,
+             QStringLiteral("%1 could not be stored and %2 lost.")
+                 .arg(calls(lost), lost == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+    return false;
+}
+
+void CallLogger::storeWaiting() {
+    while (!m_waiting.empty()) {
+        try {
+            store(m_waiting.front());
+        } catch (const DatabaseError &error) {
+            noteWaiting(error);
+            return;
+        }
+        if (m_waiting.front().waited)
+            ++m_storedAfterWaiting;
+        m_waiting.pop_front();
+    }
+    m_retry.stop();
+    if (!std::exchange(m_reportedWaiting, false))
+        return;
+    const int stored = std::exchange(m_storedAfterWaiting, 0);
+    tell(stored == 1 ? QStringLiteral("the waiting call is stored.")
+                     : QStringLiteral("the %1 waiting calls are stored.").arg(stored));
+    syncLog();
+    emit waitingCallsStored();
+}
+
+void CallLogger::noteWaiting(const DatabaseError &error) {
+    for (Waiting &waiting : m_waiting)
+        waiting.waited = true;
+    if (!m_retry.isActive())
+        m_retry.start();
+    if (std::exchange(m_reportedWaiting, true))
+        return;
+    tell(QStringLiteral("%1; %2 waiting to be stored.").arg(reason(error), calls(waitingCount())));
+}
+
+void CallLogger::store(Waiting &waiting) {
+    CallFields call = waiting.fields;
+    Transaction transaction(m_database);
+    if (call[CallField::CallId] != kNotStored) {
+        m_database.exec(QStringLiteral("UPDATE tblCalls SET CallRings = (?) WHERE ID = ?"),
+                        {call[CallField::Rings], call[CallField::CallId]});
+        transaction.commit();
+        return;
+    }
+    // The number exactly as held, untrimmed.
+    const QString number = call[CallField::Number];
+    bool lookUp = false;
+    switch (match(call)) {
+        case Match::Contact:
+            break;
+        case Match::Unrecognized:
+            lookUp = trimBlanks(call[CallField::Name]).isEmpty() && lookupWanted(number);
+            break;
+        case Match::None:
+            lookUp = lookupWanted(number);
+            m_database.exec(QStringLiteral("INSERT INTO tblContacts (Unrecognized) VALUES(?)"),
+                            {number});
+            call[CallField::ContactId] = QString::number(m_database.lastInsertRowId());
+            break;
+    }
+    m_database.exec(
+        QStringLiteral("INSERT INTO tblCalls (ContactID, CallTime, CallRings, "
+                       "CallNumber) VALUES(?, ?, ?, ?)"),
+        {call[CallField::ContactId], call[CallField::CallTime], call[CallField::Rings], number});
+    call[CallField::CallId] = QString::number(m_database.lastInsertRowId());
+    raiseTotalCalls(call[CallField::ContactId]);
+    transaction.commit();
+
+    waiting.fields = call;
+    if (waiting.serial == m_record.serial())
+        copyContactToRecord(call);
+    // Only now does the contact to be named exist for a new number.
+    if (lookUp)
+        m_startLookup(call);
+}
+
+CallLogger::Waiting *CallLogger::waitingFor(quint64 serial) {
+    for (Waiting &waiting : m_waiting) {
+        if (waiting.serial == serial)
+            return &waiting;
+    }
+    return nullptr;
+}
+
+void CallLogger::copyContactToRecord(const CallFields &call) {
+    for (CallField field : kContactFields)
+        m_record.set(field, call[field]);
+    m_record.set(CallField::ContactId, call[CallField::ContactId]);
+    m_record.set(CallField::CallId, call[CallField::CallId]);
+}
+
+void CallLogger::syncLog() {
+    try {
+        m_database.syncLog();
+        m_reportedSyncFailure = false;
+    } catch (const DatabaseError &error) {
+        if (!std::exchange(m_reportedSyncFailure, true))
+            tell(QStringLiteral("the disk did not confirm the last write (%1); calls since "
+                                "then may be lost if the power fails.")
+                     .arg(error.description()));
+    }
+}
+
+void CallLogger::tell(const QString &text) {
+    // After the character at hand has been shown, so that a call's line in the device
+    // output is not cut by the note.
+    QTimer::singleShot(0, this, [this, text] { m_report(kTitle, text); });
+}
+
+CallLogger::Match CallLogger::match(CallFields &call) {
+    // An empty number is a call whose number the line did not send: it belongs to the one
+    // contact kept for such calls, never to a contact whose phone field happens to be empty.
+    if (!call[CallField::Number].isEmpty() && findContact(call))
+        return Match::Contact;
+    blankContact(call);
+    return findUnrecognized(call) ? Match::Unrecognized : Match::None;
+}
+
+bool CallLogger::findContact(CallFields &call) {
+    const QString &number = call[CallField::Number];
     const Query contact = m_database.query(QStringLiteral("SELECT * FROM tblContacts "
                                                           "WHERE MobilePhone = ? "
                                                           "OR HomePhone = ? "
@@ -57,77 +246,38 @@ bool CallLogger::findContact(const QString &number) {
                                            {number, number, number, number});
     if (contact.atEnd())
         return false;
-    m_record.set(CallField::Name, shown(contact, "FullName"));
-    m_record.set(CallField::HomePhone, shown(contact, "HomePhone"));
-    m_record.set(CallField::MobilePhone, shown(contact, "MobilePhone"));
-    m_record.set(CallField::WorkPhone, shown(contact, "BusinessPhone"));
-    m_record.set(CallField::WorkFax, shown(contact, "BusinessFax"));
-    m_record.set(CallField::Email, shown(contact, "Email"));
-    m_record.set(CallField::ContactId, contact.field("ID"));
+    call[CallField::Name] = shown(contact, "FullName");
+    call[CallField::HomePhone] = shown(contact, "HomePhone");
+    call[CallField::MobilePhone] = shown(contact, "MobilePhone");
+    call[CallField::WorkPhone] = shown(contact, "BusinessPhone");
+    call[CallField::WorkFax] = shown(contact, "BusinessFax");
+    call[CallField::Email] = shown(contact, "Email");
+    call[CallField::ContactId] = contact.field("ID");
     return true;
 }
 
-// Returns whether the caller should be looked up.
-bool CallLogger::findOrCreateUnrecognized(const QString &number) {
-    for (CallField field : {CallField::Name, CallField::HomePhone, CallField::MobilePhone,
-                            CallField::WorkPhone, CallField::WorkFax, CallField::Email})
-        m_record.set(field, QStringLiteral(" "));
-    if (findUnrecognized(number))
-        return trimBlanks(m_record.value(CallField::Name)).isEmpty() && lookupWanted(number);
-    const bool lookUp = lookupWanted(number);
-    m_database.exec(QStringLiteral("INSERT INTO tblContacts (Unrecognized) VALUES(?)"), {number});
-    m_record.set(CallField::ContactId, QString::number(m_database.lastInsertRowId()));
-    return lookUp;
-}
-
-bool CallLogger::findUnrecognized(const QString &number) {
+bool CallLogger::findUnrecognized(CallFields &call) {
     const Query unrecognized = m_database.query(
-        QStringLiteral("SELECT FullName, ID FROM tblContacts WHERE Unrecognized = ?"), {number});
+        QStringLiteral("SELECT FullName, ID FROM tblContacts WHERE Unrecognized = ?"),
+        {call[CallField::Number]});
     if (unrecognized.atEnd())
         return false;
-    m_record.set(CallField::Name, shown(unrecognized, "FullName"));
-    m_record.set(CallField::ContactId, unrecognized.field("ID"));
+    call[CallField::Name] = shown(unrecognized, "FullName");
+    call[CallField::ContactId] = unrecognized.field("ID");
     return true;
 }
 
 bool CallLogger::lookupWanted(const QString &number) const {
-    return trimBlanks(number) != kSecretNumber && m_lookupsEnabled();
+    const QString trimmed = trimBlanks(number);
+    return !trimmed.isEmpty() && trimmed != kSecretNumber && m_lookupsEnabled();
 }
 
-void CallLogger::storeCall(const QString &number) {
-    m_database.exec(
-        QStringLiteral("INSERT INTO tblCalls (ContactID, CallTime, CallRings, "
-                       "CallNumber) VALUES(?, ?, 0, ?)"),
-        {m_record.value(CallField::ContactId), m_record.value(CallField::CallTime), number});
-}
-
-void CallLogger::raiseTotalCalls() {
-    const QString contactId = m_record.value(CallField::ContactId);
-    const qint64 total = totalCalls(contactId);
-    m_database.exec(QStringLiteral("UPDATE tblContacts SET TotalCalls = (?) WHERE ID = ?"),
-                    {total + 1, contactId});
-}
-
-qint64 CallLogger::totalCalls(const QString &contactId) {
-    const Query row = m_database.query(
-        QStringLiteral("SELECT TotalCalls FROM tblContacts WHERE ID = ?"), {contactId});
-    if (row.isNull("TotalCalls"))
-        throw DatabaseError(-1, QStringLiteral("The contact has no call total"));
-    bool ok = false;
-    // A total kept as text ("5") counts as its number.
-    const qint64 total = row.field("TotalCalls").toLongLong(&ok);
-    if (!ok)
-        throw DatabaseError(-1, QStringLiteral("The call total is not a whole number"));
-    return total;
-}
-
-QString CallLogger::newestCallId() {
-    // The newest row may have been stored by an earlier run, so the log itself is asked.
-    const Query newest =
-        m_database.query(QStringLiteral("SELECT MAX(ID) As CallsID FROM tblCalls"));
-    if (newest.isNull("CallsID"))
-        throw DatabaseError(-1, QStringLiteral("The call log is empty"));
-    return newest.field("CallsID");
+void CallLogger::raiseTotalCalls(const QString &contactId) {
+    // A total kept as text ("5") counts as its number; an empty, NULL or other text total
+    // (what an import of an empty field leaves) counts as 0.
+    m_database.exec(QStringLiteral("UPDATE tblContacts SET TotalCalls = "
+                                   "ifnull(CAST(TotalCalls AS INTEGER), 0) + 1 WHERE ID = ?"),
+                    {contactId});
 }
 
 }  // namespace ringwise

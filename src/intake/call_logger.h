@@ -1,47 +1,90 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <QTimer>
+#include <deque>
 #include <functional>
 
+#include "call/call_record.h"
 #include "call/seams.h"
 #include "intake/call_events.h"
 
 namespace ringwise {
 
-class CallFields;
-class CallRecord;
 class Database;
+class DatabaseError;
 
 // Matches a complete number to a contact (creating an unrecognised one for a number that
 // belongs to nobody), stores the call, raises the contact's total and announces the call;
-// at each ring it writes the running count into the newest call. One call is one
-// transaction: a failing statement throws and undoes the whole call; nothing is then
-// sent and no lookup starts. Each call and ring is flushed to disk after it is announced.
-class CallLogger : public CallEvents {
+// at each ring it writes the running count into the call the record holds. One call is one
+// transaction. The phone is ringing now, so a call is announced whatever the database
+// does: one it cannot take (locked by another program, a full disk) waits in order, with
+// its own time, number and rings, and is stored as soon as the database takes it. Each
+// call and ring is flushed to disk after it is announced.
+class CallLogger : public QObject, public CallEvents {
+    Q_OBJECT
 public:
+    static constexpr int kDefaultRetryMs = 1000;
+    inline static const QString kTitle = QStringLiteral("Database");
+
     // lookupsEnabled is asked at the moment a lookup is considered; startLookup receives
-    // the call's fields once everything is stored, so it knows the contact to name.
+    // the call's fields once everything is stored, so it knows the contact to name. report
+    // tells the user of calls that wait, and of the disk failing a sync.
     CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
-               std::function<void(const CallFields &call)> startLookup, SendText sendToClients);
+               std::function<void(const CallFields &call)> startLookup, SendText sendToClients,
+               Report report, int retryMs = kDefaultRetryMs, QObject *parent = nullptr);
 
     void LogCall() override;
     void RecordRing() override;
 
+    // Calls and ring counts that wait for the database.
+    int waitingCount() const { return int(m_waiting.size()); }
+    // One last try, at shut-down; says how many are lost when some still wait. True when
+    // nothing is lost.
+    bool storeBeforeExit();
+
+signals:
+    // Calls that waited are now in the database.
+    void waitingCallsStored();
+
 private:
-    bool findContact(const QString &number);
-    bool findOrCreateUnrecognized(const QString &number);
-    bool findUnrecognized(const QString &number);
+    // A call that is not stored yet (its CallId is "0"), or the rings of a stored one.
+    struct Waiting {
+        quint64 serial = 0;  // the record's serial while the call was current
+        CallFields fields;
+        bool waited = false;  // the database has refused it, or a call before it
+    };
+    enum class Match { Contact, Unrecognized, None };
+
+    // Stores what waits, oldest first, until the database refuses one.
+    void storeWaiting();
+    // Stores one call (or its rings) in one transaction; throws DatabaseError.
+    void store(Waiting &waiting);
+    // Keeps everything waiting for the retry; says so when calls begin to wait.
+    void noteWaiting(const DatabaseError &error);
+    Waiting *waitingFor(quint64 serial);
+    void copyContactToRecord(const CallFields &call);
+    void syncLog();
+    void tell(const QString &text);
+
+    Match match(CallFields &call);
+    bool findContact(CallFields &call);
+    bool findUnrecognized(CallFields &call);
     bool lookupWanted(const QString &number) const;
-    void storeCall(const QString &number);
-    void raiseTotalCalls();
-    qint64 totalCalls(const QString &contactId);
-    QString newestCallId();
+    void raiseTotalCalls(const QString &contactId);
 
     Database &m_database;
     CallRecord &m_record;
     std::function<bool()> m_lookupsEnabled;
     std::function<void(const CallFields &call)> m_startLookup;
     SendText m_sendToClients;
+    Report m_report;
+    std::deque<Waiting> m_waiting;
+    int m_storedAfterWaiting = 0;
+    bool m_reportedWaiting = false;
+    bool m_reportedSyncFailure = false;
+    QTimer m_retry;
 };
 
 }  // namespace ringwise

@@ -1,7 +1,6 @@
 #include "intake/device_parser.h"
 
 #include <exception>
-#include <stdexcept>
 
 #include "call/call_record.h"
 #include "call/time_format.h"
@@ -54,7 +53,7 @@ void DeviceParser::handle(QChar text, Shown shown) {
             openCall(true, shown);
             break;
         case '#':
-            m_events.LogCall();
+            logCall();
             break;
         case 'R':
             countRing();
@@ -77,19 +76,33 @@ void DeviceParser::openCall(bool withheld, Shown shown) {
         m_output.append(QStringLiteral("\r\n"));
 }
 
+bool DeviceParser::isCallOpen() const {
+    return m_record.value(CallField::CallType) == kIngoing;
+}
+
+bool DeviceParser::isCallLogged() const {
+    return m_loggedSerial == m_record.serial();
+}
+
+void DeviceParser::logCall() {
+    if (!isCallOpen() || isCallLogged())
+        return;
+    m_events.LogCall();
+    m_loggedSerial = m_record.serial();
+}
+
 void DeviceParser::countRing() {
-    bool ok = false;
-    const qint64 rings = m_record.value(CallField::Rings).toLongLong(&ok);
-    if (!ok)
-        throw std::invalid_argument("the ring count is not a number");
+    if (!isCallOpen())
+        return;
+    // Every call opens with the count at "0".
+    const qint64 rings = m_record.value(CallField::Rings).toLongLong();
     m_record.set(CallField::Rings, QString::number(rings + 1));
     m_events.RecordRing();
 }
 
 void DeviceParser::takeDigit(QChar digit) {
     // Digits outside a call, and after a withheld number, are only shown.
-    if (m_record.value(CallField::CallType) != kIngoing ||
-        m_record.value(CallField::Number) == kSecretNumber)
+    if (!isCallOpen() || m_record.value(CallField::Number) == kSecretNumber)
         return;
     m_record.set(CallField::Number, m_record.value(CallField::Number) + digit);
 }

@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QDateTime>
 #include <functional>
+#include <optional>
 
 #include "call/seams.h"
 
@@ -14,7 +15,8 @@ class DeviceOutput;
 
 // The device's stream, one character at a time: "A" or "D" opens a call, digits build
 // its number, "#" logs it and each "R" is a ring. Case matters; anything else is only
-// shown in the device output.
+// shown in the device output. Noise makes no calls: a "#" or a ring with no call open,
+// and a second "#" for a call already logged, are only shown.
 class DeviceParser {
 public:
     DeviceParser(CallRecord &record, CallEvents &events, DeviceOutput &output, Clock now);
@@ -32,6 +34,9 @@ private:
     enum class Shown { Yes, No };
     void handle(QChar text, Shown shown);
     void openCall(bool withheld, Shown shown);
+    bool isCallOpen() const;
+    bool isCallLogged() const;
+    void logCall();
     void countRing();
     void takeDigit(QChar digit);
 
@@ -39,6 +44,8 @@ private:
     CallEvents &m_events;
     DeviceOutput &m_output;
     Clock m_now;
+    // The record's serial when its call was logged; a reset of the record opens another.
+    std::optional<quint64> m_loggedSerial;
 };
 
 }  // namespace ringwise

@@ -167,9 +167,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     // After a fatal failure the program is already ending, without the shut-down.
     if (!m_failures.hasEnded()) {
         saveWindowState();
-        m_service.shutdown();
+        const bool nothingLost = m_service.shutdown();
         if (!m_failures.hasEnded())
-            m_hooks.endProgram(0);
+            m_hooks.endProgram(nothingLost ? 0 : 1);
     }
     QMainWindow::closeEvent(event);
 }

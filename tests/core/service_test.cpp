@@ -176,6 +176,41 @@ private slots:
         service.shutdown();
     }
 
+    // A database file removed or replaced while the server runs is noticed, and the next
+    // call goes into the file now at the path.
+    void databaseFileRemovedOrReplaced_data() {
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("removed") << false << "was removed; it is created again for the calls.";
+        QTest::newRow("replaced") << true << "was replaced; calls are stored in the new file.";
+    }
+    void databaseFileRemovedOrReplaced() {
+        QFETCH(bool, replaced);
+        QFETCH(QString, said);
+        TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerCheckDGS, "False");
+        ServiceEnvironment environment = fastEnvironment();
+        environment.databaseRetryMs = 10;
+        Service service(store, environment);
+        QSignalSpy messages(&service, &Service::message);
+        QVERIFY(service.start());
+        service.fakeIncomingCall();
+        const QString path = env.databasePath();
+        QVERIFY(QFile::rename(path, path + ".old"));
+        if (replaced)
+            QVERIFY(QFile::copy(path + ".old", path));
+        QTRY_COMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().at(2).toString(), path + " " + said);
+        QVERIFY(service.deviceOutput().endsWith("Database: " + path + " " + said));
+
+        service.fakeIncomingCall();
+        Database db;
+        db.open(path, Database::OpenMode::MustExist);
+        QCOMPARE(db.query("SELECT COUNT(*) AS n FROM tblCalls").field("n"), replaced ? "2" : "1");
+        QVERIFY(service.shutdown());
+    }
+
     void fatalPaths() {
         TempEnvironment env;
         QTcpServer occupant;

@@ -74,14 +74,36 @@ private slots:
         QCOMPARE(newest.field("CallsID"), QStringLiteral("3"));
     }
 
-    void maxOnEmptyLogReadsEmpty() {
+    // A write waits a moment for another program's lock, then fails instead of holding
+    // the event thread; reading goes on beside the lock.
+    void anotherProgramsLockFailsAWriteSoon() {
         test::TempEnvironment env;
         Database db;
-        db.open(env.filePath("empty-log.db"), Database::OpenMode::CreateIfMissing);
-        Query newest = db.query("SELECT MAX(ID) As CallsID FROM tblCalls");
-        QVERIFY(!newest.atEnd());
-        QVERIFY(newest.isNull("CallsID"));
-        QCOMPARE(newest.field("CallsID"), QString());
+        db.open(env.filePath("locked.db"), Database::OpenMode::CreateIfMissing);
+        QVERIFY(db.query("PRAGMA busy_timeout").field("timeout").toInt() <= 100);
+        SQLite::Database other(env.filePath("locked.db").toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("BEGIN IMMEDIATE");
+        try {
+            db.exec("INSERT INTO tblCalls (CallNumber) VALUES('1')");
+            QFAIL("the write went past the lock");
+        } catch (const DatabaseError &error) {
+            QCOMPARE(error.number() & 0xff, SQLITE_BUSY);
+        }
+        QCOMPARE(db.query("SELECT COUNT(*) AS n FROM tblCalls").field("n"), "0");
+    }
+
+    void fileRemovedOrReplacedIsNoticed() {
+        test::TempEnvironment env;
+        const QString path = env.filePath("calls.db");
+        Database db;
+        db.open(path, Database::OpenMode::CreateIfMissing);
+        QVERIFY(db.isStillAtPath());
+        QVERIFY(QFile::rename(path, path + ".old"));
+        QVERIFY(!db.isStillAtPath());
+        QVERIFY(QFile::copy(path + ".old", path));
+        QVERIFY(!db.isStillAtPath());
+        db.open(path, Database::OpenMode::MustExist);
+        QVERIFY(db.isStillAtPath());
     }
 
     void intRoundsDownAndRanksNumbersAndText() {

@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <SQLiteCpp/Database.h>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSslSocket>
@@ -160,6 +163,54 @@ private slots:
         QCOMPARE(receive(*client, line.size()), line);
         QVERIFY2(!server.standardError().contains("Serial port"),
                  server.standardError().constData());
+    }
+
+    // While another program holds the write lock, a call is announced at once and waits;
+    // it is stored with its rings once the lock goes. One still waiting at the end is lost,
+    // and said so, with status 1.
+    void callWaitsWhileAnotherProgramHoldsTheDatabase() {
+        PseudoTerminal device;
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setSetting("ServerCOM", device.slavePath());
+        server.setSetting("ServerPassword", kPassword);
+        server.setSetting("ServerCheckDGS", "False");
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        auto client = loggedInClient(server.port());
+        QVERIFY(client);
+        QVERIFY(device.write("A11111111#"));
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,11111111,,,,,,"));
+
+        const std::string path = server.environment().databasePath().toStdString();
+        SQLite::Database other(path, SQLite::OPEN_READWRITE);
+        const auto rows = [&] {
+            SQLite::Database reader(path, SQLite::OPEN_READONLY);
+            return QString::fromStdString(
+                reader
+                    .execAndGet("SELECT group_concat(CallNumber || ':' || CallRings) FROM tblCalls")
+                    .getString());
+        };
+        other.exec("BEGIN IMMEDIATE");
+        QVERIFY(device.write("A22222222#RR"));
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,22222222,,,,,,"));
+        QTRY_VERIFY(server.standardError().contains(
+            "Database: locked by another program; 1 call waiting to be stored.\n"));
+        QTRY_VERIFY(server.standardOutput().contains("A22222222#RR"));
+        other.exec("ROLLBACK");
+        QTRY_COMPARE(rows(), "11111111:0,22222222:2");
+        QTRY_VERIFY(server.standardError().contains("Database: the waiting call is stored.\n"));
+
+        other.exec("BEGIN IMMEDIATE");
+        QVERIFY(device.write("A33333333#"));
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,33333333,,,,,,"));
+        server.terminate();
+        QVERIFY(server.waitForExit());
+        QCOMPARE(server.process().exitCode(), 1);
+        QVERIFY2(
+            server.standardError().contains("Database: 1 call could not be stored and is lost.\n"),
+            server.standardError().constData());
+        other.exec("ROLLBACK");
+        QCOMPARE(rows(), "11111111:0,22222222:2");
     }
 
     void unknownCallerIsNamedFromTheDirectory() {
@@ -423,16 +474,38 @@ private slots:
         QCOMPARE(tls.error(), QAbstractSocket::ConnectionRefusedError);
     }
 
-    void missingConfiguredDatabaseEndsWithItsError() {
+    // A database that cannot be opened, or only read, ends start-up with its error, never
+    // a run that drops every call.
+    void unusableDatabaseEndsWithItsError_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("error");
+        QTest::newRow("missing configured file") << "missing" << QByteArray("Error Number : 14\n");
+        QTest::newRow("read-only file") << "file" << QByteArray("Error Number : 8\nThe database ");
+        QTest::newRow("read-only folder")
+            << "folder" << QByteArray("Error Number : 8\nThe database ");
+    }
+    void unusableDatabaseEndsWithItsError() {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, error);
+        if (kind != "missing" && ::geteuid() == 0)
+            QSKIP("Root writes read-only files; CI runs this test again as another user.");
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        server.setSetting("ServerDB", server.environment().filePath("typo.db"));
+        const QString folder = server.environment().filePath("calls");
+        const QString path = folder + "/calls.db";
+        QVERIFY(QDir().mkpath(folder));
+        if (kind != "missing") {
+            Database().open(path, Database::OpenMode::CreateIfMissing);
+            QVERIFY(QFile::setPermissions(kind == "file" ? path : folder,
+                                          QFile::ReadOwner | QFile::ExeOwner));
+        }
+        server.setSetting("ServerDB", path);
         server.setSetting("ServerCOM", kNoDevice);
         server.start();
         QVERIFY(server.waitForExit());
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(server.process().exitCode(), 1);
-        QVERIFY2(server.standardError().contains("Error Number : 14\n"),
-                 server.standardError().constData());
-        QVERIFY(!QFile::exists(server.environment().filePath("typo.db")));
+        QVERIFY2(server.standardError().contains(error), server.standardError().constData());
+        QCOMPARE(QFile::exists(path), kind != "missing");
     }
 };
 
