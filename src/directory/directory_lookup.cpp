@@ -200,8 +200,8 @@ void DirectoryLookup::ParseResult(const QByteArray &page) {
 
 void DirectoryLookup::nameContact(const QString &name, const QString &nameSuffix) {
     const QString contactId = m_call[CallField::ContactId];
-    // A contact that a client has saved while the directory answered keeps its saved name,
-    // and its clients heard of it then: no name is announced.
+    // A contact that a client has saved (or deleted) while the directory answered keeps what
+    // the client gave it: the directory's name is then neither stored nor announced.
     if (!contactId.isEmpty() &&
         m_database.exec(QStringLiteral("UPDATE tblContacts SET FullName = (?) "
                                        "WHERE ID = ? AND trim(coalesce(FullName, '')) = ''"),
