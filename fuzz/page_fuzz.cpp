@@ -1,6 +1,6 @@
 // The directory's answer, any bytes, delivered in pieces as a socket would: the first byte
-// sets the piece sizes. Each piece is added to the answer and its completeness asked, as
-// the lookup does when the connection ends; the whole answer then goes through the result
+// sets the piece sizes. Each piece is added to the answer and read as HTTP, as the lookup
+// does when the connection ends; the whole answer's page then goes through the result
 // parser and the page text decoders.
 
 #include <QByteArray>
@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "directory/http_answer.h"
 #include "directory/page_text.h"
 #include "directory/result_page.h"
 #include "fuzz/fuzz_support.h"
@@ -25,12 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (qsizetype at = 0; at < bytes.size(); at += pieceSize) {
         answer += bytes.mid(at, pieceSize);
         // More bytes never take back an answer's completeness.
-        const bool nowComplete = answerIsComplete(answer);
+        const bool nowComplete = HttpAnswer::read(answer).complete;
         fuzz::check(nowComplete || !complete, "a complete answer became incomplete");
         complete = nowComplete;
     }
 
-    const ResultPage page = ResultPage::parse(answer);
+    const ResultPage page = ResultPage::parse(HttpAnswer::read(answer).page);
     fuzz::check(page.outcome == ResultPage::Outcome::Name || page.name.isEmpty(),
                 "a name without a result");
 

@@ -242,7 +242,7 @@ private:
     }
 
     void onRequest(QTcpSocket *socket) {
-        if (!socket->peek(4096).contains("\n\n"))
+        if (!socket->peek(4096).contains("\r\n\r\n"))
             return;
         socket->readAll();
         const int dice = between(1, 100);
@@ -321,7 +321,7 @@ int main(int argc, char **argv) {
     // Every client comes from 127.0.0.1: the per-address cap would hold them to 64.
     server.setSetting(QStringLiteral("ServerMaxPerAddress"), QStringLiteral("0"));
     server.setSetting(QStringLiteral("ServerDirectoryHost"),
-                      QStringLiteral("127.0.0.1:%1").arg(directory.port()));
+                      QStringLiteral("http://127.0.0.1:%1").arg(directory.port()));
     server.start();
     if (!server.waitUntilListening()) {
         out << "the server did not start: " << server.standardError() << Qt::endl;

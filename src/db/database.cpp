@@ -105,10 +105,10 @@ Query Database::query(const QString &sql, const QVariantList &values) {
     return Query(prepare(sql, values));
 }
 
-void Database::exec(const QString &sql, const QVariantList &values) {
+int Database::exec(const QString &sql, const QVariantList &values) {
     auto statement = prepare(sql, values);
     try {
-        statement->exec();
+        return statement->exec();
     } catch (const SQLite::Exception &error) {
         throw DatabaseError::from(error);
     }

@@ -47,8 +47,8 @@ public:
 
     // Runs a statement that returns rows; the result stands on its first row.
     Query query(const QString &sql, const QVariantList &values = {});
-    // Runs a statement that changes rows.
-    void exec(const QString &sql, const QVariantList &values = {});
+    // Runs a statement that changes rows; returns how many it changed.
+    int exec(const QString &sql, const QVariantList &values = {});
     // The key of the row inserted last on this connection.
     qint64 lastInsertRowId() const;
     // Flushes what has been committed to the disk. Throws DatabaseError.

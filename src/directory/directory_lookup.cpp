@@ -3,6 +3,7 @@
 #include "call/call_line.h"
 #include "db/database.h"
 #include "db/database_error.h"
+#include "directory/http_answer.h"
 #include "directory/result_page.h"
 #include "directory/socket_error_number.h"
 
@@ -17,7 +18,8 @@ const QString kSplitError = QStringLiteral("Error in Split");
 
 DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record, ReadText directoryHost,
                                  SendText sendToClients, Report report, int timeoutMs,
-                                 qint64 maxResponseBytes, QObject *parent)
+                                 qint64 maxResponseBytes, const QSslConfiguration &tls,
+                                 QObject *parent)
     : QObject(parent),
       m_database(database),
       m_record(record),
@@ -25,17 +27,24 @@ DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record, ReadTex
       m_sendToClients(std::move(sendToClients)),
       m_report(std::move(report)),
       m_timeoutMs(timeoutMs),
-      m_maxResponseBytes(maxResponseBytes) {
+      m_maxResponseBytes(maxResponseBytes),
+      m_tls(tls) {
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(m_timeoutMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         failLookup(QStringLiteral("The directory did not answer within %1 seconds.")
                        .arg(m_timeoutMs / 1000.0));
     });
-    connect(&m_sckSync, &QTcpSocket::connected, this, &DirectoryLookup::onConnected);
-    connect(&m_sckSync, &QTcpSocket::readyRead, this, &DirectoryLookup::onReadyRead);
-    connect(&m_sckSync, &QTcpSocket::disconnected, this, &DirectoryLookup::onDisconnected);
-    connect(&m_sckSync, &QTcpSocket::errorOccurred, this, &DirectoryLookup::onSocketError);
+    // Qt clears the peer's name after the disconnected signal, so a redirect connects from
+    // the event loop, not from inside that signal.
+    m_nextConnection.setSingleShot(true);
+    m_nextConnection.setInterval(0);
+    connect(&m_nextConnection, &QTimer::timeout, this, &DirectoryLookup::ConnectURL);
+    connect(&m_sckSync, &QSslSocket::connected, this, &DirectoryLookup::onConnected);
+    connect(&m_sckSync, &QSslSocket::encrypted, this, &DirectoryLookup::onConnected);
+    connect(&m_sckSync, &QSslSocket::readyRead, this, &DirectoryLookup::onReadyRead);
+    connect(&m_sckSync, &QSslSocket::disconnected, this, &DirectoryLookup::onDisconnected);
+    connect(&m_sckSync, &QSslSocket::errorOccurred, this, &DirectoryLookup::onSocketError);
 }
 
 DirectoryLookup::~DirectoryLookup() {
@@ -48,28 +57,36 @@ void DirectoryLookup::StartLookup(const CallFields &call) {
         return;
     m_call = call;
     m_callSerial = m_record.serial();
-    m_strInput.clear();
+    m_redirects = 0;
     m_state = State::Connecting;
     m_deadline.start();
-    ConnectURL(lookupUrl(m_directoryHost(), call[CallField::Number]));
-}
-
-void DirectoryLookup::ConnectURL(const QString &url) {
-    const std::optional<DirectoryUrl> parts = splitUrl(url);
-    if (!parts || parts->lPort < 1 || parts->lPort > 65535) {
+    const std::optional<DirectoryUrl> url =
+        splitUrl(lookupUrl(m_directoryHost(), call[CallField::Number]));
+    if (!url || url->lPort < 1 || url->lPort > 65535) {
         endLookup();
         return;
     }
-    m_url = *parts;
+    m_url = *url;
+    ConnectURL();
+}
+
+void DirectoryLookup::ConnectURL() {
+    m_strInput.clear();
     m_sckSync.abort();
-    m_sckSync.connectToHost(m_url.strHost, quint16(m_url.lPort));
+    if (m_url.secure) {
+        m_sckSync.setSslConfiguration(m_tls);
+        m_sckSync.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        m_sckSync.connectToHostEncrypted(m_url.strHost, quint16(m_url.lPort));
+    } else {
+        m_sckSync.connectToHost(m_url.strHost, quint16(m_url.lPort));
+    }
 }
 
 void DirectoryLookup::onConnected() {
-    if (m_state != State::Connecting)
+    // Over HTTPS the request waits for the handshake to end.
+    if (m_state != State::Connecting || (m_url.secure && !m_sckSync.isEncrypted()))
         return;
-    m_sckSync.write(
-        (QStringLiteral("GET ") + m_url.strPage + QStringLiteral(" HTTP/1.0\n\n")).toLatin1());
+    m_sckSync.write(m_url.request());
     m_state = State::Receiving;
     m_resetWatch.watch(m_sckSync.socketDescriptor());
 }
@@ -80,20 +97,23 @@ void DirectoryLookup::onReadyRead() {
 }
 
 void DirectoryLookup::onDisconnected() {
-    if (m_state != State::Receiving)
+    const QString reset =
+        QString::number(socketErrorNumber(QAbstractSocket::RemoteHostClosedError));
+    // Closed during the TLS handshake; a redirect's connection is not made yet.
+    if (m_state == State::Connecting && !m_nextConnection.isActive()) {
+        failLookup(reset);
         return;
-    if (!takeArrivedBytes())
+    }
+    if (m_state != State::Receiving || !takeArrivedBytes())
         return;
     // Qt reports a reset like an orderly close: a page cut short is no answer, and the
     // caller is looked up again at the next call.
-    if (m_resetWatch.endedInError() || !answerIsComplete(m_strInput)) {
-        failLookup(QString::number(socketErrorNumber(QAbstractSocket::RemoteHostClosedError)));
+    const HttpAnswer answer = HttpAnswer::read(m_strInput);
+    if (m_resetWatch.endedInError() || !answer.complete) {
+        failLookup(reset);
         return;
     }
-    m_state = State::Parsing;
-    m_deadline.stop();
-    m_sckSync.abort();
-    ParseResult();
+    takeAnswer(answer);
 }
 
 void DirectoryLookup::onSocketError(QAbstractSocket::SocketError error) {
@@ -101,6 +121,13 @@ void DirectoryLookup::onSocketError(QAbstractSocket::SocketError error) {
     // disconnected signal follows.
     if (m_state == State::Idle || error == QAbstractSocket::RemoteHostClosedError)
         return;
+    if (error == QAbstractSocket::SslHandshakeFailedError ||
+        error == QAbstractSocket::SslInternalError ||
+        error == QAbstractSocket::SslInvalidUserDataError) {
+        failLookup(QStringLiteral("The secure connection to the directory failed: %1")
+                       .arg(m_sckSync.errorString()));
+        return;
+    }
     failLookup(QString::number(socketErrorNumber(error)));
 }
 
@@ -113,15 +140,53 @@ bool DirectoryLookup::takeArrivedBytes() {
     return false;
 }
 
-void DirectoryLookup::ParseResult() {
-    const ResultPage page = ResultPage::parse(m_strInput);
+void DirectoryLookup::takeAnswer(const HttpAnswer &answer) {
+    static const QList<int> redirects = {301, 302, 303, 307, 308};
+    if (redirects.contains(answer.status) && !answer.location.isEmpty()) {
+        followRedirect(answer);
+    } else if (answer.status == 0) {
+        failLookup(QStringLiteral("The directory's answer has no HTTP status line."));
+    } else if (answer.status != 200) {
+        failLookup(QStringLiteral("The directory answered %1.").arg(answer.statusText));
+    } else {
+        m_state = State::Parsing;
+        m_deadline.stop();
+        m_sckSync.abort();
+        ParseResult(answer.page);
+    }
+}
+
+void DirectoryLookup::followRedirect(const HttpAnswer &answer) {
+    const std::optional<DirectoryUrl> next = sameSiteRedirect(m_url, answer.location);
+    if (!next) {
+        failLookup(QStringLiteral("The directory answered %1 and sent the lookup to another "
+                                  "site: %2")
+                       .arg(answer.statusText, answer.location));
+        return;
+    }
+    if (++m_redirects > kMaxRedirects) {
+        failLookup(QStringLiteral("The directory answered %1 once more after %2 redirects.")
+                       .arg(answer.statusText)
+                       .arg(kMaxRedirects));
+        return;
+    }
+    m_url = *next;
+    m_state = State::Connecting;
+    m_nextConnection.start();
+}
+
+void DirectoryLookup::ParseResult(const QByteArray &page) {
+    const ResultPage result = ResultPage::parse(page);
     try {
-        switch (page.outcome) {
+        switch (result.outcome) {
             case ResultPage::Outcome::Name:
-                nameContact(trimBlanks(page.name), QStringLiteral(" (New)"));
+                nameContact(trimBlanks(result.name), QStringLiteral(" (New)"));
                 break;
             case ResultPage::Outcome::NoMarker:
                 nameContact(QStringLiteral("Unidentified"), QString());
+                break;
+            case ResultPage::Outcome::ErrorPage:
+                m_report(kTitle, QStringLiteral("The directory's answer is not a result page."));
                 break;
             case ResultPage::Outcome::Failure:
                 m_report(kTitle, kSplitError);
@@ -134,13 +199,18 @@ void DirectoryLookup::ParseResult() {
 }
 
 void DirectoryLookup::nameContact(const QString &name, const QString &nameSuffix) {
+    const QString contactId = m_call[CallField::ContactId];
+    // A contact that a client has saved (or deleted) while the directory answered keeps what
+    // the client gave it: the directory's name is then neither stored nor announced.
+    if (!contactId.isEmpty() &&
+        m_database.exec(QStringLiteral("UPDATE tblContacts SET FullName = (?) "
+                                       "WHERE ID = ? AND trim(coalesce(FullName, '')) = ''"),
+                        {name, contactId}) == 0)
+        return;
     if (m_record.serial() == m_callSerial)
         m_record.set(CallField::Name, name);
-    const QString contactId = m_call[CallField::ContactId];
     if (contactId.isEmpty())
         return;
-    m_database.exec(QStringLiteral("UPDATE tblContacts SET FullName = (?) WHERE ID = ?"),
-                    {name, contactId});
     CallFields named = m_call;
     named[CallField::Name] = name;
     m_sendToClients(callLine(named, nameSuffix));
@@ -158,6 +228,7 @@ void DirectoryLookup::endLookup() {
     // Idle first: aborting a connected socket emits disconnected, which must not parse.
     m_state = State::Idle;
     m_deadline.stop();
+    m_nextConnection.stop();
     m_sckSync.abort();
     m_resetWatch.release();
     m_url = DirectoryUrl();

@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 #include <functional>
 
@@ -14,10 +15,13 @@
 namespace ringwise {
 
 class Database;
+struct HttpAnswer;
 
 // Asks the online directory who an unnamed caller is, names the caller's contact from the
 // result page and announces the name to the clients. One lookup at a time; it keeps the
-// call it was started for, so a newer call cannot receive its result.
+// call it was started for, so a newer call cannot receive its result. Only a result page
+// counts: any other answer is a failed lookup, which stores nothing, is reported, and leaves
+// the number to be looked up again at its next call.
 class DirectoryLookup : public QObject {
     Q_OBJECT
 public:
@@ -26,12 +30,16 @@ public:
 
     static constexpr int kDefaultTimeoutMs = 20000;
     static constexpr qint64 kDefaultMaxResponseBytes = 2 * 1024 * 1024;
+    static constexpr int kMaxRedirects = 3;
 
-    // directoryHost: "host" or "host:port", asked at every lookup.
-    // report: a message for the user (a message box, or a line on standard error).
+    // directoryHost: "host" or "host:port" (HTTPS), or "http://host:port", asked at every
+    // lookup. report: a message for the user (a message box, or a line on standard error).
+    // tls: the certificate authorities an HTTPS directory is verified against.
     DirectoryLookup(Database &database, CallRecord &record, ReadText directoryHost,
                     SendText sendToClients, Report report, int timeoutMs = kDefaultTimeoutMs,
-                    qint64 maxResponseBytes = kDefaultMaxResponseBytes, QObject *parent = nullptr);
+                    qint64 maxResponseBytes = kDefaultMaxResponseBytes,
+                    const QSslConfiguration &tls = QSslConfiguration::defaultConfiguration(),
+                    QObject *parent = nullptr);
     ~DirectoryLookup() override;
 
     // Looks up the number of the call; the result goes to the call's contact. Does nothing
@@ -44,8 +52,10 @@ signals:
     void contactNamed(const ringwise::CallFields &call);
 
 private:
-    void ConnectURL(const QString &url);
-    void ParseResult();
+    void ConnectURL();
+    void takeAnswer(const HttpAnswer &answer);
+    void followRedirect(const HttpAnswer &answer);
+    void ParseResult(const QByteArray &page);
     void nameContact(const QString &name, const QString &nameSuffix);
 
     void onConnected();
@@ -64,15 +74,19 @@ private:
     Report m_report;
     const int m_timeoutMs;
     const qint64 m_maxResponseBytes;
+    const QSslConfiguration m_tls;
 
     State m_state = State::Idle;
     CallFields m_call;
     quint64 m_callSerial = 0;
     DirectoryUrl m_url;
+    int m_redirects = 0;
     QByteArray m_strInput;
-    QTcpSocket m_sckSync;
+    QSslSocket m_sckSync;
     ResetWatch m_resetWatch;
     QTimer m_deadline;
+    // Connects to m_url once the socket has finished with the previous answer.
+    QTimer m_nextConnection;
 };
 
 }  // namespace ringwise

@@ -1,11 +1,42 @@
 #include "directory/directory_url.h"
 
+#include <QUrl>
+
 #include "call/call_line.h"
 
 namespace ringwise {
 
-QString lookupUrl(const QString &host, const QString &number) {
-    return QStringLiteral("http://") + host +
+namespace {
+
+constexpr qint32 kHttpPort = 80;
+constexpr qint32 kHttpsPort = 443;
+
+qint32 defaultPort(bool secure) {
+    return secure ? kHttpsPort : kHttpPort;
+}
+
+QString schemeName(bool secure) {
+    return secure ? QStringLiteral("https") : QStringLiteral("http");
+}
+
+}  // namespace
+
+QByteArray DirectoryUrl::request() const {
+    QString host = strHost;
+    if (lPort != defaultPort(secure))
+        host += QLatin1Char(':') + QString::number(lPort);
+    return (QStringLiteral("GET ") + strPage + QStringLiteral(" HTTP/1.0\r\nHost: ") + host +
+            QStringLiteral("\r\n\r\n"))
+        .toLatin1();
+}
+
+QString lookupUrl(const QString &directory, const QString &number) {
+    QString site = directory;
+    if (!site.contains(QLatin1String("://")))
+        site.prepend(QStringLiteral("https://"));
+    while (site.endsWith(QLatin1Char('/')))
+        site.chop(1);
+    return site +
            QStringLiteral(
                "/vbw/super/resultat.do?compTrade=&compZip=&compCity=&compAddress="
                "&compRegionID=&compPhone=") +
@@ -17,6 +48,11 @@ std::optional<DirectoryUrl> splitUrl(const QString &url) {
     if (scheme < 0)
         return std::nullopt;
     DirectoryUrl parts;
+    const QString name = url.left(scheme).toLower();
+    if (name != schemeName(true) && name != schemeName(false))
+        return std::nullopt;
+    parts.secure = name == schemeName(true);
+    parts.lPort = defaultPort(parts.secure);
     parts.strHost = url.mid(scheme + 3);
     const qsizetype slash = parts.strHost.indexOf(QLatin1Char('/'));
     if (slash >= 0) {
@@ -34,6 +70,25 @@ std::optional<DirectoryUrl> splitUrl(const QString &url) {
         parts.strHost.truncate(colon);
     }
     return parts;
+}
+
+std::optional<DirectoryUrl> sameSiteRedirect(const DirectoryUrl &from, const QString &location) {
+    QUrl page;
+    page.setScheme(schemeName(from.secure));
+    page.setHost(from.strHost);
+    page.setPort(from.lPort);
+    page.setPath(from.strPage.section(QLatin1Char('?'), 0, 0));
+    const QUrl target = page.resolved(QUrl(location));
+    if (!target.isValid() || target.scheme() != page.scheme() ||
+        target.host().compare(from.strHost, Qt::CaseInsensitive) != 0 ||
+        target.port(defaultPort(from.secure)) != from.lPort)
+        return std::nullopt;
+    DirectoryUrl next = from;
+    next.strPage = QString::fromLatin1(
+        target.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment));
+    if (!next.strPage.startsWith(QLatin1Char('/')))
+        next.strPage.prepend(QLatin1Char('/'));
+    return next;
 }
 
 }  // namespace ringwise

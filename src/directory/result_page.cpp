@@ -1,10 +1,32 @@
 #include "directory/result_page.h"
 
-#include <QList>
-
 #include "directory/page_text.h"
 
 namespace ringwise {
+
+namespace {
+
+// The directory's page for a number it does not know is still a result page: it holds the
+// result table (a table of class "resultat"), only with no row marked by the arrow. An error page,
+// even one served with status 200, has no such table, and taking it for "unknown" would name the
+// caller "Unidentified" for good. The page's title is not enough: an error inside the result page's
+// frame may keep it.
+bool holdsResultTable(const QByteArray &page) {
+    const QByteArray lower = page.toLower();
+    for (qsizetype start = lower.indexOf("<table"); start >= 0;) {
+        const qsizetype end = lower.indexOf('>', start);
+        if (end < 0)
+            return false;
+        const QByteArray tag = lower.mid(start, end - start);
+        const qsizetype classAttribute = tag.indexOf("class");
+        if (classAttribute >= 0 && tag.indexOf("resultat", classAttribute) >= 0)
+            return true;
+        start = lower.indexOf("<table", end);
+    }
+    return false;
+}
+
+}  // namespace
 
 ResultPage ResultPage::parse(const QByteArray &page) {
     // The end of the cell holding the result arrow; the name is in the cell after it.
@@ -14,7 +36,7 @@ ResultPage ResultPage::parse(const QByteArray &page) {
     // are ASCII, which never occurs inside a UTF-8 sequence of a wider character.
     const qsizetype first = page.indexOf(marker);
     if (first < 0)
-        return {Outcome::NoMarker, QString()};
+        return {holdsResultTable(page) ? Outcome::NoMarker : Outcome::ErrorPage, QString()};
     const qsizetype start = first + marker.size();
     const qsizetype second = page.indexOf(marker, start);
     const QByteArray piece = page.mid(start, second < 0 ? -1 : second - start);
@@ -27,35 +49,6 @@ ResultPage ResultPage::parse(const QByteArray &page) {
     if (length < 0)
         return {Outcome::Failure, QString()};
     return {Outcome::Name, decodeCharacterReferences(decodePageText(piece.mid(p, length)))};
-}
-
-}  // namespace ringwise
-
-namespace ringwise {
-
-bool answerIsComplete(const QByteArray &answer) {
-    qsizetype pageStart = 0;
-    QByteArray head;
-    if (answer.startsWith("HTTP/")) {
-        // The headers end at the first empty line, with CR LF or bare LF line ends.
-        const qsizetype crlf = answer.indexOf("\r\n\r\n");
-        const qsizetype lf = answer.indexOf("\n\n");
-        if (crlf < 0 && lf < 0)
-            return false;
-        const bool crlfFirst = crlf >= 0 && (lf < 0 || crlf < lf);
-        head = answer.left(crlfFirst ? crlf : lf);
-        pageStart = crlfFirst ? crlf + 4 : lf + 2;
-    }
-    static const QByteArray lengthHeader = QByteArrayLiteral("content-length:");
-    for (const QByteArray &line : head.split('\n')) {
-        if (!line.toLower().startsWith(lengthHeader))
-            continue;
-        bool isNumber = false;
-        const qint64 length = line.mid(lengthHeader.size()).trimmed().toLongLong(&isNumber);
-        if (isNumber && length >= 0)
-            return answer.size() - pageStart >= length;
-    }
-    return answer.mid(pageStart).toLower().contains("</html>");
 }
 
 }  // namespace ringwise

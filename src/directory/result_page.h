@@ -8,21 +8,17 @@ namespace ringwise {
 // What the directory's result page says about a number.
 struct ResultPage {
     enum class Outcome {
-        NoMarker,  // no result arrow: the directory does not know the number
-        Name,      // the cell after the first result arrow, blanks not yet trimmed
-        Failure,   // the cell cannot be cut out of the page
+        NoMarker,   // a result page with no result arrow: the directory does not know the number
+        Name,       // the cell after the first result arrow, blanks not yet trimmed
+        Failure,    // the cell cannot be cut out of the page
+        ErrorPage,  // neither a result arrow nor the result table: not a result page at all
     };
 
     Outcome outcome = Outcome::NoMarker;
     QString name;
 
+    // page: what follows the answer's headers.
     static ResultPage parse(const QByteArray &page);
 };
-
-// Whether the directory's answer (status line, headers and page) arrived whole: its page holds
-// at least the bytes its Content-Length announces or, with no length announced, contains
-// "</html>" in any case. An answer cut short has no result arrow, and taking it for the
-// directory's "unknown number" would name the caller "Unidentified" for good.
-bool answerIsComplete(const QByteArray &answer);
 
 }  // namespace ringwise

@@ -87,7 +87,7 @@ struct Server {
         process.setSetting("ServerCheckDGS", directoryPort ? "True" : "False");
         if (directoryPort)
             process.setSetting("ServerDirectoryHost",
-                               QStringLiteral("127.0.0.1:%1").arg(directoryPort));
+                               QStringLiteral("http://127.0.0.1:%1").arg(directoryPort));
         process.start();
         if (!process.waitUntilListening())
             return false;

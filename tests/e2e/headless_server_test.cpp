@@ -221,7 +221,7 @@ private slots:
             QTcpSocket *peer = directory.nextPendingConnection();
             QObject::connect(peer, &QTcpSocket::readyRead, peer, [&request, peer] {
                 request += peer->readAll();
-                if (!request.endsWith("\n\n"))
+                if (!request.endsWith("\r\n\r\n"))
                     return;
                 peer->write(
                     "HTTP/1.0 200 OK\r\n\r\n<tr><td><img src=\"../img/oplysningen/"
@@ -236,7 +236,7 @@ private slots:
         server.setSetting("ServerCOM", device.slavePath());
         server.setSetting("ServerPassword", kPassword);
         server.setSetting("ServerDirectoryHost",
-                          QStringLiteral("127.0.0.1:%1").arg(directory.serverPort()));
+                          QStringLiteral("http://127.0.0.1:%1").arg(directory.serverPort()));
         server.start();
         QVERIFY2(server.waitUntilListening(), server.standardError().constData());
         auto client = loggedInClient(server.port());
@@ -249,7 +249,8 @@ private slots:
         QTRY_VERIFY((received += client->readAll()).size() >= expected.size());
         QCOMPARE(received, expected);
         QVERIFY(request.startsWith("GET /vbw/super/resultat.do?"));
-        QVERIFY(request.contains("&compPhone=87654321&Image51.x=0&Image51.y=0 HTTP/1.0\n\n"));
+        QVERIFY(request.contains(
+            "&compPhone=87654321&Image51.x=0&Image51.y=0 HTTP/1.0\r\nHost: 127.0.0.1:"));
 
         Database db;
         db.open(server.environment().databasePath(), Database::OpenMode::MustExist);

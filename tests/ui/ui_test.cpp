@@ -154,7 +154,7 @@ struct FakeDirectory : QObject {
         QObject::connect(&server, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *socket = server.nextPendingConnection();
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                if (!socket->readAll().endsWith("\n\n"))
+                if (!socket->readAll().endsWith("\r\n\r\n"))
                     return;
                 socket->write(
                     "HTTP/1.0 200 OK\r\n\r\n<html><table><tr><td><img src=\""
@@ -165,7 +165,7 @@ struct FakeDirectory : QObject {
             });
         });
     }
-    QString host() const { return "127.0.0.1:" + QString::number(server.serverPort()); }
+    QString host() const { return "http://127.0.0.1:" + QString::number(server.serverPort()); }
 };
 
 // What the notification area reports for a click on the icon.
