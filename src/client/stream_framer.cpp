@@ -1,5 +1,6 @@
 #include "client/stream_framer.h"
 
+#include <algorithm>
 #include <array>
 
 #include "call/call_record.h"
@@ -50,6 +51,7 @@ void StreamFramer::feed(QByteArrayView bytes) {
 
 void StreamFramer::expect(const QString &text) {
     m_expected.append(text);
+    m_searchedTo = 0;
 }
 
 std::optional<QString> StreamFramer::next(bool quiet) {
@@ -67,7 +69,7 @@ std::optional<QString> StreamFramer::next(bool quiet) {
             // dropped up to where one may start.
             Verdict ignored;
             const qsizetype at = nextBoundary(1, quiet, &ignored);
-            m_pending.remove(0, at < 0 ? m_pending.size() : at);
+            take(at < 0 ? m_pending.size() : at);
             continue;
         }
         // Once the stream has begun, the login is over.
@@ -101,6 +103,7 @@ std::optional<QString> StreamFramer::greeting() {
 QString StreamFramer::take(qsizetype size) {
     QString message = m_pending.left(size);
     m_pending.remove(0, size);
+    m_searchedTo = 0;
     return message;
 }
 
@@ -150,24 +153,31 @@ StreamFramer::Verdict StreamFramer::boundary(qsizetype at, bool quiet) const {
     return opening(digitsEnd, quiet).verdict;
 }
 
-qsizetype StreamFramer::nextBoundary(qsizetype from, bool quiet, Verdict *verdict) const {
-    QString firsts = QStringLiteral("CPS");
+qsizetype StreamFramer::nextBoundary(qsizetype from, bool quiet, Verdict *verdict) {
+    // Only where a message's first letter is does a closer look pay.
+    QString firsts = QString(kPingStart.front()) + kCallStart.front();
+    for (const QString &start : kReplyStarts)
+        firsts += start.front();
     if (m_stage == Stage::Login)
         for (const QString &answer : kLoginAnswers)
             firsts += answer.front();
     for (const QString &text : m_expected)
         firsts += text.front();
-    for (qsizetype at = from; at <= m_pending.size(); ++at) {
+    // A text that begins no message now begins none when more text follows it, so a search
+    // for the same head goes on where the last one stopped: a long reply is read once.
+    for (qsizetype at = std::max(from, m_searchedTo); at <= m_pending.size(); ++at) {
         if (at < m_pending.size() && !firsts.contains(m_pending.at(at)))
             continue;
         *verdict = boundary(at, quiet);
-        if (*verdict != Verdict::No)
+        if (*verdict != Verdict::No) {
+            m_searchedTo = at;
             return at;
+        }
     }
     return -1;
 }
 
-qsizetype StreamFramer::end(const Start &head, bool quiet) const {
+qsizetype StreamFramer::end(const Start &head, bool quiet) {
     qsizetype from = 1;
     switch (head.kind) {
         case Kind::Fixed:

@@ -60,14 +60,16 @@ private:
     // Whether a message other than the one at the head may begin at `at`.
     Verdict boundary(qsizetype at, bool quiet) const;
     // The first position from `from` on where the message at the head may end; -1 for none.
-    qsizetype nextBoundary(qsizetype from, bool quiet, Verdict *verdict) const;
+    qsizetype nextBoundary(qsizetype from, bool quiet, Verdict *verdict);
     // Where the message at the head ends; -1 while that is not known yet.
-    qsizetype end(const Start &head, bool quiet) const;
+    qsizetype end(const Start &head, bool quiet);
     qsizetype pingEnd(qsizetype at) const;
 
     enum class Stage { Greeting, Login, Stream } m_stage = Stage::Greeting;
     bool m_repliesAllowed = false;
     QString m_pending;
+    // No message other than the head's begins in the pending text before this.
+    qsizetype m_searchedTo = 0;
     QStringList m_expected;
 };
 
