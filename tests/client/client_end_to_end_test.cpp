@@ -258,25 +258,7 @@ private slots:
         watcher.start();
         QVERIFY(finished.wait());
         QCOMPARE(finished[0][0].toInt(), 1);
-        QCOMPARE(said, QStringLiteral("ringwise-client: cannot reach 127.0.0.1:%1: no greeting "
-                                      "within 0.1 s\n")
-                           .arg(silent.serverPort()));
-    }
-
-    void watchPrintsTheCallAndThenItsNaming() {
-        QTcpServer directory;
-        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
-        answerWithName(directory);
-        Server server;
-        QVERIFY2(server.start(directory.serverPort()), server.process.standardError().constData());
-        ClientProcess client(withPort({"watch"}, server.process.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
-
-        QVERIFY(server.device.write("A87654321#"));
-        const QRegularExpression expected("^" + kTime + "  Unknown caller  87654321\n" + kTime +
-                                          "  Søren O'Hara \\(New\\)  87654321\n$");
-        QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
-                                  10000);
+        QVERIFY2(said.endsWith(": no greeting within 0.1 s\n"), qPrintable(said));
     }
 
     void tlsTrustsOnlyAVerifiedServer_data() {
@@ -430,7 +412,7 @@ private slots:
                  qPrintable(said));
     }
 
-    void watchReconnectsAfterTheServerComesBack() {
+    void watchReconnectsAndPrintsTheCallAndThenItsNaming() {
         auto first = std::make_unique<Server>();
         QVERIFY2(first->start(), first->process.standardError().constData());
         const quint16 port = first->process.port();
@@ -441,13 +423,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("lost the connection"), 10000);
 
         // The same port again, so the client finds it.
+        QTcpServer directory;
+        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
+        answerWithName(directory);
         Server second;
         second.process.setListen(QStringLiteral("127.0.0.1:%1").arg(port));
-        QVERIFY2(second.start(), second.process.standardError().constData());
+        QVERIFY2(second.start(directory.serverPort()), second.process.standardError().constData());
         QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("again"), 20000);
         QCOMPARE(client.err().count("lost the connection"), 1);
-        QVERIFY(second.device.write("A12345678#"));
-        QTRY_VERIFY_WITH_TIMEOUT(client.out().contains("  Unknown caller  12345678\n"), 10000);
+        QVERIFY(second.device.write("A87654321#"));
+        const QRegularExpression expected("^" + kTime + "  Unknown caller  87654321\n" + kTime +
+                                          "  Søren O'Hara \\(New\\)  87654321\n$");
+        QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
+                                  10000);
     }
 };
 
