@@ -5,6 +5,7 @@
 #include <array>
 
 #include "call/time_format.h"
+#include "client/terminal_text.h"
 
 namespace ringwise {
 
@@ -61,8 +62,8 @@ QString callText(const ClientCall &call) {
         name = QStringLiteral("Unknown caller");
     if (call.named)
         name += kNamedSuffix;
-    return call.fields[CallField::CallTime] + QStringLiteral("  ") + name + QStringLiteral("  ") +
-           call.fields[CallField::Number];
+    return call.fields[CallField::CallTime] + QStringLiteral("  ") + printable(name) +
+           QStringLiteral("  ") + printable(call.fields[CallField::Number]);
 }
 
 QString callJson(const ClientCall &call) {
@@ -70,7 +71,7 @@ QString callJson(const ClientCall &call) {
     for (const NamedField &named : kNamedFields)
         object.insert(QLatin1String(named.key), call.fields[named.field]);
     object.insert(QStringLiteral("new"), call.named);
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return jsonLine(QJsonDocument(object));
 }
 
 QStringList callEnvironment(const ClientCall &call) {

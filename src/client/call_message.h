@@ -22,7 +22,7 @@ struct ClientCall {
 // time: the line carries none.
 std::optional<ClientCall> parseCallLine(const QString &message, const QDateTime &received);
 
-// "2026-12-06 20:15:04  Karen Holm  04512345".
+// "2026-12-06 20:15:04  Karen Holm  04512345", control characters replaced (see printable).
 QString callText(const ClientCall &call);
 // One JSON object on one line, every field named.
 QString callJson(const ClientCall &call);

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "client/terminal_text.h"
+
 namespace ringwise {
 
 namespace {
@@ -111,7 +113,11 @@ QJsonObject jsonRow(const QList<Column> &columns, const QStringList &row) {
 }
 
 QString jsonText(const QJsonDocument &document) {
-    return QString::fromUtf8(document.toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+    return jsonLine(document) + QLatin1Char('\n');
+}
+
+AnswerOutput unexpected(const QString &answer) {
+    return {{}, QStringLiteral("unexpected answer: ") + printable(answer)};
 }
 
 AnswerOutput statsOutput(const ClientCommand &command, const QString &answer, bool json) {
@@ -120,10 +126,10 @@ AnswerOutput statsOutput(const ClientCommand &command, const QString &answer, bo
     // Every field is ", " and the value with one blank after it.
     if (!body.isEmpty()) {
         if (!body.startsWith(QStringLiteral(", ")))
-            return {{}, QStringLiteral("unexpected answer: ") + answer};
+            return unexpected(answer);
         QStringList fields = body.mid(2).split(QStringLiteral(", "));
         if (fields.size() % command.columns.size() != 0)
-            return {{}, QStringLiteral("unexpected answer: ") + answer};
+            return unexpected(answer);
         for (QString &field : fields)
             if (field.endsWith(QLatin1Char(' ')))
                 field.chop(1);
@@ -145,7 +151,7 @@ AnswerOutput searchOutput(const QString &answer, bool json) {
         parts.removeFirst();
     } else {
         if (parts.size() < kRecordColumns.size())
-            return {{}, QStringLiteral("unexpected answer: ") + answer};
+            return unexpected(answer);
         record = parts.mid(0, kRecordColumns.size());
         parts = parts.mid(kRecordColumns.size());
     }
@@ -160,8 +166,8 @@ AnswerOutput searchOutput(const QString &answer, bool json) {
     if (record)
         text = formatTable(kRecordColumns, {*record});
     text += parts.isEmpty() ? QStringLiteral("No match\n")
-                            : QStringLiteral("Matches: ") + parts.join(QStringLiteral(", ")) +
-                                  QLatin1Char('\n');
+                            : QStringLiteral("Matches: ") +
+                                  printable(parts.join(QStringLiteral(", "))) + QLatin1Char('\n');
     return {text, {}};
 }
 
@@ -213,7 +219,7 @@ AnswerOutput formatAnswer(const ClientCommand &command, const QString &answer, b
     if (answer.startsWith(kErrorAnswer))
         return {{},
                 QStringLiteral("the server answered with an error: ") +
-                    answer.mid(kErrorAnswer.size())};
+                    printable(answer.mid(kErrorAnswer.size()))};
     switch (command.kind) {
         case ClientCommand::Kind::Stats:
             return statsOutput(command, answer, json);
@@ -222,7 +228,7 @@ AnswerOutput formatAnswer(const ClientCommand &command, const QString &answer, b
         case ClientCommand::Kind::Save: {
             const QString said = answer.mid(kSaveAnswer.size());
             if (!json)
-                return {said + QLatin1Char('\n'), {}};
+                return {printable(said) + QLatin1Char('\n'), {}};
             QJsonObject object;
             object.insert(QStringLiteral("answer"), said);
             return {jsonText(QJsonDocument(object)), {}};
@@ -245,7 +251,7 @@ QString formatTable(const QList<Column> &columns, const QList<QStringList> &rows
         for (int i = 0; i < columns.size(); ++i) {
             if (i > 0)
                 text += QStringLiteral("  ");
-            text += cells.value(i).leftJustified(widths[i]);
+            text += printable(cells.value(i)).leftJustified(widths[i]);
         }
         while (text.endsWith(QLatin1Char(' ')))
             text.chop(1);

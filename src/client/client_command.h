@@ -28,14 +28,16 @@ struct ClientCommand {
 // "save ID|new NAME HOME MOBILE EMAIL WORK FAX"; nothing and a reason for a usage error.
 std::optional<ClientCommand> parseCommand(const QStringList &arguments, QString *error);
 
-// What a one-shot command prints for the server's answer: standard output, or an error.
+// What a one-shot command prints for the server's answer: standard output, or an error. Text
+// output has its control characters replaced, JSON output escapes them.
 struct AnswerOutput {
     QString text;
     QString error;
 };
 AnswerOutput formatAnswer(const ClientCommand &command, const QString &answer, bool json);
 
-// Rows as columns padded to their widest cell, two blanks apart, a header line first.
+// Rows as columns padded to their widest cell, two blanks apart, a header line first; control
+// characters in the cells are replaced (see printable).
 QString formatTable(const QList<Column> &columns, const QList<QStringList> &rows);
 
 }  // namespace ringwise

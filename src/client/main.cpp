@@ -10,6 +10,7 @@
 
 #include "client/call_runner.h"
 #include "client/client_command.h"
+#include "client/exit_status.h"
 #include "client/one_shot.h"
 #include "client/server_connection.h"
 #include "client/watcher.h"
@@ -22,9 +23,12 @@ using namespace ringwise;
 
 namespace {
 
-constexpr int kUsageError = 2;
 constexpr quint16 kDefaultPort = 6996;
 constexpr int kDefaultPingSeconds = 120;
+// The server greets at once and answers the password at once.
+constexpr int kLoginTimeoutMs = 10000;
+constexpr int kHookTimeLimitMs = 60000;
+constexpr int kHookWaitingLimit = 100;
 
 const QCommandLineOption kHost(QStringLiteral("host"), QStringLiteral("The server (127.0.0.1)."),
                                QStringLiteral("address"), QStringLiteral("127.0.0.1"));
@@ -32,8 +36,8 @@ const QCommandLineOption kPort(QStringLiteral("port"), QStringLiteral("The serve
                                QStringLiteral("port"), QString::number(kDefaultPort));
 const QCommandLineOption kPasswordFile(
     QStringLiteral("password-file"),
-    QStringLiteral("Read the password from the first line of this file instead of the "
-                   "environment variable RINGWISE_PASSWORD."),
+    QStringLiteral("Read the password from the first line of this file (all of it but the line "
+                   "break) instead of the environment variable RINGWISE_PASSWORD."),
     QStringLiteral("file"));
 const QCommandLineOption kJson(QStringLiteral("json"),
                                QStringLiteral("Print JSON: one object per call, one document "
@@ -43,7 +47,8 @@ const QCommandLineOption kExec(
     QStringLiteral("watch: run this program for each call, without a shell, with the fields in "
                    "RINGWISE_TIME, RINGWISE_NUMBER, RINGWISE_NAME, RINGWISE_HOME, "
                    "RINGWISE_MOBILE, RINGWISE_WORK, RINGWISE_FAX, RINGWISE_EMAIL and "
-                   "RINGWISE_NEW (1 for the name the directory found)."),
+                   "RINGWISE_NEW (1 for the name the directory found); its output goes to "
+                   "standard error, and a run longer than 60 s is stopped."),
     QStringLiteral("program"));
 const QCommandLineOption kNotify(
     QStringLiteral("notify"),
@@ -76,8 +81,8 @@ void describeOptions(QCommandLineParser &parser) {
         "  contacts                 every contact\n"
         "  search FIELD TERM        FIELD: ALLF, NAME, PHON, MOBI, EMAI, BPHO or BFAX\n"
         "  save ID|new NAME HOME MOBILE EMAIL WORK FAX\n\n"
-        "Exit status: 0 done, 1 the server cannot be reached or refuses the login, "
-        "2 usage error."));
+        "Exit status: 0 done, 1 the server cannot be reached (or does not greet within 10 s), "
+        "2 usage error, 3 the server refuses the login (wrong or missing password)."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({kHost, kPort, kPasswordFile, kJson, kExec, kNotify, kTls, kCa, kPing});
@@ -88,7 +93,7 @@ void describeOptions(QCommandLineParser &parser) {
 int usageError(const QString &reason) {
     QTextStream(stderr) << "ringwise-client: " << reason << "\nTry 'ringwise-client --help'."
                         << Qt::endl;
-    return kUsageError;
+    return kExitUsage;
 }
 
 // The password never comes from the command line, where `ps` would show it.
@@ -103,7 +108,11 @@ bool readPassword(const QCommandLineParser &parser, QString *password, QString *
                      .arg(file.fileName(), file.errorString());
         return false;
     }
-    *password = QString::fromLocal8Bit(file.readLine()).trimmed();
+    QByteArray line = file.readLine();
+    // Blanks belong to the password; only the line break does not.
+    if (line.endsWith('\n'))
+        line.chop(line.endsWith("\r\n") ? 2 : 1);
+    *password = QString::fromLocal8Bit(line);
     return true;
 }
 
@@ -169,12 +178,12 @@ int main(int argc, char *argv[]) {
         return usageError(error);
     if (tls && !QSslSocket::supportsSsl()) {
         QTextStream(stderr) << "ringwise-client: this system's Qt has no TLS library" << Qt::endl;
-        return 1;
+        return kExitUnreachable;
     }
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    ServerConnection connection(parser.value(kHost), quint16(port), password, tls);
+    ServerConnection connection(parser.value(kHost), quint16(port), password, tls, kLoginTimeoutMs);
     const bool json = parser.isSet(kJson);
     if (!watching) {
         OneShot oneShot(connection, *command, json, out, err);
@@ -185,7 +194,8 @@ int main(int argc, char *argv[]) {
 
     std::unique_ptr<CallRunner> runner;
     if (parser.isSet(kExec))
-        runner = std::make_unique<CallRunner>(parser.value(kExec), err);
+        runner = std::make_unique<CallRunner>(parser.value(kExec), err, kHookTimeLimitMs,
+                                              kHookWaitingLimit);
     std::unique_ptr<DesktopNotifier> notifier;
     if (parser.isSet(kNotify)) {
         notifier = std::make_unique<DesktopNotifier>(QDBusConnection::sessionBus(), kProductName,

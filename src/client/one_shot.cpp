@@ -31,7 +31,8 @@ OneShot::OneShot(ServerConnection &connection, ClientCommand command, bool json,
     connect(&connection, &ServerConnection::message, this, &OneShot::onMessage);
     connect(&connection, &ServerConnection::bytesArrived, this,
             &OneShot::sendEndMarkOnceTheAnswerBegins);
-    connect(&connection, &ServerConnection::refused, this, &OneShot::fail);
+    connect(&connection, &ServerConnection::refused, this,
+            [this](const QString &reason) { fail(reason, kExitRefused); });
     connect(&connection, &ServerConnection::lost, this, [this](const QString &reason) {
         fail(QStringLiteral("cannot reach %1: %2").arg(m_connection.address(), reason));
     });
@@ -59,7 +60,7 @@ void OneShot::onMessage(const QString &text) {
     }
     m_out << output.text;
     m_out.flush();
-    emit finished(0);
+    emit finished(kExitDone);
 }
 
 void OneShot::sendEndMarkOnceTheAnswerBegins() {
@@ -72,11 +73,11 @@ void OneShot::sendEndMarkOnceTheAnswerBegins() {
     m_connection.send(m_endMark);
 }
 
-void OneShot::fail(const QString &reason) {
+void OneShot::fail(const QString &reason, int status) {
     m_deadline.stop();
     m_connection.abort();
     m_err << "ringwise-client: " << reason << Qt::endl;
-    emit finished(1);
+    emit finished(status);
 }
 
 }  // namespace ringwise

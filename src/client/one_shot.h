@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "client/client_command.h"
+#include "client/exit_status.h"
 #include "client/server_connection.h"
 
 namespace ringwise {
@@ -25,7 +26,7 @@ signals:
 private:
     void onMessage(const QString &text);
     void sendEndMarkOnceTheAnswerBegins();
-    void fail(const QString &reason);
+    void fail(const QString &reason, int status = kExitUnreachable);
 
     ServerConnection &m_connection;
     ClientCommand m_command;

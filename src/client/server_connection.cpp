@@ -1,5 +1,7 @@
 #include "client/server_connection.h"
 
+#include "client/terminal_text.h"
+
 namespace ringwise {
 
 namespace {
@@ -8,14 +10,12 @@ const QString kGreetingStart = QStringLiteral("Welcome to Ringwise Server [");
 const QString kAccepted = QStringLiteral("Password accepted.");
 const QString kInvalid = QStringLiteral("Invalid password.");
 const QString kNotReceived = QStringLiteral("Password not received. Disconnecting.");
-const QString kCallStart = QStringLiteral("CALL_:");
-// "CALL_:," and the commas between seven fields.
-constexpr int kCallLineCommas = 7;
 
 }  // namespace
 
 ServerConnection::ServerConnection(QString host, quint16 port, QString password,
-                                   std::optional<QSslConfiguration> tls, QObject *parent)
+                                   std::optional<QSslConfiguration> tls, int loginTimeoutMs,
+                                   QObject *parent)
     : QObject(parent),
       m_host(std::move(host)),
       m_port(port),
@@ -23,7 +23,19 @@ ServerConnection::ServerConnection(QString host, quint16 port, QString password,
       m_tls(std::move(tls)) {
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(0);
-    connect(&m_quiet, &QTimer::timeout, this, &ServerConnection::takeQuietMessage);
+    connect(&m_quiet, &QTimer::timeout, this, [this] { takeMessages(true); });
+    m_loginTimeout.setSingleShot(true);
+    m_loginTimeout.setInterval(loginTimeoutMs);
+    connect(&m_loginTimeout, &QTimer::timeout, this, [this] {
+        const QString seconds = QString::number(m_loginTimeout.interval() / 1000.0);
+        QString reason = QStringLiteral("no answer to the password within %1 s").arg(seconds);
+        if (m_socket.state() != QAbstractSocket::ConnectedState)
+            reason = QStringLiteral("no connection within %1 s").arg(seconds);
+        else if (m_state == State::Greeting)
+            reason = QStringLiteral("no greeting within %1 s").arg(seconds);
+        abort();
+        emit lost(reason);
+    });
     connect(&m_socket, &QSslSocket::readyRead, this, &ServerConnection::readMessages);
     connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
         QStringList reasons;
@@ -38,10 +50,8 @@ ServerConnection::ServerConnection(QString host, quint16 port, QString password,
             readMessages();
         if (m_state == State::Closed)
             return;
-        m_state = State::Closed;
-        m_quiet.stop();
         const QString reason = m_tlsError.isEmpty() ? m_socket.errorString() : m_tlsError;
-        m_socket.abort();
+        abort();
         emit lost(reason);
     });
 }
@@ -55,6 +65,7 @@ void ServerConnection::open() {
     m_framer = StreamFramer();
     m_state = State::Greeting;
     m_tlsError.clear();
+    m_loginTimeout.start();
     if (!m_tls) {
         m_socket.connectToHost(m_host, m_port);
         return;
@@ -66,20 +77,18 @@ void ServerConnection::open() {
 void ServerConnection::abort() {
     m_state = State::Closed;
     m_quiet.stop();
+    m_loginTimeout.stop();
     m_socket.abort();
 }
 
 void ServerConnection::send(const QString &text) {
+    m_framer.allowReplies();
     m_socket.write(text.toLatin1());
 }
 
 void ServerConnection::readMessages() {
-    const QStringList messages = m_framer.feed(m_socket.readAll());
-    for (const QString &text : messages) {
-        if (m_state == State::Closed)
-            return;
-        handle(text);
-    }
+    m_framer.feed(m_socket.readAll());
+    takeMessages(false);
     if (m_state == State::Closed)
         return;
     if (m_quiet.interval() > 0 && !m_framer.pending().isEmpty())
@@ -87,34 +96,49 @@ void ServerConnection::readMessages() {
     emit bytesArrived();
 }
 
+void ServerConnection::takeMessages(bool quiet) {
+    while (m_state != State::Closed) {
+        const std::optional<QString> text = m_framer.next(quiet);
+        if (!text)
+            return;
+        handle(*text);
+    }
+}
+
+void ServerConnection::logIn() {
+    m_state = State::LoggedIn;
+    m_loginTimeout.stop();
+    emit loggedIn();
+}
+
 void ServerConnection::handle(const QString &text) {
+    // The framer hands these out only where the server can send them.
     if (text == kInvalid || text == kNotReceived) {
-        refuse(m_password.isEmpty()
-                   ? QStringLiteral("the server wants a password: set RINGWISE_PASSWORD or "
-                                    "use --password-file")
-                   : QStringLiteral("the server refused the password"));
+        abort();
+        emit refused(m_password.isEmpty()
+                         ? QStringLiteral("the server wants a password: set RINGWISE_PASSWORD or "
+                                          "use --password-file")
+                         : QStringLiteral("the server refused the password"));
         return;
     }
     switch (m_state) {
         case State::Greeting:
             if (!text.startsWith(kGreetingStart)) {
-                refuse(QStringLiteral("not a Ringwise server: ") + text.left(80));
+                abort();
+                emit lost(QStringLiteral("not a Ringwise server: ") + printable(text.left(80)));
                 return;
             }
             if (m_password.isEmpty()) {
-                m_state = State::LoggedIn;
-                emit loggedIn();
+                logIn();
             } else {
                 m_state = State::LoggingIn;
-                send(m_password);
+                m_socket.write(m_password.toLatin1());
             }
             return;
         case State::LoggingIn:
             // Broadcasts may pass the answer to the password; they are not for us yet.
-            if (text == kAccepted) {
-                m_state = State::LoggedIn;
-                emit loggedIn();
-            }
+            if (text == kAccepted)
+                logIn();
             return;
         case State::LoggedIn:
             emit message(text);
@@ -122,21 +146,6 @@ void ServerConnection::handle(const QString &text) {
         case State::Closed:
             return;
     }
-}
-
-void ServerConnection::takeQuietMessage() {
-    const QString &pending = m_framer.pending();
-    // A call line cut short would lose the call: wait for the rest.
-    if (pending.startsWith(kCallStart) && pending.count(QLatin1Char(',')) < kCallLineCommas)
-        return;
-    handle(m_framer.takePending());
-}
-
-void ServerConnection::refuse(const QString &reason) {
-    m_state = State::Closed;
-    m_quiet.stop();
-    m_socket.abort();
-    emit refused(reason);
 }
 
 }  // namespace ringwise

@@ -16,15 +16,17 @@ class ServerConnection : public QObject {
     Q_OBJECT
 public:
     // An empty password sends none: the server may not want one. With `tls` the connection
-    // is encrypted and the server's certificate must be valid for `host`.
+    // is encrypted and the server's certificate must be valid for `host`. A server that has
+    // not greeted and accepted the login within `loginTimeoutMs` of open() is given up on.
     ServerConnection(QString host, quint16 port, QString password,
-                     std::optional<QSslConfiguration> tls, QObject *parent = nullptr);
+                     std::optional<QSslConfiguration> tls, int loginTimeoutMs,
+                     QObject *parent = nullptr);
 
     QString address() const;
     // Connects (again), with a fresh framer.
     void open();
     void abort();
-    // Sends a text as one message, Latin-1.
+    // Sends a request as one message, Latin-1; its replies may come from then on.
     void send(const QString &text);
     // A message with exactly this text ends as soon as it is in (see StreamFramer).
     void expect(const QString &text) { m_framer.expect(text); }
@@ -39,16 +41,16 @@ signals:
     void message(const QString &text);
     // Bytes have arrived, after any message they completed.
     void bytesArrived();
-    // The server turned the client away; no use trying again.
+    // The server refused the login: wrong or missing password. No use trying again.
     void refused(const QString &reason);
-    // The connection failed or ended.
+    // The connection failed, ended, or led to no login in time.
     void lost(const QString &reason);
 
 private:
     void readMessages();
+    void takeMessages(bool quiet);
     void handle(const QString &text);
-    void takeQuietMessage();
-    void refuse(const QString &reason);
+    void logIn();
 
     QString m_host;
     quint16 m_port;
@@ -59,6 +61,7 @@ private:
     QString m_tlsError;
     StreamFramer m_framer;
     QTimer m_quiet;
+    QTimer m_loginTimeout;
     enum class State { Closed, Greeting, LoggingIn, LoggedIn } m_state = State::Closed;
 };
 

@@ -1,78 +1,219 @@
 #include "client/stream_framer.h"
 
+#include <algorithm>
 #include <array>
+
+#include "call/call_record.h"
 
 namespace ringwise {
 
 namespace {
 
 const QString kGreetingStart = QStringLiteral("Welcome to Ringwise Server [");
-
-// Every text the server begins a message with.
-const std::array<QString, 8> kStarts = {
-    QStringLiteral("CALL_:"),
-    QStringLiteral("PING_:"),
-    QStringLiteral("STATS:"),
-    QStringLiteral("CNTAC:"),
-    kGreetingStart,
-    QStringLiteral("Password accepted."),
+const QString kAccepted = QStringLiteral("Password accepted.");
+const std::array<QString, 3> kLoginAnswers = {
+    kAccepted,
     QStringLiteral("Invalid password."),
     QStringLiteral("Password not received. Disconnecting."),
 };
+const std::array<QString, 2> kReplyStarts = {QStringLiteral("STATS:"), QStringLiteral("CNTAC:")};
+const QString kPingStart = QStringLiteral("PING_:");
+const QString kCallStart = QStringLiteral("CALL_:,");
+// "CALL_:," and the commas between seven fields.
+constexpr int kCallLineCommas = 7;
 
-// The starts from here on are whole messages by themselves.
-constexpr int kFirstFixedText = 5;
-
-// The first position after `from` where a known start begins.
-qsizetype nextStart(const QString &text, qsizetype from) {
-    qsizetype best = -1;
-    for (const QString &start : kStarts) {
-        const qsizetype at = text.indexOf(start, from);
-        if (at >= 0 && (best < 0 || at < best))
-            best = at;
-    }
-    return best;
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
 }
 
 }  // namespace
 
-QStringList StreamFramer::feed(QByteArrayView bytes) {
-    m_pending += QString::fromLatin1(bytes);
-    QStringList messages;
-    for (;;) {
-        qsizetype end = knownEnd();
-        if (end < 0)
-            end = nextStart(m_pending, 1);
-        if (end < 0)
-            break;
-        messages.append(m_pending.left(end));
-        m_pending.remove(0, end);
-    }
-    return messages;
+StreamFramer::Verdict StreamFramer::beginsWith(QStringView text, QStringView start) {
+    if (text.startsWith(start))
+        return Verdict::Yes;
+    return start.startsWith(text) ? Verdict::NeedMore : Verdict::No;
 }
 
-QString StreamFramer::takePending() {
-    QString message;
-    message.swap(m_pending);
-    return message;
+StreamFramer::Verdict StreamFramer::numberField(QStringView text) {
+    qsizetype digits = 0;
+    while (digits < text.size() && isDigit(text[digits]))
+        ++digits;
+    if (digits == text.size())
+        return Verdict::NeedMore;
+    if (text[digits] == u',')
+        return Verdict::Yes;
+    return digits == 0 ? beginsWith(text, QString(kSecretNumber + QLatin1Char(','))) : Verdict::No;
+}
+
+void StreamFramer::feed(QByteArrayView bytes) {
+    m_pending += QString::fromLatin1(bytes);
 }
 
 void StreamFramer::expect(const QString &text) {
     m_expected.append(text);
+    m_searchedTo = 0;
 }
 
-qsizetype StreamFramer::knownEnd() const {
-    for (int i = kFirstFixedText; i < int(kStarts.size()); ++i)
-        if (m_pending.startsWith(kStarts[i]))
-            return kStarts[i].size();
+std::optional<QString> StreamFramer::next(bool quiet) {
+    if (m_stage == Stage::Greeting)
+        return greeting();
+    for (;;) {
+        const Start head = opening(0, false);
+        Verdict verdict = head.verdict;
+        if (verdict == Verdict::Yes && head.kind == Kind::Call)
+            verdict = numberField(QStringView(m_pending).mid(kCallStart.size()));
+        if (verdict == Verdict::NeedMore)
+            return std::nullopt;
+        if (verdict == Verdict::No) {
+            // Not the start of a message (the rest of one taken as whole at a quiet moment):
+            // dropped up to where one may start.
+            Verdict ignored;
+            const qsizetype at = nextBoundary(1, quiet, &ignored);
+            take(at < 0 ? m_pending.size() : at);
+            continue;
+        }
+        // Once the stream has begun, the login is over.
+        if (head.kind != Kind::Fixed)
+            m_stage = Stage::Stream;
+        const qsizetype size = end(head, quiet);
+        if (size < 0)
+            return std::nullopt;
+        QString message = take(size);
+        if (m_stage == Stage::Login && message == kAccepted)
+            m_stage = Stage::Stream;
+        return message;
+    }
+}
+
+std::optional<QString> StreamFramer::greeting() {
+    const Verdict verdict = beginsWith(m_pending, kGreetingStart);
+    if (verdict == Verdict::NeedMore)
+        return std::nullopt;
+    qsizetype size = m_pending.size();  // not a Ringwise server: whatever it sent
+    if (verdict == Verdict::Yes) {
+        const qsizetype bracket = m_pending.indexOf(u']', kGreetingStart.size());
+        if (bracket < 0)
+            return std::nullopt;
+        size = bracket + 1;
+        m_stage = Stage::Login;
+    }
+    return take(size);
+}
+
+QString StreamFramer::take(qsizetype size) {
+    QString message = m_pending.left(size);
+    m_pending.remove(0, size);
+    m_searchedTo = 0;
+    return message;
+}
+
+StreamFramer::Start StreamFramer::opening(qsizetype at, bool quiet) const {
+    const QStringView rest = QStringView(m_pending).mid(at);
+    bool partial = false;
+    const auto begins = [&](const QString &start) {
+        const Verdict verdict = beginsWith(rest, start);
+        partial = partial || verdict == Verdict::NeedMore;
+        return verdict == Verdict::Yes;
+    };
+    if (m_stage == Stage::Login) {
+        for (const QString &answer : kLoginAnswers)
+            if (begins(answer))
+                return {Verdict::Yes, Kind::Fixed, answer.size()};
+    }
     for (const QString &text : m_expected)
-        if (m_pending.startsWith(text))
-            return text.size();
-    if (m_pending.startsWith(kGreetingStart)) {
-        const qsizetype bracket = m_pending.indexOf(QLatin1Char(']'), kGreetingStart.size());
-        return bracket < 0 ? -1 : bracket + 1;
+        if (begins(text))
+            return {Verdict::Yes, Kind::Fixed, text.size()};
+    for (const QString &start : kReplyStarts)
+        if (begins(start))
+            return {Verdict::Yes, Kind::Reply};
+    if (begins(kPingStart))
+        return {Verdict::Yes, Kind::Ping};
+    if (begins(kCallStart))
+        return {Verdict::Yes, Kind::Call};
+    return {partial && !quiet ? Verdict::NeedMore : Verdict::No};
+}
+
+StreamFramer::Verdict StreamFramer::boundary(qsizetype at, bool quiet) const {
+    const Start start = opening(at, quiet);
+    if (start.verdict != Verdict::Yes)
+        return start.verdict;
+    if (start.kind == Kind::Call) {
+        const Verdict verdict = numberField(QStringView(m_pending).mid(at + kCallStart.size()));
+        return quiet && verdict == Verdict::NeedMore ? Verdict::No : verdict;
+    }
+    if (start.kind != Kind::Ping)
+        return Verdict::Yes;
+    const qsizetype digitsEnd = pingEnd(at);
+    const bool atEnd = digitsEnd == m_pending.size();
+    if (!isDigit(m_pending.at(digitsEnd - 1)))
+        return atEnd && !quiet ? Verdict::NeedMore : Verdict::No;
+    if (atEnd)
+        return quiet ? Verdict::Yes : Verdict::NeedMore;
+    // What follows a ping begins a message; a text that merely holds "PING_:5" need not.
+    return opening(digitsEnd, quiet).verdict;
+}
+
+qsizetype StreamFramer::nextBoundary(qsizetype from, bool quiet, Verdict *verdict) {
+    // Only where a message's first letter is does a closer look pay.
+    QString firsts = QString(kPingStart.front()) + kCallStart.front();
+    for (const QString &start : kReplyStarts)
+        firsts += start.front();
+    if (m_stage == Stage::Login)
+        for (const QString &answer : kLoginAnswers)
+            firsts += answer.front();
+    for (const QString &text : m_expected)
+        firsts += text.front();
+    // A text that begins no message now begins none when more text follows it, so a search
+    // for the same head goes on where the last one stopped: a long reply is read once.
+    for (qsizetype at = std::max(from, m_searchedTo); at <= m_pending.size(); ++at) {
+        if (at < m_pending.size() && !firsts.contains(m_pending.at(at)))
+            continue;
+        *verdict = boundary(at, quiet);
+        if (*verdict != Verdict::No) {
+            m_searchedTo = at;
+            return at;
+        }
     }
     return -1;
+}
+
+qsizetype StreamFramer::end(const Start &head, bool quiet) {
+    qsizetype from = 1;
+    switch (head.kind) {
+        case Kind::Fixed:
+            return head.size;
+        case Kind::Ping: {
+            const qsizetype digitsEnd = pingEnd(0);
+            return digitsEnd < m_pending.size() || quiet ? digitsEnd : -1;
+        }
+        case Kind::Call:
+            from = 0;
+            for (int commas = 0; commas < kCallLineCommas; ++commas) {
+                from = m_pending.indexOf(u',', from);
+                if (from < 0)
+                    return -1;
+                ++from;
+            }
+            break;
+        case Kind::Reply:
+            if (!m_repliesAllowed)
+                return quiet ? m_pending.size() : -1;
+            break;
+    }
+    Verdict verdict;
+    const qsizetype at = nextBoundary(from, quiet, &verdict);
+    if (at < 0)
+        return m_pending.size();  // only when quiet: the end of the text is a boundary otherwise
+    return verdict == Verdict::Yes ? at : -1;
+}
+
+qsizetype StreamFramer::pingEnd(qsizetype at) const {
+    qsizetype end = at + kPingStart.size();
+    if (end < m_pending.size() && m_pending.at(end) == u'-')
+        ++end;
+    while (end < m_pending.size() && isDigit(m_pending.at(end)))
+        ++end;
+    return end;
 }
 
 }  // namespace ringwise

@@ -1,5 +1,7 @@
 #include "client/watcher.h"
 
+#include "client/exit_status.h"
+
 namespace ringwise {
 
 namespace {
@@ -53,7 +55,7 @@ Watcher::Watcher(ServerConnection &connection, CallHandler onCall, Clock clock, 
     connect(&connection, &ServerConnection::refused, this, [this](const QString &reason) {
         m_silence.stop();
         m_err << "ringwise-client: " << reason << Qt::endl;
-        emit finished(1);
+        emit finished(kExitRefused);
     });
     connect(&connection, &ServerConnection::lost, this, &Watcher::onLost);
 }
@@ -67,7 +69,7 @@ void Watcher::onLost(const QString &reason) {
     if (!m_everLoggedIn) {
         m_err << "ringwise-client: cannot reach " << m_connection.address() << ": " << reason
               << Qt::endl;
-        emit finished(1);
+        emit finished(kExitUnreachable);
         return;
     }
     if (!m_lostReported) {

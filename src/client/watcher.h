@@ -13,7 +13,8 @@ namespace ringwise {
 
 // Hands every call line to `onCall` for as long as the program runs. A connection that
 // ends, or stays silent for three ping intervals, is opened again after a pause that
-// starts at 1 s and doubles up to 30 s; only the first connection must succeed.
+// starts at 1 s and doubles up to 30 s; only the first connection must succeed. A server that
+// does not greet in time counts as a lost connection; a refused login ends watching.
 class Watcher : public QObject {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "client/call_message.h"
 #include "client/client_command.h"
+#include "client/terminal_text.h"
 
 using namespace ringwise;
 
@@ -37,6 +38,13 @@ private slots:
         QTest::newRow("withheld number") << "CALL_:,Secret number,,,,,," << true
                                          << "2026-12-06 20:15:04  Unknown caller  Secret number"
                                          << "";
+        QTest::newRow("terminal escapes in the name and number")
+            << QString::fromLatin1(
+                   "CALL_:,\x9B"
+                   "2J,\x1B]0;x\x07Karen\x7F,,,,,")
+            << true
+            << QString::fromUtf8("2026-12-06 20:15:04  \uFFFD]0;x\uFFFDKaren\uFFFD  \uFFFD2J")
+            << "";
         QTest::newRow("ping") << "PING_:1000" << false << ""
                               << "";
         QTest::newRow("fields missing") << "CALL_:,04512345,Karen" << false << ""
@@ -55,6 +63,11 @@ private slots:
         QCOMPARE(callText(*call), text);
         QCOMPARE(call->fields[CallField::Email], email);
         QVERIFY(callEnvironment(*call).contains("RINGWISE_EMAIL=" + email));
+        // JSON keeps every character of the name, with no control character left raw.
+        const QString json = callJson(*call);
+        QCOMPARE(printable(json), json);
+        QCOMPARE(QJsonDocument::fromJson(json.toUtf8())["name"].toString(),
+                 call->fields[CallField::Name]);
     }
 
     void refusesWhatTheServerCannotTake_data() {

@@ -4,6 +4,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "client/call_runner.h"
+#include "client/watcher.h"
 #include "db/database.h"
 #include "support/loopback.h"
 #include "support/private_bus.h"
@@ -67,6 +69,22 @@ void answerWithName(QTcpServer &directory) {
             peer->disconnectFromHost();
         });
     });
+}
+
+// An executable shell script in `folder`.
+QString writeProgram(const QTemporaryDir &folder, const QByteArray &body) {
+    const QString path = folder.filePath(QStringLiteral("program"));
+    QFile script(path);
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\n" + body);
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QString fileText(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QProcessEnvironment sessionBus(const QString &address) {
@@ -177,60 +195,70 @@ private slots:
         QCOMPARE(client.out(), expected);
     }
 
-    void refusedOrUnreachableServerGivesStatusOne_data() {
-        QTest::addColumn<QStringList>("arguments");
+    void exitStatusSaysWhatWentWrong_data() {
+        QTest::addColumn<QStringList>("arguments");  // PORT: the server's, CLOSED: none
         QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("passwordFile");  // null: no --password-file
+        QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error");
-        QTest::newRow("wrong password") << QStringList{"last"} << "wrong-horse"
-                                        << "the server refused the password";
-        QTest::newRow("wrong password, watch") << QStringList{"watch"} << "wrong-horse"
-                                               << "the server refused the password";
-        QTest::newRow("no password") << QStringList{"top"} << ""
-                                     << "the server wants a password";
+        const QStringList last = {"last", "0", "--port", "PORT"};
+        QTest::newRow("wrong password")
+            << last << "wrong-horse" << QByteArray() << 3 << "the server refused the password";
+        QTest::newRow("wrong password, watch")
+            << QStringList{"watch", "--port", "PORT"} << "wrong-horse" << QByteArray() << 3
+            << "the server refused the password";
+        QTest::newRow("no password") << QStringList{"top", "--port", "PORT"} << "" << QByteArray()
+                                     << 3 << "the server wants a password";
+        QTest::newRow("password file with CRLF")
+            << last << "" << QByteArray("correct-horse\r\n#\n") << 0 << "";
+        QTest::newRow("password file, a blank after the password")
+            << last << "" << QByteArray("correct-horse \n") << 3
+            << "the server refused the password";
+        QTest::newRow("nothing listening") << QStringList{"watch", "--port", "CLOSED"} << kPassword
+                                           << QByteArray() << 1 << "cannot reach 127.0.0.1:";
+        QTest::newRow("usage") << QStringList{"last", "many"} << kPassword << QByteArray() << 2
+                               << "not a number of rows";
     }
 
-    void refusedOrUnreachableServerGivesStatusOne() {
+    void exitStatusSaysWhatWentWrong() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, password);
+        QFETCH(QByteArray, passwordFile);
+        QFETCH(int, status);
         QFETCH(QString, error);
-        ClientProcess client(withPort(arguments, m_seeded.process.port()), password);
-        QVERIFY(client.finish());
-        QCOMPARE(client.status(), 1);
-        QVERIFY2(client.err().contains(error), qPrintable(client.err()));
-        QCOMPARE(client.out(), QString());
-    }
-
-    void nothingListeningGivesStatusOne() {
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = closed.serverPort();
+        arguments.replaceInStrings("CLOSED", QString::number(closed.serverPort()));
         closed.close();
-        ClientProcess client(withPort({"watch"}, port));
+        arguments.replaceInStrings("PORT", QString::number(m_seeded.process.port()));
+        QTemporaryDir folder;
+        if (!passwordFile.isNull()) {
+            QFile file(folder.filePath("password"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(passwordFile);
+            arguments << "--password-file" << file.fileName();
+        }
+        ClientProcess client(arguments, password);
         QVERIFY(client.finish());
-        QCOMPARE(client.status(), 1);
-        QVERIFY2(client.err().contains("cannot reach 127.0.0.1:"), qPrintable(client.err()));
+        QVERIFY2(client.status() == status, qPrintable(client.err()));
+        QVERIFY2(client.err().contains(error), qPrintable(client.err()));
+        if (status != 0)
+            QCOMPARE(client.out(), QString());
     }
 
-    void usageErrorGivesStatusTwo() {
-        ClientProcess client({"last", "many"});
-        QVERIFY(client.finish());
-        QCOMPARE(client.status(), 2);
-    }
-
-    void watchPrintsTheCallAndThenItsNaming() {
-        QTcpServer directory;
-        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
-        answerWithName(directory);
-        Server server;
-        QVERIFY2(server.start(directory.serverPort()), server.process.standardError().constData());
-        ClientProcess client(withPort({"watch"}, server.process.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
-
-        QVERIFY(server.device.write("A87654321#"));
-        const QRegularExpression expected("^" + kTime + "  Unknown caller  87654321\n" + kTime +
-                                          "  Søren O'Hara \\(New\\)  87654321\n$");
-        QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
-                                  10000);
+    void watchGivesUpOnAServerThatDoesNotGreet() {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        ServerConnection connection("127.0.0.1", silent.serverPort(), kPassword, std::nullopt, 100);
+        QString said;
+        QTextStream err(&said);
+        Watcher watcher(
+            connection, [](const ClientCall &) {}, [] { return QDateTime(); }, 120, err);
+        QSignalSpy finished(&watcher, &Watcher::finished);
+        watcher.start();
+        QVERIFY(finished.wait());
+        QCOMPARE(finished[0][0].toInt(), 1);
+        QVERIFY2(said.endsWith(": no greeting within 0.1 s\n"), qPrintable(said));
     }
 
     void tlsTrustsOnlyAVerifiedServer_data() {
@@ -319,64 +347,72 @@ private slots:
         QCOMPARE(client.err().count("no desktop notification service"), 1);
     }
 
-    void watchJsonLinesParse() {
+    // Hostile names: a shell command, a login answer, a call line, a terminal escape.
+    void execRunsOnlyForTheDevicesCallsWithoutAShell() {
         Server server;
         QVERIFY2(server.start(), server.process.standardError().constData());
         server.seed(
-            {"INSERT INTO tblContacts (FullName, MobilePhone, Email) "
-             "VALUES ('Holm, Karen', '20304050', 'karen@example.dk')"});
-        ClientProcess client(withPort({"watch", "--json"}, server.process.port()));
-        QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
-
-        QVERIFY(server.device.write("A20304050#A11111111#"));
-        QTRY_COMPARE_WITH_TIMEOUT(client.out().count('\n'), 2, 10000);
-        const QStringList lines = client.out().split('\n', Qt::SkipEmptyParts);
-        QJsonParseError error;
-        const QJsonObject known = QJsonDocument::fromJson(lines[0].toUtf8(), &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(known["name"].toString(), QStringLiteral("Holm, Karen"));
-        QCOMPARE(known["mobile"].toString(), QStringLiteral("20304050"));
-        QCOMPARE(known["email"].toString(), QStringLiteral("karen@example.dk"));
-        QCOMPARE(known["new"].toBool(), false);
-        QVERIFY(QRegularExpression("^" + kTime + "$").match(known["time"].toString()).hasMatch());
-        const QJsonObject unknown = QJsonDocument::fromJson(lines[1].toUtf8(), &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(unknown["number"].toString(), QStringLiteral("11111111"));
-        QCOMPARE(unknown["name"].toString(), QString());
-    }
-
-    void execRunsTheProgramOncePerCallWithoutAShell() {
-        Server server;
-        QVERIFY2(server.start(), server.process.standardError().constData());
-        server.seed(
-            {"INSERT INTO tblContacts (FullName, HomePhone) "
-             "VALUES ('$(touch pwned); ', '11111111'), ('`id`', '22222222')"});
+            {"INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, Email) VALUES "
+             "('$(touch pwned); ', '11111111', '', ''), ('Invalid password.', '22222222', '', ''), "
+             "('a,b,CALL_:,666,Forged,,,,,', '33333333', '', ''), "
+             "('Holm, Karen' || char(27) || '[2J', '', '44444444', 'PING_:5@example.dk')"});
         QTemporaryDir scripts;
         const QString names = scripts.filePath("names");
-        const QString program = scripts.filePath("log-call");
-        QFile script(program);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nprintf '%s|%s\\n' \"$RINGWISE_NAME\" \"$RINGWISE_NUMBER\" >> '" +
-                     names.toUtf8() + "'\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString program =
+            writeProgram(scripts, "printf '%s|%s\\n' \"$RINGWISE_NAME\" \"$RINGWISE_NUMBER\" >> '" +
+                                      names.toUtf8() + "'\necho hook ran\n");
 
-        ClientProcess client(withPort({"watch", "--exec", program}, server.process.port()));
+        ClientProcess client(
+            withPort({"watch", "--json", "--exec", program}, server.process.port()));
         QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("watching"), 10000);
-        QVERIFY(server.device.write("A11111111#A22222222#"));
-        const auto logged = [&] {
-            QFile file(names);
-            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-        };
-        const QString expected = "$(touch pwned);|11111111\n`id`|22222222\n";
-        QTRY_COMPARE_WITH_TIMEOUT(logged(), expected, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(client.out().count('\n'), 2, 10000);
-        QCOMPARE(logged(), expected);
+        QVERIFY(server.device.write("A11111111#A22222222#A33333333#A44444444#A55555555#"));
+        const QStringList expected = {"$(touch pwned);|11111111", "Invalid password.|22222222",
+                                      "a,b,CALL_:,666,Forged,,,,,|33333333",
+                                      "Holm, Karen\x1b[2J|44444444", "|55555555"};
+        QTRY_COMPARE_WITH_TIMEOUT(fileText(names), expected.join('\n') + '\n', 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.err().count("hook ran\n"), 5, 10000);
         QVERIFY(!QFile::exists(client.home() + "/pwned"));
         QVERIFY(!QFile::exists(scripts.filePath("pwned")));
+
+        // Standard output holds the calls alone, one JSON object each.
+        const QStringList lines = client.out().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), expected.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QJsonObject call = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+            QCOMPARE(call["name"].toString() + '|' + call["number"].toString(), expected[i]);
+            QVERIFY(
+                QRegularExpression("^" + kTime + "$").match(call["time"].toString()).hasMatch());
+        }
+        const QJsonObject karen = QJsonDocument::fromJson(lines[3].toUtf8()).object();
+        QCOMPARE(karen["mobile"].toString() + ' ' + karen["email"].toString(),
+                 QStringLiteral("44444444 PING_:5@example.dk"));
     }
 
-    void watchReconnectsAfterTheServerComesBack() {
+    void execStopsALongRunAndBoundsTheWaitingCalls() {
+        QTemporaryDir scripts;
+        const QString log = scripts.filePath("log");
+        // The first call's run never ends by itself.
+        const QString program =
+            writeProgram(scripts,
+                         "[ \"$RINGWISE_NUMBER\" = 1 ] && exec tail -f /dev/null\necho "
+                         "\"$RINGWISE_NUMBER\" >> '" +
+                             log.toUtf8() + "'\n");
+        QString said;
+        QTextStream err(&said);
+        CallRunner runner(program, err, 200, 1);
+        for (const char *number : {"1", "2", "3"}) {
+            ClientCall call;
+            call.fields[CallField::Number] = QString::fromLatin1(number);
+            runner.run(call);
+        }
+        QTRY_COMPARE(fileText(log), QStringLiteral("2\n"));
+        QCOMPARE(said.count(" ran longer than 0.2 s and was stopped; call: "), 1);
+        QVERIFY2(said.contains(QRegularExpression(" not run, 1 calls wait for it already; call: "
+                                                  "[^\n]*  3\n")),
+                 qPrintable(said));
+    }
+
+    void watchReconnectsAndPrintsTheCallAndThenItsNaming() {
         auto first = std::make_unique<Server>();
         QVERIFY2(first->start(), first->process.standardError().constData());
         const quint16 port = first->process.port();
@@ -387,13 +423,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("lost the connection"), 10000);
 
         // The same port again, so the client finds it.
+        QTcpServer directory;
+        QVERIFY(directory.listen(QHostAddress::LocalHost, 0));
+        answerWithName(directory);
         Server second;
         second.process.setListen(QStringLiteral("127.0.0.1:%1").arg(port));
-        QVERIFY2(second.start(), second.process.standardError().constData());
+        QVERIFY2(second.start(directory.serverPort()), second.process.standardError().constData());
         QTRY_VERIFY_WITH_TIMEOUT(client.err().contains("again"), 20000);
         QCOMPARE(client.err().count("lost the connection"), 1);
-        QVERIFY(second.device.write("A12345678#"));
-        QTRY_VERIFY_WITH_TIMEOUT(client.out().contains("  Unknown caller  12345678\n"), 10000);
+        QVERIFY(second.device.write("A87654321#"));
+        const QRegularExpression expected("^" + kTime + "  Unknown caller  87654321\n" + kTime +
+                                          "  Søren O'Hara \\(New\\)  87654321\n$");
+        QTRY_VERIFY2_WITH_TIMEOUT(expected.match(client.out()).hasMatch(), qPrintable(client.out()),
+                                  10000);
     }
 };
 
