@@ -161,14 +161,7 @@ void Hosting::handshakeFailed(QSslSocket *socket, const QString &why) {
 }
 
 bool Hosting::mayConnect(const QHostAddress &address) {
-    const LoginThrottle::Verdict verdict = m_throttle.check(address);
-    if (verdict == LoginThrottle::Verdict::RefuseFirst)
-        m_table.report(
-            QStringLiteral("Client address %1 refused for %2 s after %3 wrong passwords.")
-                .arg(address.toString())
-                .arg(LoginThrottle::kBlockMs / 1000)
-                .arg(LoginThrottle::kWrongPasswords));
-    if (verdict != LoginThrottle::Verdict::Admit)
+    if (!m_throttle.admits(address))
         return false;
     const ClientTable::Room room = m_table.roomFor(address);
     if (room == ClientTable::Room::Free) {

@@ -88,8 +88,8 @@ private:
     void endHandshake(QSslSocket *socket);
     void handshakeDone(QSslSocket *socket);
     void handshakeFailed(QSslSocket *socket, const QString &why);
-    // Whether a new connection from the address may be greeted; a refusal is reported
-    // once per block or burst.
+    // Whether a new connection from the address may be greeted: not while the throttle
+    // blocks it, nor over a cap (reported once per burst).
     bool mayConnect(const QHostAddress &address);
     void handleAcceptError(QAbstractSocket::SocketError error);
     void setStatus(const HostingStatus &status);

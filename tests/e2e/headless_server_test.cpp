@@ -313,27 +313,6 @@ private slots:
                  server.standardError().constData());
     }
 
-    void fiveWrongPasswordsCloseTheAddressOut() {
-        ServerProcess server(RINGWISE_SERVER_BINARY);
-        QVERIFY2(startedWithPassword(server).waitUntilListening(),
-                 server.standardError().constData());
-        for (int guess = 0; guess < 5; ++guess) {
-            auto client = clientFrom(QHostAddress::LocalHost, server.port());
-            QCOMPARE(receive(*client, kGreeting.size()), kGreeting);
-            client->write("wrong-password");
-            QCOMPARE(receive(*client, 17), QByteArray("Invalid password."));
-        }
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            auto sixth = clientFrom(QHostAddress::LocalHost, server.port());
-            QVERIFY(closedUnseen(*sixth));
-        }
-        QVERIFY(loggedInClient(server.port(), QHostAddress("127.0.0.3")));
-        const QByteArray refusal =
-            "Client address 127.0.0.1 refused for 60 s after 5 wrong passwords.";
-        QTRY_VERIFY(server.standardOutput().contains(refusal));
-        QCOMPARE(server.standardOutput().count(refusal), 1);
-    }
-
     void connectionsOverThePerAddressCapAreClosedAtOnce() {
         ServerProcess server(RINGWISE_SERVER_BINARY);
         QVERIFY2(startedWithPassword(server).waitUntilListening(),
