@@ -73,6 +73,7 @@ void Hosting::StopHosting() {
         socket->deleteLater();
     }
     m_handshakes = 0;
+    m_handshakesFrom.clear();
     setStatus(HostingStatus{});
 }
 
@@ -102,7 +103,13 @@ void Hosting::greet(int slot) {
 }
 
 void Hosting::admitTls(int fd) {
-    if (!mayConnect(peerOf(fd).address) || m_handshakes >= kMaxHandshakes) {
+    const Peer peer = peerOf(fd);
+    const QHostAddress network = networkOf(peer.address);
+    // One host holding handshakes open must leave room for every other host.
+    const auto from = m_handshakesFrom.find(network);
+    const bool networkFull =
+        from != m_handshakesFrom.end() && from->second >= kMaxHandshakesPerNetwork;
+    if (m_handshakes >= kMaxHandshakes || networkFull || !mayConnect(peer.address)) {
         ::close(fd);
         return;
     }
@@ -113,34 +120,36 @@ void Hosting::admitTls(int fd) {
         return;
     }
     ++m_handshakes;
+    ++m_handshakesFrom[network];
     socket->setSslConfiguration(m_tls);
     auto *deadline = new QTimer(socket);
     deadline->setObjectName(kHandshakeDeadline);
     deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, this, [this, socket] {
-        handshakeFailed(socket,
+    connect(deadline, &QTimer::timeout, this, [this, socket, peer] {
+        handshakeFailed(socket, peer,
                         QStringLiteral("no handshake within %1 s").arg(kHandshakeTimeoutMs / 1000));
     });
     deadline->start(kHandshakeTimeoutMs);
-    connect(socket, &QSslSocket::encrypted, this, [this, socket] { handshakeDone(socket); });
+    connect(socket, &QSslSocket::encrypted, this,
+            [this, socket, peer] { handshakeDone(socket, peer); });
     connect(socket, &QAbstractSocket::errorOccurred, this,
-            [this, socket] { handshakeFailed(socket, socket->errorString()); });
+            [this, socket, peer] { handshakeFailed(socket, peer, socket->errorString()); });
     socket->startServerEncryption();
 }
 
-void Hosting::endHandshake(QSslSocket *socket) {
+void Hosting::endHandshake(QSslSocket *socket, const Peer &peer) {
     socket->disconnect(this);
     delete socket->findChild<QTimer *>(kHandshakeDeadline, Qt::FindDirectChildrenOnly);
     --m_handshakes;
+    if (const auto from = m_handshakesFrom.find(networkOf(peer.address)); --from->second == 0)
+        m_handshakesFrom.erase(from);
 }
 
-void Hosting::handshakeDone(QSslSocket *socket) {
-    endHandshake(socket);
-    // The caps may have filled while the handshake ran.
+void Hosting::handshakeDone(QSslSocket *socket, const Peer &peer) {
+    endHandshake(socket, peer);
+    // A block or a cap may have come while the handshake ran.
     const std::optional<int> slot =
-        m_table.roomFor(plainAddress(socket->peerAddress())) == ClientTable::Room::Free
-            ? m_table.AllocateSlot()
-            : std::nullopt;
+        mayConnect(peer.address) ? m_table.AllocateSlot() : std::nullopt;
     if (!slot) {
         socket->abort();
         socket->deleteLater();
@@ -150,11 +159,11 @@ void Hosting::handshakeDone(QSslSocket *socket) {
     greet(*slot);
 }
 
-void Hosting::handshakeFailed(QSslSocket *socket, const QString &why) {
-    endHandshake(socket);
+void Hosting::handshakeFailed(QSslSocket *socket, const Peer &peer, const QString &why) {
+    endHandshake(socket, peer);
     m_table.report(QStringLiteral("TLS client %1:%2 dropped: %3")
-                       .arg(plainAddress(socket->peerAddress()).toString())
-                       .arg(socket->peerPort())
+                       .arg(peer.address.toString())
+                       .arg(peer.port)
                        .arg(why));
     socket->abort();
     socket->deleteLater();

@@ -6,8 +6,10 @@
 #include <QSslSocket>
 #include <QString>
 #include <QTcpServer>
+#include <unordered_map>
 
 #include "server/hosting_status.h"
+#include "server/peer_address.h"
 
 namespace ringwise {
 
@@ -29,8 +31,10 @@ public:
     static constexpr int kListenBacklog = 1024;
     // A TLS client that has not finished its handshake by then is dropped.
     static constexpr int kHandshakeTimeoutMs = 10000;
-    // Handshakes under way at once; more connections are closed at once.
+    // Handshakes under way at once, in all and from one network (see networkOf); more
+    // connections are closed at once.
     static constexpr int kMaxHandshakes = 64;
+    static constexpr int kMaxHandshakesPerNetwork = 4;
 
     Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &throttle, QString version,
             QObject *parent = nullptr);
@@ -85,9 +89,9 @@ private:
     void admitTls(int fd);
     void greet(int slot);
     // Hosting lets go of the socket: its signals, its deadline, its place among handshakes.
-    void endHandshake(QSslSocket *socket);
-    void handshakeDone(QSslSocket *socket);
-    void handshakeFailed(QSslSocket *socket, const QString &why);
+    void endHandshake(QSslSocket *socket, const Peer &peer);
+    void handshakeDone(QSslSocket *socket, const Peer &peer);
+    void handshakeFailed(QSslSocket *socket, const Peer &peer, const QString &why);
     // Whether a new connection from the address may be greeted: not while the throttle
     // blocks it, nor over a cap (reported once per burst).
     bool mayConnect(const QHostAddress &address);
@@ -107,6 +111,7 @@ private:
     // line of device output, not one per connection.
     bool m_capBurstReported = false;
     int m_handshakes = 0;
+    std::unordered_map<QHostAddress, int, AddressHash> m_handshakesFrom;  // by network
 };
 
 }  // namespace ringwise

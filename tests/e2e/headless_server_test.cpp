@@ -373,6 +373,27 @@ private slots:
         plain.write("correct-horse");
         QVERIFY(closedUnseen(plain));
         QTRY_VERIFY(server.standardOutput().contains("TLS client " + from + " dropped:"));
+
+        // One host holding handshakes open leaves room for every other host, and its own
+        // room comes back as its handshakes end.
+        const QHostAddress host("127.0.0.2");
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 4; ++i) {
+            idle.push_back(clientFrom(host, tlsPort));
+            QVERIFY(idle.back()->waitForConnected());
+        }
+        QVERIFY(closedUnseen(*clientFrom(host, tlsPort)));
+        const auto greetedOverTls = [&](const QHostAddress &from) {
+            QSslSocket other;
+            other.setSslConfiguration(trust);
+            other.bind(from);
+            other.connectToHostEncrypted("127.0.0.1", tlsPort, "localhost");
+            return receive(other, kGreeting.size()) == kGreeting;
+        };
+        QVERIFY(greetedOverTls(QHostAddress("127.0.0.3")));
+        idle.front()->disconnectFromHost();
+        QTRY_VERIFY(server.standardOutput().contains("TLS client 127.0.0.2:"));
+        QVERIFY(greetedOverTls(host));
     }
 
     void mismatchedTlsKeyIsReportedAndOnlyThePlainPortOpens() {
