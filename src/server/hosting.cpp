@@ -43,11 +43,11 @@ Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &th
       m_table(table),
       m_protocol(protocol),
       m_throttle(throttle),
-      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")) {
-    // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
-    m_server.setListenBacklogSize(kListenBacklog);
-    connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
-}
+      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")),
+      m_server([this](int fd) { admit(fd); },
+               [this](const QString &text) { m_table.report(text); }),
+      m_tlsServer([this](int fd) { admitTls(fd); },
+                  [this](const QString &text) { m_table.report(text); }) {}
 
 bool Hosting::StartHosting(const QHostAddress &address, quint16 port) {
     m_server.close();
@@ -80,7 +80,6 @@ void Hosting::StopHosting() {
 bool Hosting::StartTls(const QHostAddress &address, quint16 port, const QSslConfiguration &tls) {
     m_tlsServer.close();
     m_tls = tls;
-    m_tlsServer.setListenBacklogSize(kListenBacklog);
     return m_tlsServer.listen(address, port);
 }
 
@@ -186,16 +185,6 @@ bool Hosting::mayConnect(const QHostAddress &address) {
                                             "allowed from it.")
                                  .arg(address.toString()));
     return false;
-}
-
-void Hosting::handleAcceptError(QAbstractSocket::SocketError error) {
-    m_table.reportSocketError(error, m_server.errorString());
-    // The listening socket pauses itself after such an error; without a retry no client
-    // could connect until Disconnect and Connect.
-    QTimer::singleShot(kAcceptRetryMs, this, [this] {
-        if (m_server.isListening())
-            m_server.resumeAccepting();
-    });
 }
 
 void Hosting::setStatus(const HostingStatus &status) {

@@ -5,10 +5,10 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QString>
-#include <QTcpServer>
 #include <unordered_map>
 
 #include "server/hosting_status.h"
+#include "server/listener.h"
 #include "server/peer_address.h"
 
 namespace ringwise {
@@ -26,9 +26,6 @@ QString bindErrorText();
 class Hosting : public QObject {
     Q_OBJECT
 public:
-    // A listening socket that cannot accept (out of descriptors) tries again after this.
-    static constexpr int kAcceptRetryMs = 1000;
-    static constexpr int kListenBacklog = 1024;
     // A TLS client that has not finished its handshake by then is dropped.
     static constexpr int kHandshakeTimeoutMs = 10000;
     // Handshakes under way at once, in all and from one network (see networkOf); more
@@ -59,32 +56,6 @@ signals:
     void statusChanged(const ringwise::HostingStatus &status);
 
 private:
-    // Hands over each accepted connection as a bare descriptor: the client table watches
-    // it itself, so no socket object per client is made.
-    class Listener : public QTcpServer {
-    public:
-        explicit Listener(Hosting &hosting) : m_hosting(hosting) {}
-
-    protected:
-        void incomingConnection(qintptr fd) override { m_hosting.admit(int(fd)); }
-
-    private:
-        Hosting &m_hosting;
-    };
-
-    // Takes each accepted TLS connection through its handshake; only then does it join
-    // the table and receive the greeting.
-    class TlsListener : public QTcpServer {
-    public:
-        explicit TlsListener(Hosting &hosting) : m_hosting(hosting) {}
-
-    protected:
-        void incomingConnection(qintptr fd) override { m_hosting.admitTls(int(fd)); }
-
-    private:
-        Hosting &m_hosting;
-    };
-
     void admit(int fd);
     void admitTls(int fd);
     void greet(int slot);
@@ -95,15 +66,16 @@ private:
     // Whether a new connection from the address may be greeted: not while the throttle
     // blocks it, nor over a cap (reported once per burst).
     bool mayConnect(const QHostAddress &address);
-    void handleAcceptError(QAbstractSocket::SocketError error);
     void setStatus(const HostingStatus &status);
 
     ClientTable &m_table;
     ClientProtocol &m_protocol;
     LoginThrottle &m_throttle;
     const QString m_greeting;
-    Listener m_server{*this};
-    TlsListener m_tlsServer{*this};
+    // Each hands its accepted connections over as bare descriptors: a plain one goes to the
+    // client table, which watches it itself, so no socket object per client is made.
+    Listener m_server;
+    Listener m_tlsServer;
     QSslConfiguration m_tls;
     HostingStatus m_status;
     quint64 m_refusedOverCap = 0;
