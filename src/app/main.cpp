@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/blocked_signals.h"
+#include "app/descriptor_limit.h"
 #include "app/headless_front_end.h"
 #include "app/settings_command.h"
 #include "app/signal_watcher.h"
@@ -73,8 +74,16 @@ void describeOptions(QCommandLineParser &parser) {
     addSettingsOptions(parser);
 }
 
+// Said once, after start-up has read ServerMaxClients.
+void noteDescriptorLimit(Service &service, quint64 limit) {
+    const QString note = descriptorLimitNote(limit, service.settings().maxClients);
+    if (!note.isEmpty())
+        service.noteInDeviceOutput(QStringLiteral("Clients"), note);
+}
+
 int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
                 const BlockedSignals &blockedSignals) {
+    const quint64 descriptorLimit = raiseDescriptorLimit();
     Service service(store, serviceEnvironment(parser));
     HeadlessFrontEnd frontEnd(service);
     SignalWatcher signalWatcher(blockedSignals);
@@ -85,6 +94,7 @@ int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
     QTextStream(stdout) << "Settings: " << store.filePath()
                         << "\nDatabase: " << service.settings().dbPath
                         << "\nSerial port: " << serialPortText(service.selectedPort()) << Qt::endl;
+    noteDescriptorLimit(service, descriptorLimit);
     const int status = QCoreApplication::exec();
     return service.shutdown() ? status : 1;
 }
@@ -97,6 +107,7 @@ int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
     SingleInstance instance(SingleInstance::defaultFolder());
     if (!instance.claim())
         return instance.activateRunning() ? 0 : 1;
+    const quint64 descriptorLimit = raiseDescriptorLimit();
     Service service(store, serviceEnvironment(parser));
     MainWindow window(service, store, DesktopHooks::desktop(), defaultWindowStatePath());
     SignalWatcher signalWatcher(blockedSignals);
@@ -106,6 +117,7 @@ int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
                      &MainWindow::bringToFront);
     if (!window.start())
         return 1;
+    noteDescriptorLimit(service, descriptorLimit);
     // Closing the window runs the service's shut-down and ends the event loop.
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "server/client_message.h"
 #include "server/client_table.h"
 #include "server/login_throttle.h"
+#include "server/peer_address.h"
 
 namespace ringwise {
 
@@ -95,12 +96,22 @@ void ClientProtocol::PingTick() {
 }
 
 void ClientProtocol::refuse(int slot, const QString &password) {
+    const QHostAddress address = m_table.peerAddress(slot);
     // A client that has not logged in and sends anything but the password guessed wrong.
-    if (!password.isEmpty() && !m_table.isLoggedIn(slot))
-        m_throttle.wrongPassword(m_table.peerAddress(slot));
+    const bool blocks =
+        !password.isEmpty() && !m_table.isLoggedIn(slot) && m_throttle.wrongPassword(address);
     m_pendingLogins.remove(slot);
     m_table.sendTo(slot, kInvalidPassword);
     m_table.disconnectAfterSending(slot);
+    if (!blocks)
+        return;
+    // Each connection opened before the block could guess once more.
+    const QHostAddress network = networkOf(address);
+    m_table.closeWaitingFrom(network);
+    m_table.report(QStringLiteral("Client address %1 refused for %2 s after %3 wrong passwords.")
+                       .arg(networkText(network))
+                       .arg(LoginThrottle::kBlockMs / 1000)
+                       .arg(LoginThrottle::kWrongPasswords));
 }
 
 void ClientProtocol::armLoginTimer() {

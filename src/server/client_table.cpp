@@ -108,6 +108,7 @@ void ClientTable::attachSocket(int slot, QTcpSocket *socket) {
 void ClientTable::list(int slot, const Peer &peer) {
     ++m_open;
     ++m_openFrom[peer.address];
+    m_waitingFrom[networkOf(peer.address)].insert(slot);
     const QString line =
         QStringLiteral("[%1]: %2:%3").arg(slot).arg(peer.address.toString()).arg(peer.port);
     m_listed.emplace(slot, line);
@@ -199,12 +200,24 @@ void ClientTable::closeAll() {
 }
 
 void ClientTable::markLoggedIn(int slot) {
-    if (isConnected(slot))
-        m_slots[slot].loggedIn = true;
+    if (!isConnected(slot))
+        return;
+    m_slots[slot].loggedIn = true;
+    stopWaiting(slot);
 }
 
 bool ClientTable::isLoggedIn(int slot) const {
     return isConnected(slot) && m_slots[slot].loggedIn;
+}
+
+void ClientTable::closeWaitingFrom(const QHostAddress &network) {
+    const auto found = m_waitingFrom.find(network);
+    if (found == m_waitingFrom.end())
+        return;
+    const std::unordered_set<int> waiting = std::move(found->second);
+    m_waitingFrom.erase(found);
+    for (const int slot : waiting)
+        release(slot);
 }
 
 void ClientTable::reportSocketError(int error, const QString &description) {
@@ -298,8 +311,15 @@ void ClientTable::release(int slot) {
 }
 
 void ClientTable::unlist(int slot) {
+    stopWaiting(slot);
     if (m_listed.erase(slot) > 0)
         emit clientUnlisted(slot);
+}
+
+void ClientTable::stopWaiting(int slot) {
+    const auto found = m_waitingFrom.find(networkOf(m_slots[slot].address));
+    if (found != m_waitingFrom.end() && found->second.erase(slot) > 0 && found->second.empty())
+        m_waitingFrom.erase(found);
 }
 
 void ClientTable::trimMemorySoon() {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <queue>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "call/seams.h"
@@ -74,6 +75,9 @@ public:
 
     void markLoggedIn(int slot);
     bool isLoggedIn(int slot) const;
+    // Closes at once, without a word, every connection from the network (see networkOf)
+    // that has not logged in.
+    void closeWaitingFrom(const QHostAddress &network);
 
     // Notes a socket error (the system's error number) in the device output.
     void reportSocketError(int error, const QString &description);
@@ -102,7 +106,9 @@ private:
     void writeUnsent(int slot);
     QString timestamp() const;
     void release(int slot);
+    // Takes the slot off the connection list and out of the waiting connections.
     void unlist(int slot);
+    void stopWaiting(int slot);
     void trimMemorySoon();
     void handleEvents(int fd, std::uint32_t events);
     // Reads what has arrived, up to the message bound. When the connection has ended, the
@@ -123,6 +129,8 @@ private:
     int m_maxPerAddress = 0;
     int m_open = 0;  // slots holding a connection, closing ones included
     std::unordered_map<QHostAddress, int, AddressHash> m_openFrom;
+    // The connections that have not logged in, by network.
+    std::unordered_map<QHostAddress, std::unordered_set<int>, AddressHash> m_waitingFrom;
     std::vector<Slot> m_slots;    // index 0 stays unused, so slot n lives at m_slots[n]
     std::vector<int> m_slotOfFd;  // 0: the descriptor is no client's
     // Closed slots up to highestSlot, lowest on top. A heap in one vector, not a tree of

@@ -43,11 +43,11 @@ Hosting::Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &th
       m_table(table),
       m_protocol(protocol),
       m_throttle(throttle),
-      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")) {
-    // Room for a crowd of clients reconnecting at once, so none waits for a SYN retry.
-    m_server.setListenBacklogSize(kListenBacklog);
-    connect(&m_server, &QTcpServer::acceptError, this, &Hosting::handleAcceptError);
-}
+      m_greeting(QStringLiteral("Welcome to Ringwise Server [") + version + QStringLiteral("]")),
+      m_server([this](int fd) { admit(fd); },
+               [this](const QString &text) { m_table.report(text); }),
+      m_tlsServer([this](int fd) { admitTls(fd); },
+                  [this](const QString &text) { m_table.report(text); }) {}
 
 bool Hosting::StartHosting(const QHostAddress &address, quint16 port) {
     m_server.close();
@@ -73,13 +73,13 @@ void Hosting::StopHosting() {
         socket->deleteLater();
     }
     m_handshakes = 0;
+    m_handshakesFrom.clear();
     setStatus(HostingStatus{});
 }
 
 bool Hosting::StartTls(const QHostAddress &address, quint16 port, const QSslConfiguration &tls) {
     m_tlsServer.close();
     m_tls = tls;
-    m_tlsServer.setListenBacklogSize(kListenBacklog);
     return m_tlsServer.listen(address, port);
 }
 
@@ -102,7 +102,13 @@ void Hosting::greet(int slot) {
 }
 
 void Hosting::admitTls(int fd) {
-    if (!mayConnect(peerOf(fd).address) || m_handshakes >= kMaxHandshakes) {
+    const Peer peer = peerOf(fd);
+    const QHostAddress network = networkOf(peer.address);
+    // One host holding handshakes open must leave room for every other host.
+    const auto from = m_handshakesFrom.find(network);
+    const bool networkFull =
+        from != m_handshakesFrom.end() && from->second >= kMaxHandshakesPerNetwork;
+    if (m_handshakes >= kMaxHandshakes || networkFull || !mayConnect(peer.address)) {
         ::close(fd);
         return;
     }
@@ -113,34 +119,36 @@ void Hosting::admitTls(int fd) {
         return;
     }
     ++m_handshakes;
+    ++m_handshakesFrom[network];
     socket->setSslConfiguration(m_tls);
     auto *deadline = new QTimer(socket);
     deadline->setObjectName(kHandshakeDeadline);
     deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, this, [this, socket] {
-        handshakeFailed(socket,
+    connect(deadline, &QTimer::timeout, this, [this, socket, peer] {
+        handshakeFailed(socket, peer,
                         QStringLiteral("no handshake within %1 s").arg(kHandshakeTimeoutMs / 1000));
     });
     deadline->start(kHandshakeTimeoutMs);
-    connect(socket, &QSslSocket::encrypted, this, [this, socket] { handshakeDone(socket); });
+    connect(socket, &QSslSocket::encrypted, this,
+            [this, socket, peer] { handshakeDone(socket, peer); });
     connect(socket, &QAbstractSocket::errorOccurred, this,
-            [this, socket] { handshakeFailed(socket, socket->errorString()); });
+            [this, socket, peer] { handshakeFailed(socket, peer, socket->errorString()); });
     socket->startServerEncryption();
 }
 
-void Hosting::endHandshake(QSslSocket *socket) {
+void Hosting::endHandshake(QSslSocket *socket, const Peer &peer) {
     socket->disconnect(this);
     delete socket->findChild<QTimer *>(kHandshakeDeadline, Qt::FindDirectChildrenOnly);
     --m_handshakes;
+    if (const auto from = m_handshakesFrom.find(networkOf(peer.address)); --from->second == 0)
+        m_handshakesFrom.erase(from);
 }
 
-void Hosting::handshakeDone(QSslSocket *socket) {
-    endHandshake(socket);
-    // The caps may have filled while the handshake ran.
+void Hosting::handshakeDone(QSslSocket *socket, const Peer &peer) {
+    endHandshake(socket, peer);
+    // A block or a cap may have come while the handshake ran.
     const std::optional<int> slot =
-        m_table.roomFor(plainAddress(socket->peerAddress())) == ClientTable::Room::Free
-            ? m_table.AllocateSlot()
-            : std::nullopt;
+        mayConnect(peer.address) ? m_table.AllocateSlot() : std::nullopt;
     if (!slot) {
         socket->abort();
         socket->deleteLater();
@@ -150,25 +158,18 @@ void Hosting::handshakeDone(QSslSocket *socket) {
     greet(*slot);
 }
 
-void Hosting::handshakeFailed(QSslSocket *socket, const QString &why) {
-    endHandshake(socket);
+void Hosting::handshakeFailed(QSslSocket *socket, const Peer &peer, const QString &why) {
+    endHandshake(socket, peer);
     m_table.report(QStringLiteral("TLS client %1:%2 dropped: %3")
-                       .arg(plainAddress(socket->peerAddress()).toString())
-                       .arg(socket->peerPort())
+                       .arg(peer.address.toString())
+                       .arg(peer.port)
                        .arg(why));
     socket->abort();
     socket->deleteLater();
 }
 
 bool Hosting::mayConnect(const QHostAddress &address) {
-    const LoginThrottle::Verdict verdict = m_throttle.check(address);
-    if (verdict == LoginThrottle::Verdict::RefuseFirst)
-        m_table.report(
-            QStringLiteral("Client address %1 refused for %2 s after %3 wrong passwords.")
-                .arg(address.toString())
-                .arg(LoginThrottle::kBlockMs / 1000)
-                .arg(LoginThrottle::kWrongPasswords));
-    if (verdict != LoginThrottle::Verdict::Admit)
+    if (!m_throttle.admits(address))
         return false;
     const ClientTable::Room room = m_table.roomFor(address);
     if (room == ClientTable::Room::Free) {
@@ -184,16 +185,6 @@ bool Hosting::mayConnect(const QHostAddress &address) {
                                             "allowed from it.")
                                  .arg(address.toString()));
     return false;
-}
-
-void Hosting::handleAcceptError(QAbstractSocket::SocketError error) {
-    m_table.reportSocketError(error, m_server.errorString());
-    // The listening socket pauses itself after such an error; without a retry no client
-    // could connect until Disconnect and Connect.
-    QTimer::singleShot(kAcceptRetryMs, this, [this] {
-        if (m_server.isListening())
-            m_server.resumeAccepting();
-    });
 }
 
 void Hosting::setStatus(const HostingStatus &status) {

@@ -5,9 +5,11 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QString>
-#include <QTcpServer>
+#include <unordered_map>
 
 #include "server/hosting_status.h"
+#include "server/listener.h"
+#include "server/peer_address.h"
 
 namespace ringwise {
 
@@ -24,13 +26,12 @@ QString bindErrorText();
 class Hosting : public QObject {
     Q_OBJECT
 public:
-    // A listening socket that cannot accept (out of descriptors) tries again after this.
-    static constexpr int kAcceptRetryMs = 1000;
-    static constexpr int kListenBacklog = 1024;
     // A TLS client that has not finished its handshake by then is dropped.
     static constexpr int kHandshakeTimeoutMs = 10000;
-    // Handshakes under way at once; more connections are closed at once.
+    // Handshakes under way at once, in all and from one network (see networkOf); more
+    // connections are closed at once.
     static constexpr int kMaxHandshakes = 64;
+    static constexpr int kMaxHandshakesPerNetwork = 4;
 
     Hosting(ClientTable &table, ClientProtocol &protocol, LoginThrottle &throttle, QString version,
             QObject *parent = nullptr);
@@ -55,51 +56,26 @@ signals:
     void statusChanged(const ringwise::HostingStatus &status);
 
 private:
-    // Hands over each accepted connection as a bare descriptor: the client table watches
-    // it itself, so no socket object per client is made.
-    class Listener : public QTcpServer {
-    public:
-        explicit Listener(Hosting &hosting) : m_hosting(hosting) {}
-
-    protected:
-        void incomingConnection(qintptr fd) override { m_hosting.admit(int(fd)); }
-
-    private:
-        Hosting &m_hosting;
-    };
-
-    // Takes each accepted TLS connection through its handshake; only then does it join
-    // the table and receive the greeting.
-    class TlsListener : public QTcpServer {
-    public:
-        explicit TlsListener(Hosting &hosting) : m_hosting(hosting) {}
-
-    protected:
-        void incomingConnection(qintptr fd) override { m_hosting.admitTls(int(fd)); }
-
-    private:
-        Hosting &m_hosting;
-    };
-
     void admit(int fd);
     void admitTls(int fd);
     void greet(int slot);
     // Hosting lets go of the socket: its signals, its deadline, its place among handshakes.
-    void endHandshake(QSslSocket *socket);
-    void handshakeDone(QSslSocket *socket);
-    void handshakeFailed(QSslSocket *socket, const QString &why);
-    // Whether a new connection from the address may be greeted; a refusal is reported
-    // once per block or burst.
+    void endHandshake(QSslSocket *socket, const Peer &peer);
+    void handshakeDone(QSslSocket *socket, const Peer &peer);
+    void handshakeFailed(QSslSocket *socket, const Peer &peer, const QString &why);
+    // Whether a new connection from the address may be greeted: not while the throttle
+    // blocks it, nor over a cap (reported once per burst).
     bool mayConnect(const QHostAddress &address);
-    void handleAcceptError(QAbstractSocket::SocketError error);
     void setStatus(const HostingStatus &status);
 
     ClientTable &m_table;
     ClientProtocol &m_protocol;
     LoginThrottle &m_throttle;
     const QString m_greeting;
-    Listener m_server{*this};
-    TlsListener m_tlsServer{*this};
+    // Each hands its accepted connections over as bare descriptors: a plain one goes to the
+    // client table, which watches it itself, so no socket object per client is made.
+    Listener m_server;
+    Listener m_tlsServer;
     QSslConfiguration m_tls;
     HostingStatus m_status;
     quint64 m_refusedOverCap = 0;
@@ -107,6 +83,7 @@ private:
     // line of device output, not one per connection.
     bool m_capBurstReported = false;
     int m_handshakes = 0;
+    std::unordered_map<QHostAddress, int, AddressHash> m_handshakesFrom;  // by network
 };
 
 }  // namespace ringwise

@@ -14,44 +14,40 @@ qint32 elapsed(qint32 since, qint32 now) {
 LoginThrottle::LoginThrottle(TickCount tickCount, int capacity)
     : m_tickCount(std::move(tickCount)), m_capacity(capacity) {}
 
-LoginThrottle::Verdict LoginThrottle::check(const QHostAddress &address) {
-    const auto found = m_byAddress.find(address);
-    if (found == m_byAddress.end())
-        return Verdict::Admit;
-    Record &record = *found->second;
+bool LoginThrottle::admits(const QHostAddress &address) {
+    const auto found = m_byNetwork.find(networkOf(address));
+    if (found == m_byNetwork.end())
+        return true;
     const qint32 now = m_tickCount();
-    if (isStale(record, now)) {
+    if (isStale(*found->second, now)) {
         forget(found->second);
-        return Verdict::Admit;
+        return true;
     }
-    if (!isBlocked(record, now))
-        return Verdict::Admit;
-    return std::exchange(record.reported, true) ? Verdict::Refuse : Verdict::RefuseFirst;
+    return !isBlocked(*found->second, now);
 }
 
-void LoginThrottle::wrongPassword(const QHostAddress &address) {
+bool LoginThrottle::wrongPassword(const QHostAddress &address) {
     const qint32 now = m_tickCount();
-    auto found = m_byAddress.find(address);
-    if (found == m_byAddress.end()) {
+    const QHostAddress network = networkOf(address);
+    auto found = m_byNetwork.find(network);
+    if (found == m_byNetwork.end()) {
         if (int(m_records.size()) >= m_capacity)
             forget(std::prev(m_records.end()));
-        m_records.push_front(Record{address});
-        found = m_byAddress.emplace(address, m_records.begin()).first;
+        m_records.push_front(Record{network});
+        found = m_byNetwork.emplace(network, m_records.begin()).first;
     } else {
         m_records.splice(m_records.begin(), m_records, found->second);
     }
     Record &record = *found->second;
-    // Wrong passwords of connections opened before the block lengthen it; they do not
-    // start a new one to report.
-    if (!isBlocked(record, now))
-        record.reported = false;
+    const bool wasBlocked = isBlocked(record, now);
     record.newest = (record.newest + 1) % kWrongPasswords;
     record.wrongAt[size_t(record.newest)] = now;
     record.wrongCount = std::min(record.wrongCount + 1, kWrongPasswords);
+    return !wasBlocked && isBlocked(record, now);
 }
 
 void LoginThrottle::loggedIn(const QHostAddress &address) {
-    if (const auto found = m_byAddress.find(address); found != m_byAddress.end())
+    if (const auto found = m_byNetwork.find(networkOf(address)); found != m_byNetwork.end())
         forget(found->second);
 }
 
@@ -70,7 +66,7 @@ bool LoginThrottle::isStale(const Record &record, qint32 now) const {
 }
 
 void LoginThrottle::forget(Records::iterator record) {
-    m_byAddress.erase(record->address);
+    m_byNetwork.erase(record->network);
     m_records.erase(record);
 }
 

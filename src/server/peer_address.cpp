@@ -4,6 +4,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+
 namespace ringwise {
 
 Peer peerOf(int fd) {
@@ -20,6 +22,21 @@ QHostAddress plainAddress(const QHostAddress &address) {
     bool isIpv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIpv4);
     return isIpv4 ? QHostAddress(ipv4) : address;
+}
+
+QHostAddress networkOf(const QHostAddress &address) {
+    const QHostAddress plain = plainAddress(address);
+    if (plain.protocol() != QAbstractSocket::IPv6Protocol)
+        return plain;
+    Q_IPV6ADDR bytes = plain.toIPv6Address();
+    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8(0));
+    return QHostAddress(bytes);
+}
+
+QString networkText(const QHostAddress &network) {
+    return network.protocol() == QAbstractSocket::IPv6Protocol
+               ? network.toString() + QStringLiteral("/64")
+               : network.toString();
 }
 
 }  // namespace ringwise

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QString>
 #include <QtGlobal>
 #include <cstddef>
 
@@ -15,6 +16,11 @@ struct Peer {
 
 Peer peerOf(int fd);
 QHostAddress plainAddress(const QHostAddress &address);
+// The network a client's wrong passwords count against: an IPv4 address alone, an IPv6
+// address's /64 prefix (one host is commonly handed a whole /64 to pick addresses from).
+QHostAddress networkOf(const QHostAddress &address);
+// "10.0.0.7", or "2001:db8:1:2::/64".
+QString networkText(const QHostAddress &network);
 
 // For hash maps keyed by address.
 struct AddressHash {

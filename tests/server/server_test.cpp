@@ -490,98 +490,116 @@ private slots:
         QCOMPARE(rig.greeted()->received, kGreeting);
     }
 
-    void wrongPasswordsBlockTheAddress() {
+    // 60 connections are open when the guessing starts: the fifth wrong password closes
+    // the others unseen, so no more than five guesses are checked. Logged-in clients and
+    // other addresses stay; new connections are refused until the block ends.
+    void guessesStopAtTheFifthWrongPassword() {
         Rig rig;
         QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
-        for (int guess = 0; guess < LoginThrottle::kWrongPasswords; ++guess) {
-            auto client = rig.greeted();
-            client->send("guess");
-            QTRY_VERIFY(client->isClosed());
-            QCOMPARE(client->received, kGreeting + kInvalid);
+        auto member = rig.greeted();
+        QVERIFY(rig.send(*member, "secret"));
+        auto neighbour = rig.greeted(QHostAddress("127.0.0.2"));
+        std::vector<std::unique_ptr<Client>> guessers;
+        for (int i = 0; i < 60; ++i)
+            guessers.push_back(rig.greeted());
+        for (const auto &guesser : guessers)
+            guesser->send("guess");
+        int checked = 0;
+        for (const auto &guesser : guessers) {
+            QTRY_VERIFY(guesser->isClosed());
+            checked += guesser->received == kGreeting + kInvalid;
+            QVERIFY(guesser->received.startsWith(kGreeting));
         }
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            Client refused(rig.hosting.localPort());
-            QTRY_VERIFY(refused.isClosed());
-            QCOMPARE(refused.received, QByteArray());
-        }
+        QCOMPARE(checked, LoginThrottle::kWrongPasswords);
         QCOMPARE(rig.deviceOutput, QStringList{"\r\n2024-03-05 14:07:09Client address 127.0.0.1 "
                                                "refused for 60 s after 5 wrong passwords."});
-        auto other = rig.greeted(QHostAddress("127.0.0.2"));
-        QCOMPARE(other->received, kGreeting);
+        Client refused(rig.hosting.localPort());
+        QTRY_VERIFY(refused.isClosed());
+        QCOMPARE(refused.received, QByteArray());
+        QVERIFY(!member->isClosed() && !neighbour->isClosed());
         rig.tick += LoginThrottle::kBlockMs;
         QCOMPARE(rig.greeted()->received, kGreeting);
     }
 
-    // Each row: wrong passwords at these ticks (a login where the tick is "login"), then a
-    // new connection at checkAt.
-    void throttleVerdicts_data() {
+    // Each row: events "tick verb address" in order (wrong, login, check). Outcomes: each
+    // block that a wrong password starts, named as reported, and each check's verdict.
+    void throttle_data() {
+        QTest::addColumn<int>("capacity");
         QTest::addColumn<QStringList>("events");
-        QTest::addColumn<qint32>("checkAt");
-        QTest::addColumn<int>("verdict");
-        const int admit = int(LoginThrottle::Verdict::Admit);
-        const int first = int(LoginThrottle::Verdict::RefuseFirst);
-        QTest::newRow("four wrong") << QStringList{"0", "1", "2", "3"} << 4 << admit;
-        QTest::newRow("five within 60 s")
-            << QStringList{"0", "10000", "20000", "30000", "60000"} << 60001 << first;
-        QTest::newRow("five over 60.001 s")
-            << QStringList{"0", "10000", "20000", "30000", "60001"} << 60002 << admit;
-        QTest::newRow("59.999 s after the last")
-            << QStringList{"0", "1", "2", "3", "4"} << 60003 << first;
-        QTest::newRow("60 s after the last")
-            << QStringList{"0", "1", "2", "3", "4"} << 60004 << admit;
-        QTest::newRow("login before the fifth")
-            << QStringList{"0", "1", "2", "3", "login", "4"} << 5 << admit;
-        QTest::newRow("six, the first long ago")
-            << QStringList{"0", "70000", "70001", "70002", "70003", "70004"} << 70005 << first;
-        QTest::newRow("across the tick wrap")
-            << QStringList{"2147483646", "2147483647", "-2147483648", "-2147483647", "-2147483646"}
-            << -2147483645 << first;
+        QTest::addColumn<QStringList>("outcomes");
+        const auto wrong = [](const QString &address, const QList<qint32> &ticks) {
+            QStringList events;
+            for (const qint32 tick : ticks)
+                events << QStringLiteral("%1 wrong %2").arg(tick).arg(address);
+            return events;
+        };
+        const auto five = [&](const QString &address, int from = 0) {
+            return wrong(address, {from, from + 1, from + 2, from + 3, from + 4});
+        };
+        const auto row = [](const char *name, const QStringList &events,
+                            const QStringList &outcomes, int capacity = LoginThrottle::kCapacity) {
+            QTest::newRow(name) << capacity << events << outcomes;
+        };
+        const QString a = "10.0.0.7";
+        row("four wrong", five(a).mid(1) << "5 check 10.0.0.7", {"admit"});
+        row("five within 60 s", wrong(a, {0, 10000, 20000, 30000, 60000}) << "60001 check 10.0.0.7",
+            {"block 10.0.0.7", "refuse"});
+        row("five over 60.001 s", wrong(a, {0, 10000, 20000, 30000, 60001}), {});
+        row("until 60 s after the last",
+            five(a) << "60003 check 10.0.0.7"
+                    << "60004 check 10.0.0.7",
+            {"block 10.0.0.7", "refuse", "admit"});
+        row("login before the fifth",
+            five(a).mid(1) << "4 login 10.0.0.7"
+                           << "4 wrong 10.0.0.7",
+            {});
+        row("login clears only its address",
+            five(a).mid(1) + five("10.0.0.8").mid(1) << "5 login 10.0.0.7"
+                                                     << "6 wrong 10.0.0.7"
+                                                     << "6 wrong 10.0.0.8",
+            {"block 10.0.0.8"});
+        row("six, the first long ago", wrong(a, {0}) + five(a, 70000), {"block 10.0.0.7"});
+        row("across the tick wrap",
+            wrong(a, {2147483646, 2147483647, -2147483647 - 1, -2147483647, -2147483646})
+                << "-2147483645 check 10.0.0.7",
+            {"block 10.0.0.7", "refuse"});
+        row("a guess in the block lengthens it",
+            five(a) << "30000 wrong 10.0.0.7"
+                    << "89999 check 10.0.0.7"
+                    << "90000 check 10.0.0.7" << five(a, 90000),
+            {"block 10.0.0.7", "refuse", "admit", "block 10.0.0.7"});
+        row("IPv6 per /64",
+            wrong("2001:db8:1:2::1", {0, 1, 2}) + wrong("2001:db8:1:2:ffff:ffff:ffff:ffff", {3, 4})
+                << "5 check 2001:db8:1:2::99"
+                << "5 check 2001:db8:1:3::1",
+            {"block 2001:db8:1:2::/64", "refuse", "admit"});
+        row("IPv4-mapped as IPv4", five("::ffff:10.0.0.7") << "5 check 10.0.0.7",
+            {"block 10.0.0.7", "refuse"});
+        row("the oldest of three forgotten",
+            five(a) + wrong("10.0.0.1", {5}) + wrong("10.0.0.2", {5}) + wrong("10.0.0.3", {5})
+                << "6 check 10.0.0.7",
+            {"block 10.0.0.7", "admit"}, 3);
     }
-    void throttleVerdicts() {
+    void throttle() {
+        QFETCH(int, capacity);
         QFETCH(QStringList, events);
-        QFETCH(qint32, checkAt);
-        QFETCH(int, verdict);
+        QFETCH(QStringList, outcomes);
         qint32 tick = 0;
-        LoginThrottle throttle([&tick] { return tick; });
-        const QHostAddress address("10.0.0.7");
+        LoginThrottle throttle([&tick] { return tick; }, capacity);
+        QStringList seen;
         for (const QString &event : events) {
-            if (event == "login") {
+            const QStringList parts = event.split(' ');
+            tick = parts[0].toInt();
+            const QHostAddress address(parts[2]);
+            if (parts[1] == "login")
                 throttle.loggedIn(address);
-                continue;
-            }
-            tick = event.toInt();
-            throttle.wrongPassword(address);
+            else if (parts[1] == "check")
+                seen << (throttle.admits(address) ? "admit" : "refuse");
+            else if (throttle.wrongPassword(address))
+                seen << "block " + networkText(networkOf(address));
         }
-        tick = checkAt;
-        QCOMPARE(int(throttle.check(address)), verdict);
-    }
-
-    void throttleReportsEachBlockOnceAndForgetsTheOldest() {
-        qint32 tick = 0;
-        LoginThrottle throttle([&tick] { return tick; }, 3);
-        const QHostAddress blocked("10.0.0.7");
-        for (int guess = 0; guess < LoginThrottle::kWrongPasswords; ++guess)
-            throttle.wrongPassword(blocked);
-        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::RefuseFirst);
-        // A connection opened before the block guesses again: the same block, longer.
-        tick = 30000;
-        throttle.wrongPassword(blocked);
-        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Refuse);
-        tick = 89999;
-        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Refuse);
-        QCOMPARE(throttle.check(QHostAddress("10.0.0.8")), LoginThrottle::Verdict::Admit);
-        tick = 90000;
-        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Admit);
-        for (int guess = 0; guess < LoginThrottle::kWrongPasswords; ++guess)
-            throttle.wrongPassword(blocked);
-        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::RefuseFirst);
-
-        // Three other addresses guess once each: the blocked one, heard from longest ago,
-        // is forgotten.
-        for (const char *other : {"10.0.0.1", "10.0.0.2", "10.0.0.3"})
-            throttle.wrongPassword(QHostAddress(other));
-        QCOMPARE(throttle.rememberedAddresses(), 3);
-        QCOMPARE(throttle.check(blocked), LoginThrottle::Verdict::Admit);
+        QCOMPARE(seen, outcomes);
+        QVERIFY(throttle.rememberedNetworks() <= capacity);
     }
 };
 

@@ -16,4 +16,7 @@ ResidentMemory residentMemory(qint64 pid);
 // The descriptors a running process holds open.
 int openDescriptors(qint64 pid);
 
+// The processor time a running process has used, user and system, in seconds.
+double cpuSeconds(qint64 pid);
+
 }  // namespace ringwise::test
