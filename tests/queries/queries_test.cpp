@@ -89,18 +89,17 @@ class QueriesTest : public QObject {
 
     std::unique_ptr<test::TempEnvironment> m_env;
     std::unique_ptr<Database> m_db;
-    QStringList m_sent;
+    QStringList m_sent;  // the answers, in order
     int m_copies = 0;
 
     void stats(const QString &request) {
-        StatsQueries(*m_db, [this](const QString &text) {
-            m_sent << text;
-        }).HandleStatsRequest(request);
+        if (const std::optional<QString> answer = StatsQueries(*m_db).HandleStatsRequest(request))
+            m_sent << *answer;
     }
     void contact(const QString &request) {
-        ContactRequests(*m_db, [this](const QString &text) {
-            m_sent << text;
-        }).HandleContactRequest(request);
+        if (const std::optional<QString> answer =
+                ContactRequests(*m_db).HandleContactRequest(request))
+            m_sent << *answer;
     }
     // A fresh book holding only these names, keys 1, 2, ... in the order given.
     void useNames(const QStringList &names) {
