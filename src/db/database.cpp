@@ -100,6 +100,10 @@ qint64 Database::lastInsertRowId() const {
     return connection().getLastInsertRowid();
 }
 
+int Database::changes() const {
+    return connection().getChanges();
+}
+
 void Database::syncLog() {
     // The log's own file handle: one data sync of the log, where a checkpoint would also
     // copy the pages into the database and sync that too.

@@ -38,6 +38,8 @@ public:
     void exec(const QString &sql, const QVariantList &values = {});
     // The key of the row inserted last on this connection.
     qint64 lastInsertRowId() const;
+    // How many rows the last statement that changes rows changed.
+    int changes() const;
     // Flushes what has been committed to the disk. Throws DatabaseError.
     void syncLog();
 

@@ -95,6 +95,8 @@ QString ContactRequests::save(const ContactRequest &request) {
                                    "MobilePhone = ?, Email = ?, BusinessPhone = ?, "
                                    "BusinessFax = ? WHERE ID = ?"),
                     values + QVariantList{*request.contactKey});
+    if (m_database.changes() == 0)
+        return kErrorHead + QStringLiteral("No contact has the ID %1").arg(*request.contactKey);
     m_database.syncLog();
     return QStringLiteral("CNTAC:SAVE;Record modified succesfully.");
 }
