@@ -306,8 +306,6 @@ private slots:
         };
         row("1 OR 1=1,...", "1 OR 1=1,Ann,1,2,a@b,3,4",
             "The contact ID is not a whole number: 1 OR 1=1");
-        row("NEW and five values", "NEW,Ann,1,2,a@b,3",
-            "A contact is saved with an ID and six values, 5 were sent");
         row("999,... of no contact", "999,Ann,1,2,a@b,3,4", "No contact has the ID 999");
         const char *nul = "A contact value cannot hold a NUL character";
         row("2,Eva<NUL>Eg,...", QStringLiteral("2,Eva%1Eg,7,8,e@f,9,10").arg(QChar(0)), nul);
