@@ -81,15 +81,13 @@ public:
     }
 
     double time(const QString &request) {
-        auto send = [this](const QString &answer) { m_answerSize = answer.size(); };
-        StatsQueries stats(m_db, send);
-        ContactRequests contacts(m_db, send);
+        StatsQueries stats(m_db);
+        ContactRequests contacts(m_db);
         const bool isStats = request.startsWith(QLatin1String("STATS:"));
         const double ms = medianMs([&] {
-            if (isStats)
-                stats.HandleStatsRequest(request);
-            else
-                contacts.HandleContactRequest(request);
+            const std::optional<QString> answer = isStats ? stats.HandleStatsRequest(request)
+                                                          : contacts.HandleContactRequest(request);
+            m_answerSize = answer ? answer->size() : 0;
         });
         m_out << QStringLiteral("  %1 %2 ms  (answer %3 characters)\n")
                      .arg(request, -36)

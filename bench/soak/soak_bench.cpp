@@ -188,7 +188,7 @@ private:
             "PONG_:1234",
             // Refused: the server says so and closes.
             "HELLO"};
-        // CNTS sends the whole book to every client: rarely.
+        // CNTS answers with the whole book: rarely.
         QByteArray request;
         do {
             request = requests.at(int(generator().bounded(qsizetype(requests.size()))));

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace ringwise {
 
@@ -10,6 +11,8 @@ namespace ringwise {
 
 // Hands a text on: a broadcast to the clients, a line of device output, a request.
 using SendText = std::function<void(const QString &text)>;
+// Answers a request: the answer's text, or nothing when no answer is due.
+using AnswerRequest = std::function<std::optional<QString>(const QString &request)>;
 // A warning for the user, shown by the front end.
 using Report = std::function<void(const QString &title, const QString &text)>;
 // A text read at each use, such as a setting.

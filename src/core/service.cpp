@@ -66,15 +66,15 @@ struct Service::Parts {
           tickCount(environment.tickCount ? environment.tickCount : bootTickCount),
           clients([this](const QString &text) { output.append(text); }, environment.now,
                   [this] { return !store.Read(key::ServerPassword).isEmpty(); }),
-          stats(database, [this](const QString &text) { clients.SendToClients(text); }),
-          contacts(database, [this](const QString &text) { clients.SendToClients(text); }),
+          stats(database),
+          contacts(database),
           throttle(tickCount),
           protocol(clients, throttle,
                    ClientProtocolSeams{
                        [this] { return store.Read(key::ServerPassword); },
                        [this] { return store.Read(key::ServerPing); },
-                       [this](const QString &text) { stats.HandleStatsRequest(text); },
-                       [this](const QString &text) { contacts.HandleContactRequest(text); },
+                       [this](const QString &text) { return stats.HandleStatsRequest(text); },
+                       [this](const QString &text) { return contacts.HandleContactRequest(text); },
                        tickCount, settingDefault(key::ServerPing).toDouble()},
                    environment.loginDeadlineMs, environment.pingIntervalMs),
           hosting(clients, protocol, throttle, versionText),
@@ -277,7 +277,11 @@ void Service::fakeIncomingCall() {
 }
 
 void Service::fakeOutgoingRequest() {
-    m_parts->stats.HandleStatsRequest(QString::fromLatin1(kFakeOutgoingRequest));
+    // No client asked, and the answer holds the contact book: it is shown, never sent.
+    const std::optional<QString> answer =
+        m_parts->stats.HandleStatsRequest(QString::fromLatin1(kFakeOutgoingRequest));
+    noteInDeviceOutput(QStringLiteral("Fake outgoing"),
+                       answer.value_or(QStringLiteral("no answer, the database failed")));
 }
 
 void Service::noteInDeviceOutput(const QString &title, const QString &text) {

@@ -103,7 +103,8 @@ public:
     void setSelectedPort(const QString &port);  // only while stopped
     void toggleConnection();                    // the Connect/Disconnect action
     void fakeIncomingCall();                    // "Fake opkald": A12345678#RRR
-    void fakeOutgoingRequest();                 // "Fake outgoing": STATS:CNTS;00
+    // "Fake outgoing": the answer to STATS:CNTS;00 in the device output, sent to no client.
+    void fakeOutgoingRequest();
     // A message a front end does not show as a box: a stamped line in the device output.
     void noteInDeviceOutput(const QString &title, const QString &text);
 

@@ -55,30 +55,25 @@ QString shownRecord(const Query &row) {
 
 }  // namespace
 
-ContactRequests::ContactRequests(Database &database, SendText sendToClients)
-    : m_database(database), m_sendToClients(std::move(sendToClients)) {}
+ContactRequests::ContactRequests(Database &database) : m_database(database) {}
 
-void ContactRequests::HandleContactRequest(const QString &text) {
+std::optional<QString> ContactRequests::HandleContactRequest(const QString &text) {
     const ContactRequest request = parseContactRequest(text);
-    QString answer;
     try {
         switch (request.kind) {
             case ContactRequest::Kind::Ignored:
-                return;
+                return std::nullopt;
             case ContactRequest::Kind::Malformed:
-                answer = kErrorHead + request.problem;
-                break;
+                return kErrorHead + request.problem;
             case ContactRequest::Kind::Save:
-                answer = save(request);
-                break;
+                return save(request);
             case ContactRequest::Kind::Search:
-                answer = search(request);
-                break;
+                return search(request);
         }
     } catch (const DatabaseError &error) {
-        answer = kErrorHead + error.description();
+        return kErrorHead + error.description();
     }
-    m_sendToClients(answer);
+    return std::nullopt;
 }
 
 QString ContactRequests::save(const ContactRequest &request) {
@@ -96,10 +91,13 @@ QString ContactRequests::save(const ContactRequest &request) {
         return QStringLiteral("CNTAC:SAVE;New record saved succesfully.");
     }
 
-    m_database.exec(QStringLiteral("UPDATE tblContacts SET FullName = ?, HomePhone = ?, "
-                                   "MobilePhone = ?, Email = ?, BusinessPhone = ?, "
-                                   "BusinessFax = ? WHERE ID = ?"),
-                    values + QVariantList{*request.contactKey});
+    const int changed =
+        m_database.exec(QStringLiteral("UPDATE tblContacts SET FullName = ?, HomePhone = ?, "
+                                       "MobilePhone = ?, Email = ?, BusinessPhone = ?, "
+                                       "BusinessFax = ? WHERE ID = ?"),
+                        values + QVariantList{*request.contactKey});
+    if (changed == 0)
+        return kErrorHead + QStringLiteral("No contact has the ID %1").arg(*request.contactKey);
     m_database.syncLog();
     return QStringLiteral("CNTAC:SAVE;Record modified succesfully.");
 }

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <functional>
-
-#include "call/seams.h"
+#include <optional>
 
 namespace ringwise {
 
@@ -14,18 +12,17 @@ struct ContactRequest;
 // Everything a client sends is bound as a statement value, never joined into SQL.
 class ContactRequests {
 public:
-    ContactRequests(Database &database, SendText sendToClients);
+    explicit ContactRequests(Database &database);
 
-    // Sends exactly one answer, "CNTAC:ERRO;" and a description on any failure; an
-    // unknown request or search field gets none.
-    void HandleContactRequest(const QString &text);
+    // The answer, "CNTAC:ERRO;" and a description on any failure; none for an unknown
+    // request or search field.
+    std::optional<QString> HandleContactRequest(const QString &text);
 
 private:
     QString save(const ContactRequest &request);
     QString search(const ContactRequest &request);
 
     Database &m_database;
-    SendText m_sendToClients;
 };
 
 }  // namespace ringwise

@@ -88,19 +88,16 @@ void appendLastCalls(QString &answer, Database &database, int limit) {
 
 }  // namespace
 
-StatsQueries::StatsQueries(Database &database, SendText sendToClients)
-    : m_database(database), m_sendToClients(std::move(sendToClients)) {}
+StatsQueries::StatsQueries(Database &database) : m_database(database) {}
 
-void StatsQueries::HandleStatsRequest(const QString &text) {
+std::optional<QString> StatsQueries::HandleStatsRequest(const QString &text) {
     const StatsRequest request = parseStatsRequest(text);
     if (request.kind == StatsRequest::Kind::Malformed)
-        return;
+        return std::nullopt;
     const bool lastCallsView = request.kind == StatsRequest::Kind::LastCalls;
     const View *view = findView(request.kind);
-    if (!view && !lastCallsView) {
-        m_sendToClients(text);
-        return;
-    }
+    if (!view && !lastCallsView)
+        return text;
 
     const std::optional<short> limit = request.limit;
     const qsizetype reservedRows =
@@ -119,9 +116,9 @@ void StatsQueries::HandleStatsRequest(const QString &text) {
                 appendRow(answer, rows, *view);
         }
     } catch (const DatabaseError &) {
-        return;
+        return std::nullopt;
     }
-    m_sendToClients(answer);
+    return answer;
 }
 
 }  // namespace ringwise

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <functional>
-
-#include "call/seams.h"
+#include <optional>
 
 namespace ringwise {
 
@@ -13,17 +11,16 @@ class Database;
 inline constexpr char kFakeOutgoingRequest[] = "STATS:CNTS;00";
 
 // Answers "STATS:" requests with a ready-made view of the call log or the contact book.
-// The answer starts with the request itself, so every client can tell what it answers.
+// The answer starts with the request itself, so a client can tell what it answers.
 class StatsQueries {
 public:
-    StatsQueries(Database &database, SendText sendToClients);
+    explicit StatsQueries(Database &database);
 
-    // A malformed request, or one the database fails, gets no answer at all.
-    void HandleStatsRequest(const QString &text);
+    // The answer; none for a malformed request or one the database fails.
+    std::optional<QString> HandleStatsRequest(const QString &text);
 
 private:
     Database &m_database;
-    SendText m_sendToClients;
 };
 
 }  // namespace ringwise

@@ -60,8 +60,10 @@ void ClientProtocol::HandleClientText(int slot) {
             if (password.isEmpty() || m_table.isLoggedIn(slot)) {
                 const auto &handler =
                     kind == ClientMessage::Stats ? m_seams.statsRequest : m_seams.contactRequest;
-                if (handler)
-                    handler(QString::fromLatin1(bytes));
+                if (!handler)
+                    return;
+                if (const std::optional<QString> answer = handler(QString::fromLatin1(bytes)))
+                    m_table.sendTo(slot, *answer);
                 return;
             }
             break;

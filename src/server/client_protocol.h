@@ -17,17 +17,18 @@ class LoginThrottle;
 // What the protocol needs from the rest of the service. Settings are read at each use,
 // so a change made in the settings dialog acts at once.
 struct ClientProtocolSeams {
-    ReadText password;           // ServerPassword
-    ReadText pingSetting;        // ServerPing
-    SendText statsRequest;       // a whole "STATS:" message
-    SendText contactRequest;     // a whole "CNTAC:" message
-    TickCount tickCount;         // milliseconds since boot, signed 32-bit
-    double defaultPingInterval;  // seconds, for a ServerPing text that is not a number
+    ReadText password;             // ServerPassword
+    ReadText pingSetting;          // ServerPing
+    AnswerRequest statsRequest;    // a whole "STATS:" message
+    AnswerRequest contactRequest;  // a whole "CNTAC:" message
+    TickCount tickCount;           // milliseconds since boot, signed 32-bit
+    double defaultPingInterval;    // seconds, for a ServerPing text that is not a number
 };
 
 // The client side of the conversation: login with a deadline per client, request
 // dispatch, and the keep-alive ping. With a password set, only clients that sent it
-// receive broadcasts and may send requests.
+// receive broadcasts and may send requests. An answer goes to the client that asked alone:
+// it may hold the contact book.
 class ClientProtocol : public QObject {
     Q_OBJECT
 public:

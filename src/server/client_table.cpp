@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QLocale>
+#include <QSslSocket>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -35,14 +37,14 @@ bool isOrdinaryEnd(int error) {
 }  // namespace
 
 ClientTable::ClientTable(SendText appendDeviceOutput, Clock now,
-                         std::function<bool()> loginRequired, int maxSlots, qint64 maxUnsentBytes,
-                         QObject *parent)
+                         std::function<bool()> loginRequired, int maxSlots,
+                         UnsentBounds unsentBounds, QObject *parent)
     : QObject(parent),
       m_appendDeviceOutput(std::move(appendDeviceOutput)),
       m_now(std::move(now)),
       m_loginRequired(std::move(loginRequired)),
       m_maxSlots(maxSlots),
-      m_maxUnsentBytes(maxUnsentBytes),
+      m_unsentBounds(unsentBounds),
       m_maxClients(maxSlots),
       m_slots(1),
       m_poller([this](int fd, std::uint32_t events) { handleEvents(fd, events); }) {}
@@ -80,7 +82,7 @@ void ClientTable::attach(int slot, int fd) {
     // Every message is written whole in one send; waiting to coalesce only delays it.
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     const Peer peer = peerOf(fd);
-    m_slots[slot] = Slot{fd, nullptr, false, false, {}, {}, peer.address};
+    m_slots[slot] = Slot{fd, nullptr, false, false, {}, 0, {}, peer.address};
     if (fd >= int(m_slotOfFd.size()))
         m_slotOfFd.resize(fd + 1, 0);
     m_slotOfFd[fd] = slot;
@@ -95,8 +97,12 @@ void ClientTable::attachSocket(int slot, QTcpSocket *socket) {
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     const Peer peer{plainAddress(socket->peerAddress()), socket->peerPort()};
-    m_slots[slot] = Slot{-1, socket, false, false, {}, {}, peer.address};
+    m_slots[slot] = Slot{-1, socket, false, false, {}, 0, {}, peer.address};
     connect(socket, &QTcpSocket::readyRead, this, [this, slot] { readSocket(slot); });
+    const auto recountSocket = [this, slot] { recount(slot, unsentOf(m_slots[slot])); };
+    connect(socket, &QTcpSocket::bytesWritten, this, recountSocket);
+    if (auto *tls = qobject_cast<QSslSocket *>(socket))
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, recountSocket);
     connect(socket, &QTcpSocket::disconnected, this, [this, slot] { release(slot); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, slot] { socketFailed(slot); });
     list(slot, peer);
@@ -241,32 +247,59 @@ bool ClientTable::isConnected(int slot) const {
 void ClientTable::deliver(int slot, const QByteArray &bytes) {
     Slot &client = m_slots[slot];
     // Otherwise a client that never reads would make the server keep every later text.
-    if (client.unsent.size() > m_maxUnsentBytes ||
-        (client.socket && client.socket->bytesToWrite() > m_maxUnsentBytes)) {
+    if (unsentOf(client) > m_unsentBounds.perClient) {
         report(QStringLiteral("Client [%1] dropped: it has stopped reading.").arg(slot));
         release(slot);
         return;
     }
     if (client.socket) {
         client.socket->write(bytes);
-        return;
-    }
-    // Straight to the kernel when nothing waits before these bytes; what it refuses waits
-    // for the socket to take more.
-    if (!client.unsent.isEmpty()) {
+    } else if (client.unsent.isEmpty()) {
+        // Straight to the kernel when nothing waits before these bytes; what it refuses
+        // waits for the socket to take more.
+        const ssize_t sent =
+            ::send(client.fd, bytes.constData(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        // On a failure the read side reports the end of the connection, or its error.
+        if (sent == bytes.size() || (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
+            return;
+        client.unsent = bytes.mid(std::max<qsizetype>(sent, 0));
+        m_poller.change(client.fd, kReadingAndWriting);
+    } else {
         client.unsent += bytes;
-        return;
     }
-    const ssize_t sent =
-        ::send(client.fd, bytes.constData(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent == bytes.size())
+    recount(slot, unsentOf(client));
+    dropSlowestWhileOverTotal();
+}
+
+qint64 ClientTable::unsentOf(const Slot &client) {
+    if (!client.socket)
+        return client.unsent.size();
+    // A TLS socket encrypts at once and keeps the encrypted bytes until the kernel takes them.
+    const auto *tls = qobject_cast<const QSslSocket *>(client.socket);
+    return client.socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+}
+
+void ClientTable::recount(int slot, qint64 unsent) {
+    Slot &client = m_slots[slot];
+    if (unsent == client.counted)
         return;
-    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-        // The read side reports the end of the connection, or its error.
-        return;
+    if (client.counted > 0)
+        m_byUnsent.erase({client.counted, slot});
+    if (unsent > 0)
+        m_byUnsent.emplace(unsent, slot);
+    m_unsentTotal += unsent - client.counted;
+    client.counted = unsent;
+}
+
+void ClientTable::dropSlowestWhileOverTotal() {
+    while (m_unsentTotal > m_unsentBounds.total) {
+        const int slowest = m_byUnsent.rbegin()->second;
+        report(QStringLiteral("Client [%1] dropped: it reads the slowest while all clients hold "
+                              "more than %2 unsent.")
+                   .arg(slowest)
+                   .arg(QLocale::c().formattedDataSize(m_unsentBounds.total, 0)));
+        release(slowest);
     }
-    client.unsent = bytes.mid(std::max<qsizetype>(sent, 0));
-    m_poller.change(client.fd, kReadingAndWriting);
 }
 
 void ClientTable::writeUnsent(int slot) {
@@ -279,6 +312,7 @@ void ClientTable::writeUnsent(int slot) {
         return;
     }
     client.unsent.remove(0, sent);
+    recount(slot, client.unsent.size());
     if (!client.unsent.isEmpty())
         return;
     client.unsent = QByteArray();  // gives back the buffer of a large answer
@@ -291,6 +325,7 @@ void ClientTable::writeUnsent(int slot) {
 void ClientTable::release(int slot) {
     Slot &client = m_slots[slot];
     unlist(slot);
+    recount(slot, 0);
     if (QTcpSocket *socket = client.socket) {
         socket->disconnect(this);
         socket->abort();

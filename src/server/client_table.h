@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <queue>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -19,23 +20,29 @@
 
 namespace ringwise {
 
+// What clients may hold unsent. A client holding more than perClient before the next
+// message has stopped reading, so one large answer (the whole contact book) always fits
+// whole; past total for all clients together, the one holding the most is dropped.
+struct UnsentBounds {
+    qint64 perClient = qint64(1) << 20;
+    qint64 total = qint64(256) << 20;
+};
+
 // The numbered client slots (1 and up; 0 would be the listening socket), the broadcast
 // and the connection list. A slot without a connection is closed and may be handed out
 // again. Nothing costs more per client as clients grow: the lowest free slot comes from a
 // heap, the list changes one line at a time, every client's socket is watched through one
-// epoll set, and a broadcast hands each client its bytes with one send.
+// epoll set, a broadcast hands each client its bytes with one send, and the bytes left
+// unsent are counted as they change, with the slots ordered by them.
 class ClientTable : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxSlots = 32767;
-    // A client with more than this still unsent has stopped reading and is dropped; the
-    // largest answer (the whole contact list) stays well below it.
-    static constexpr qint64 kMaxUnsentBytes = 64 * 1024 * 1024;
 
     // loginRequired is asked at each broadcast: while it holds, broadcasts reach only the
     // slots marked as logged in.
     ClientTable(SendText appendDeviceOutput, Clock now, std::function<bool()> loginRequired,
-                int maxSlots = kMaxSlots, qint64 maxUnsentBytes = kMaxUnsentBytes,
+                int maxSlots = kMaxSlots, UnsentBounds unsentBounds = {},
                 QObject *parent = nullptr);
     ~ClientTable() override;
 
@@ -67,6 +74,8 @@ public:
     int connectionCount() const { return int(m_listed.size()); }
 
     void sendTo(int slot, const QString &text);
+    // What all clients together hold unsent.
+    qint64 unsentBytes() const { return m_unsentTotal; }
     QByteArray read(int slot);
     // Closes the connection once what was sent on it has gone out.
     void disconnectAfterSending(int slot);
@@ -97,12 +106,16 @@ private:
         bool loggedIn = false;
         bool closing = false;  // leaves once its unsent bytes have gone out
         QByteArray unsent;     // what the kernel has not taken yet
+        qint64 counted = 0;    // its unsent bytes as the total and m_byUnsent hold them
         QByteArray received;   // what the socket has delivered and nobody has read
         QHostAddress address;
     };
 
     bool isConnected(int slot) const;
     void deliver(int slot, const QByteArray &bytes);
+    static qint64 unsentOf(const Slot &client);
+    void recount(int slot, qint64 unsent);
+    void dropSlowestWhileOverTotal();
     void writeUnsent(int slot);
     QString timestamp() const;
     void release(int slot);
@@ -123,7 +136,10 @@ private:
     Clock m_now;
     std::function<bool()> m_loginRequired;
     const int m_maxSlots;
-    const qint64 m_maxUnsentBytes;
+    const UnsentBounds m_unsentBounds;
+    qint64 m_unsentTotal = 0;
+    // The slots holding unsent bytes, by how many: the last one reads the slowest.
+    std::set<std::pair<qint64, int>> m_byUnsent;
     int m_highestSlot = 0;
     int m_maxClients;
     int m_maxPerAddress = 0;

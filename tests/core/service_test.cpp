@@ -87,7 +87,7 @@ private slots:
         QVERIFY(service.deviceOutput().endsWith("\r\nA12345678#RRR"));
     }
 
-    void fakeButtonsReachTheClients() {
+    void fakeCallIsBroadcastAndFakeRequestOnlyShown() {
         TempEnvironment env;
         SettingsStore store(defaultSettingsPath());
         store.Write(key::ServerCheckDGS, "False");
@@ -110,9 +110,12 @@ private slots:
         QCOMPARE(service.callRecord().value(CallField::Rings), QStringLiteral("3"));
         QCOMPARE(service.callRecord().value(CallField::Number), QStringLiteral("12345678"));
 
+        // Nobody asked, and the answer holds the contact book: the next text is a call.
         service.fakeOutgoingRequest();
-        const QByteArray answer = "STATS:CNTS;00#, 1 ,  ,  ,  ,  ,  ,  , 1 , 12345678 ";
-        QCOMPARE(receive(*client, answer.size()), answer);
+        QVERIFY(service.deviceOutput().endsWith(
+            " Fake outgoing: STATS:CNTS;00#, 1 ,  ,  ,  ,  ,  ,  , 1 , 12345678 "));
+        service.fakeIncomingCall();
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,12345678,,,,,,"));
     }
 
     void disconnectClosesClientsAndTheirSlotsAreReused() {
