@@ -40,7 +40,7 @@ bool ModemDevice::open(const QString &portText, const QString &devicePath, qint3
     m_extraCommands = extraCommands;
     m_countryCode = countryCode;
     m_silenceReported = false;
-    m_serial.setLine({baudRate, QSerialPort::NoParity, QIODevice::ReadWrite});
+    m_serial.setLine({baudRate, SerialLine::Parity::None, true});
     return m_serial.open(portText, devicePath);
 }
 

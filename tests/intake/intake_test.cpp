@@ -2,7 +2,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QSerialPort>
 #include <QtTest>
 
 #include "call/call_record.h"
@@ -89,15 +88,13 @@ bool pointTo(const QString &path, const test::PseudoTerminal &pty) {
     return QFile::link(pty.slavePath(), path);
 }
 
-// Opens the device at 2400 8E1 in a child process that dies with the port open, so the
-// line settings are never restored and its lock file stays behind, as after a kill.
+// Opens the device as the box's port in a child process that dies with the port open, so
+// nothing is undone, as after a kill.
 bool openAndDie(const QString &path) {
     const pid_t child = ::fork();
     if (child == 0) {
-        QSerialPort port(path);
-        port.setBaudRate(QSerialPort::Baud2400);
-        port.setParity(QSerialPort::EvenParity);
-        ::_exit(port.open(QIODevice::ReadOnly) ? 0 : 1);
+        TerminalPort port;
+        ::_exit(port.open(path, SerialLine{}).isEmpty() ? 0 : 1);
     }
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
@@ -338,6 +335,22 @@ private slots:
         QVERIFY(pty.write("A1#R"));
         QTRY_COMPARE(port.received, "A1#R");
         QVERIFY(port.reports.isEmpty());
+    }
+
+    // A second program is refused while the first has the port, and opens it once the
+    // first has closed it.
+    void portInUseIsRefusedUntilReleased() {
+        test::PseudoTerminal pty;
+        auto first = std::make_unique<Port>();
+        QVERIFY(first->device.open("COM1", pty.slavePath()));
+        Port second;
+        QVERIFY(!second.device.open("COM1", pty.slavePath()));
+        QCOMPARE(second.reports, QStringList{"Serial port: Cannot open COM1: it is in use by "
+                                             "another program. Trying again every 0.01 s."});
+        first.reset();
+        QTRY_VERIFY(second.device.isOpen());
+        QVERIFY(pty.write("A1#"));
+        QTRY_COMPARE(second.received, "A1#");
     }
 
     void portIsReportedOnceAndReopened_data() {
