@@ -22,6 +22,7 @@ namespace {
 // Each line comes this long after the one before: rings fall inside a call window, a line
 // after a silence falls outside it, so both paths are taken.
 constexpr qint32 kLineGapMs = 2500;
+const QString kCountryCode = QStringLiteral("45");
 
 bool isBoxCharacter(QChar character) {
     return QStringLiteral("ADR#").contains(character) || (character >= u'0' && character <= u'9');
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             continue;
         fuzz::check(line->size() <= ModemLineParser::kLongestLine, "a line over the bound");
         tick = qint32(quint32(tick) + kLineGapMs);
-        hand(calls.HandleLine(classifyModemLine(*line), tick));
+        hand(calls.HandleLine(classifyModemLine(*line, kCountryCode), tick));
     }
     if (calls.isHoldingRings())
         hand(calls.endCallWindow());

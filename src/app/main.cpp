@@ -104,7 +104,12 @@ int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
                const BlockedSignals &blockedSignals) {
     // Closing the settings box while the window is hidden in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    SingleInstance instance(SingleInstance::defaultFolder());
+    const SingleInstance::Folder folder = SingleInstance::defaultFolder();
+    if (!folder.refusal.isEmpty()) {
+        QTextStream(stderr) << folder.refusal << Qt::endl;
+        return 1;
+    }
+    SingleInstance instance(folder.path);
     if (!instance.claim())
         return instance.activateRunning() ? 0 : 1;
     const quint64 descriptorLimit = raiseDescriptorLimit();

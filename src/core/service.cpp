@@ -299,7 +299,8 @@ bool Service::connectAction() {
     if (isModem(parts.store.Read(key::ServerDevice)))
         parts.modem.open(portText, devicePath,
                          modemBaudRate(parts.store.Read(key::ServerModemBaud)),
-                         modemCommands(parts.store.Read(key::ServerModemInit)));
+                         modemCommands(parts.store.Read(key::ServerModemInit)),
+                         countryCode(parts.store.Read(key::ServerCountryCode)));
     else
         parts.serial.open(portText, devicePath);
     parts.clients.setCaps(parts.settings.maxClients, parts.settings.maxPerAddress);

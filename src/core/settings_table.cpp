@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <algorithm>
 
+#include "call/phone_number.h"
 #include "core/paths.h"
 #include "core/settings_store.h"
 #include "intake/modem_device.h"
@@ -43,6 +44,8 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerModemBaud, SettingKind::BaudRate,
          QString::number(ModemDevice::kDefaultBaudRate)},
         {key::ServerModemInit, SettingKind::Text, QString()},
+        // The home country's calling code, dropped from numbers the line sends with it.
+        {key::ServerCountryCode, SettingKind::CountryCode, QStringLiteral("45")},
         {key::ServerListen, SettingKind::Address, QString()},
         {key::ServerMaxClients, SettingKind::Count, QStringLiteral("10000")},
         {key::ServerMaxPerAddress, SettingKind::Count, QStringLiteral("64")},
@@ -116,6 +119,13 @@ QString settingRefusal(const Setting &setting, const QString &text) {
                            "got \"%2\".")
                     .arg(setting.key, text);
             break;
+        case SettingKind::CountryCode:
+            if (!text.isEmpty() && !isCountryCode(text))
+                return QStringLiteral(
+                           "%1 takes a country calling code of 1 to 3 digits such as "
+                           "45; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
         default:
             break;
     }
@@ -130,6 +140,10 @@ qint32 modemBaudRate(const QString &text) {
     bool ok = false;
     const int rate = text.toInt(&ok);
     return ok && rate > 0 ? rate : ModemDevice::kDefaultBaudRate;
+}
+
+QString countryCode(const QString &text) {
+    return isCountryCode(text) ? text : settingDefault(key::ServerCountryCode);
 }
 
 QStringList modemCommands(const QString &text) {

@@ -22,6 +22,7 @@ inline const QString ServerDirectoryHost = QStringLiteral("ServerDirectoryHost")
 inline const QString ServerDevice = QStringLiteral("ServerDevice");
 inline const QString ServerModemBaud = QStringLiteral("ServerModemBaud");
 inline const QString ServerModemInit = QStringLiteral("ServerModemInit");
+inline const QString ServerCountryCode = QStringLiteral("ServerCountryCode");
 inline const QString ServerListen = QStringLiteral("ServerListen");
 inline const QString ServerMaxClients = QStringLiteral("ServerMaxClients");
 inline const QString ServerMaxPerAddress = QStringLiteral("ServerMaxPerAddress");
@@ -45,6 +46,7 @@ enum class SettingKind {
     Address,       // empty, or one IPv4 or IPv6 address of this machine
     Count,         // a whole number, 0 or more
     OptionalPort,  // empty for none, or a TCP port number
+    CountryCode,   // a country calling code: 1 to 3 digits
 };
 
 struct Setting {
@@ -65,8 +67,8 @@ QString settingDefault(const QString &key);
 QString storedOrDefault(const SettingsStore &store, const QString &key);
 
 // Why the text may not be stored under the setting, by the rules of the settings dialog;
-// empty when it may. Flags, the password, the device, the baud rate, addresses, counts and
-// optional ports have rules.
+// empty when it may. Flags, the password, the device, the baud rate, addresses, counts,
+// optional ports and the country code have rules.
 QString settingRefusal(const Setting &setting, const QString &text);
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");
@@ -83,6 +85,8 @@ inline const QStringList kDeviceNames = {kBoxDevice, kModemDevice};
 bool isModem(const QString &deviceText);
 // A ServerModemBaud that is not a positive whole number is the modem's usual speed.
 qint32 modemBaudRate(const QString &text);
+// A ServerCountryCode that is not 1 to 3 digits is the default's.
+QString countryCode(const QString &text);
 // The extra commands of ServerModemInit, separated by ";"; blanks around each are dropped.
 QStringList modemCommands(const QString &text);
 

@@ -24,11 +24,12 @@ QString ModemCalls::HandleLine(const ModemLine &line, qint32 tick) {
             m_lastEvent = tick;
             break;
         case ModemLineKind::Number:
-            characters += openCall(QLatin1Char('A') + line.number + QLatin1Char('#'));
-            m_lastEvent = tick;
-            break;
         case ModemLineKind::NoNumber:
-            characters += openCall(QStringLiteral("D#"));
+            if (!repeatsCurrentBlock(line, tick))
+                characters += openCall(line.kind == ModemLineKind::Number
+                                           ? QLatin1Char('A') + line.number + QLatin1Char('#')
+                                           : QStringLiteral("D#"),
+                                       line.number);
             m_lastEvent = tick;
             break;
         default:
@@ -38,14 +39,20 @@ QString ModemCalls::HandleLine(const ModemLine &line, qint32 tick) {
 }
 
 QString ModemCalls::endCallWindow() {
-    return isHoldingRings() ? openCall(QStringLiteral("D#")) : QString();
+    return isHoldingRings() ? openCall(QStringLiteral("D#"), std::nullopt) : QString();
 }
 
-QString ModemCalls::openCall(const QString &opening) {
+QString ModemCalls::openCall(const QString &opening, const std::optional<QString> &blockNumber) {
     const QString characters = opening + QString(m_heldRings, QLatin1Char('R'));
     m_heldRings = 0;
     m_inCall = true;
+    m_blockNumber = blockNumber;
     return characters;
+}
+
+bool ModemCalls::repeatsCurrentBlock(const ModemLine &line, qint32 tick) const {
+    return m_inCall && !isHoldingRings() && elapsed(m_lastEvent, tick) <= kRingGapMs &&
+           m_blockNumber == line.number;
 }
 
 qint32 ModemCalls::elapsed(qint32 from, qint32 to) {

@@ -34,12 +34,13 @@ ModemDevice::ModemDevice(SendText showLine, SendText handleCall, Report report, 
 }
 
 bool ModemDevice::open(const QString &portText, const QString &devicePath, qint32 baudRate,
-                       const QStringList &extraCommands) {
+                       const QStringList &extraCommands, const QString &countryCode) {
     close();
     m_portText = portText;
     m_extraCommands = extraCommands;
+    m_countryCode = countryCode;
     m_silenceReported = false;
-    m_serial.setLine({baudRate, QSerialPort::NoParity, QIODevice::ReadWrite});
+    m_serial.setLine({baudRate, SerialLine::Parity::None, true});
     return m_serial.open(portText, devicePath);
 }
 
@@ -79,7 +80,7 @@ void ModemDevice::receive(QChar character) {
 
 void ModemDevice::handleLine(const QString &line) {
     m_showLine(line);
-    const ModemLine meaning = classifyModemLine(line);
+    const ModemLine meaning = classifyModemLine(line, m_countryCode);
     if (!m_sent.isEmpty() &&
         (meaning.kind == ModemLineKind::Ok || meaning.kind == ModemLineKind::Error)) {
         handleAnswer(meaning.kind);

@@ -34,10 +34,11 @@ public:
     ModemDevice(SendText showLine, SendText handleCall, Report report, TickCount tickCount,
                 ModemTimings timings = {}, QObject *parent = nullptr);
 
-    // portText names the port in messages, devicePath is the device. False when the port is
+    // portText names the port in messages, devicePath is the device; a number that comes in
+    // the international form loses countryCode, the home country's. False when the port is
     // not open yet; it is then being retried.
     bool open(const QString &portText, const QString &devicePath, qint32 baudRate,
-              const QStringList &extraCommands);
+              const QStringList &extraCommands, const QString &countryCode);
     // Closes the port and stops retrying and waiting.
     void close();
     // The modem has answered its whole initialisation.
@@ -64,6 +65,7 @@ private:
     QTimer m_callWindowTimer{this};
     QString m_portText;
     QStringList m_extraCommands;
+    QString m_countryCode;
     QStringList m_commands;  // still to send
     QString m_sent;          // sent and not answered yet
     bool m_silenceReported = false;

@@ -1,20 +1,8 @@
 #include "intake/modem_lines.h"
 
+#include "call/phone_number.h"
+
 namespace ringwise {
-
-namespace {
-
-bool isDigits(const QString &text) {
-    if (text.isEmpty())
-        return false;
-    for (const QChar character : text) {
-        if (character < u'0' || character > u'9')
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::optional<QString> ModemLineParser::take(char byte) {
     if (byte == '\r' || byte == '\n') {
@@ -43,7 +31,7 @@ QStringList ModemLineParser::feed(const QByteArray &bytes) {
     return lines;
 }
 
-ModemLine classifyModemLine(const QString &line) {
+ModemLine classifyModemLine(const QString &line, const QString &countryCode) {
     const QString text = line.trimmed().toUpper();
     if (text == QLatin1String("OK"))
         return {ModemLineKind::Ok, QString()};
@@ -54,10 +42,10 @@ ModemLine classifyModemLine(const QString &line) {
     const qsizetype equals = text.indexOf(QLatin1Char('='));
     if (equals < 0 || text.left(equals).trimmed() != QLatin1String("NMBR"))
         return {};
-    const QString value = text.mid(equals + 1).trimmed();
-    if (isDigits(value))
-        return {ModemLineKind::Number, value};
-    return {ModemLineKind::NoNumber, QString()};
+    const QString number = nationalNumber(text.mid(equals + 1), countryCode);
+    if (number.isEmpty())
+        return {ModemLineKind::NoNumber, QString()};
+    return {ModemLineKind::Number, number};
 }
 
 }  // namespace ringwise

@@ -29,20 +29,21 @@ enum class ModemLineKind {
     Ok,
     Error,
     Ring,
-    Number,    // "NMBR = " and digits
-    NoNumber,  // "NMBR = P" (withheld), "O" (not available) or anything else but digits
+    Number,    // "NMBR = " and a number
+    NoNumber,  // "NMBR = P" (withheld), "O" (not available), or any text without a digit
     Other,     // DATE, TIME, NAME, echoed commands, garbage: only shown
 };
 
 struct ModemLine {
     ModemLineKind kind = ModemLineKind::Other;
-    QString number;  // the digits of a Number line
+    QString number;  // the national number of a Number line (see nationalNumber)
     bool operator==(const ModemLine &other) const {
         return kind == other.kind && number == other.number;
     }
 };
 
-// White space around the line and around "=" are ignored, and case does not matter.
-ModemLine classifyModemLine(const QString &line);
+// White space around the line and around "=" are ignored, and case does not matter. A number
+// in the international form loses the home country's code, countryCode.
+ModemLine classifyModemLine(const QString &line, const QString &countryCode);
 
 }  // namespace ringwise

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <QTimer>
 #include <functional>
 #include <optional>
 
 #include "call/seams.h"
+#include "intake/terminal_port.h"
 
 namespace ringwise {
 
@@ -15,20 +15,11 @@ namespace ringwise {
 // it can be looked up.
 QString deviceGroupAdvice(const QString &devicePath);
 
-// How a port is opened: speed, parity, and whether the device is written to. Data bits are
-// always 8, stop bits 1, flow control none.
-struct SerialLine {
-    qint32 baudRate = QSerialPort::Baud2400;
-    // A pseudo-terminal standing in for the device is always opened without parity.
-    QSerialPort::Parity parity = QSerialPort::EvenParity;
-    QIODevice::OpenMode mode = QIODevice::ReadOnly;
-};
-
 // A caller-ID device's serial port, by default the box's: 2400 bit/s, even parity, 8 data
-// bits, 1 stop bit, read only. Every byte
-// received goes on as one Latin-1 character, in arrival order. A port that cannot be opened, or
-// that goes away while open, is reported once and tried again at a fixed interval until it opens or
-// close() is called.
+// bits, 1 stop bit, read only. Every byte received goes on as one Latin-1 character, in
+// arrival order. A port that cannot be opened (missing, not permitted, in use by another
+// program), or that goes away while open, is reported once and tried again at a fixed
+// interval until it opens or close() is called.
 class SerialDevice : public QObject {
     Q_OBJECT
 public:
@@ -56,16 +47,15 @@ signals:
     void opened();
 
 private:
-    void readBytes();
-    void handleError(QSerialPort::SerialPortError error);
     void retry();
-    bool openPort();
+    // Empty when the port has opened; otherwise why it has not.
+    QString openPort();
     void startRetrying(const std::optional<QString> &problem);
 
     std::function<void(QChar)> m_receive;
     Report m_report;
     SerialLine m_line;
-    QSerialPort m_port{this};
+    TerminalPort m_port{this};
     QTimer m_retryTimer{this};
     QString m_portText;
     QString m_devicePath;

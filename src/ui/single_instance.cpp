@@ -1,6 +1,11 @@
 #include "ui/single_instance.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
@@ -59,14 +64,30 @@ bool SingleInstance::activateRunning() {
     return socket.readLine() == kAnswer;
 }
 
-QString SingleInstance::defaultFolder() {
+SingleInstance::Folder SingleInstance::defaultFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
-        return runtime;
-    const QString own = QDir::temp().filePath(QStringLiteral("ringwise-%1").arg(getuid()));
-    QDir().mkpath(own);
-    QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return own;
+        return {runtime, QString()};
+    const QString own = QDir::temp().filePath(QStringLiteral("ringwise-%1").arg(::getuid()));
+    const QByteArray path = QFile::encodeName(own);
+    struct stat info = {};
+    QString problem;
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+    else if (::lstat(path.constData(), &info) != 0)
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+    else if (!S_ISDIR(info.st_mode))
+        problem = QStringLiteral("it is not a folder");
+    else if (info.st_uid != ::getuid())
+        problem = QStringLiteral("it belongs to another user");
+    else if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        problem = QStringLiteral("other users may use it (mode %1)")
+                      .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    if (problem.isEmpty())
+        return {own, QString()};
+    return {own, QStringLiteral("The folder %1 for the lock and the socket of the running window "
+                                "is refused: %2. Set XDG_RUNTIME_DIR, or remove the folder.")
+                     .arg(own, problem)};
 }
 
 }  // namespace ringwise

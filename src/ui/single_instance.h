@@ -21,8 +21,15 @@ public:
     // Asks the running instance to come to the front; false when none answered.
     bool activateRunning();
 
-    // $XDG_RUNTIME_DIR, or the temporary folder where there is none.
-    static QString defaultFolder();
+    // Where the lock and the socket live: $XDG_RUNTIME_DIR, or without it the folder
+    // ringwise-UID in the temporary folder, created with mode 0700. Whoever may write that
+    // folder could plant a lock or a socket there, so a folder of another user's, or one open
+    // to others, is refused: refusal then says why.
+    struct Folder {
+        QString path;
+        QString refusal;
+    };
+    static Folder defaultFolder();
 
 signals:
     // A later start asked for the window.

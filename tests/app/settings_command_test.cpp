@@ -53,6 +53,7 @@ private slots:
                                 "ServerPassword=***********\n"
                                 "ServerDirectoryHost=directory.example:8080\n"
                                 "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"
+                                "ServerCountryCode=\n"
                                 "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
                                 "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"));
     }
@@ -85,12 +86,19 @@ private slots:
         row("ServerModemBaud=fast", "ServerModemBaud", "old",
             "ServerModemBaud takes a speed in bit/s such as 115200; got \"fast\".");
         row("ServerModemInit=ATS0=0;AT+FCLASS=8", "ServerModemInit", "ATS0=0;AT+FCLASS=8");
+        row("ServerCountryCode=358", "ServerCountryCode", "358");
+        row("ServerCountryCode=+45", "ServerCountryCode", "old",
+            "ServerCountryCode takes a country calling code of 1 to 3 digits such as 45; got "
+            "\"+45\".");
+        row("ServerCountryCode=4545", "ServerCountryCode", "old",
+            "ServerCountryCode takes a country calling code of 1 to 3 digits such as 45; got "
+            "\"4545\".");
         row("serverping=45", "ServerPing", "old",
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
-            "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, ServerListen, "
-            "ServerMaxClients, ServerMaxPerAddress, ServerTlsPort, ServerTlsCert, ServerTlsKey, "
-            "DesktopNotify.");
+            "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, "
+            "ServerCountryCode, ServerListen, ServerMaxClients, ServerMaxPerAddress, "
+            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",
             "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "

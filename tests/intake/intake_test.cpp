@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <SQLiteCpp/Database.h>
-#include <QSerialPort>
 #include <QtTest>
 
 #include "call/call_record.h"
@@ -101,15 +100,13 @@ bool pointTo(const QString &path, const test::PseudoTerminal &pty) {
     return QFile::link(pty.slavePath(), path);
 }
 
-// Opens the device at 2400 8E1 in a child process that dies with the port open, so the
-// line settings are never restored and its lock file stays behind, as after a kill.
+// Opens the device as the box's port in a child process that dies with the port open, so
+// nothing is undone, as after a kill.
 bool openAndDie(const QString &path) {
     const pid_t child = ::fork();
     if (child == 0) {
-        QSerialPort port(path);
-        port.setBaudRate(QSerialPort::Baud2400);
-        port.setParity(QSerialPort::EvenParity);
-        ::_exit(port.open(QIODevice::ReadOnly) ? 0 : 1);
+        TerminalPort port;
+        ::_exit(port.open(path, SerialLine{}).isEmpty() ? 0 : 1);
     }
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
@@ -404,14 +401,22 @@ private slots:
         QVERIFY(port.reports.isEmpty());
     }
 
-    void pseudoTerminalLeftByAKilledRunOpens() {
+    // A port opens after a run that was killed with it open, is refused to a second program
+    // while the first has it, and opens for the second once the first has closed it.
+    void portOpensForOneProgramAtATime() {
         test::PseudoTerminal pty;
         QVERIFY(openAndDie(pty.slavePath()));
-        Port port;
-        QVERIFY2(port.device.open("COM1", pty.slavePath()), qPrintable(port.reports.join('\n')));
+        auto first = std::make_unique<Port>();
+        QVERIFY2(first->device.open("COM1", pty.slavePath()),
+                 qPrintable(first->reports.join('\n')));
+        Port second;
+        QVERIFY(!second.device.open("COM1", pty.slavePath()));
+        QCOMPARE(second.reports, QStringList{"Serial port: Cannot open COM1: it is in use by "
+                                             "another program. Trying again every 0.01 s."});
+        first.reset();
+        QTRY_VERIFY(second.device.isOpen());
         QVERIFY(pty.write("A1#R"));
-        QTRY_COMPARE(port.received, "A1#R");
-        QVERIFY(port.reports.isEmpty());
+        QTRY_COMPARE(second.received, "A1#R");
     }
 
     void portIsReportedOnceAndReopened_data() {

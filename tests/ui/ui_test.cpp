@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -511,6 +514,48 @@ private slots:
                 QVERIFY2(label->height() >= label->heightForWidth(label->width()),
                          qPrintable(QString::number(label->height())));
         }
+    }
+
+    // Without XDG_RUNTIME_DIR the lock and the socket go to a folder of the user's alone.
+    void fallbackFolderIsTheUsersAlone_data() {
+        QTest::addColumn<int>("mode");  // of the folder there before; 0: none
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<QString>("refusal");  // empty: the folder is used
+        QTest::newRow("nothing") << 0 << ::getuid() << "";
+        QTest::newRow("folder 0700") << 0700 << ::getuid() << "";
+        QTest::newRow("folder 0755") << 0755 << ::getuid() << "other users may use it (mode 0755)";
+        QTest::newRow("nobody's folder") << 0700 << 65534u << "it belongs to another user";
+    }
+    void fallbackFolderIsTheUsersAlone() {
+        QFETCH(int, mode);
+        QFETCH(uint, owner);
+        QFETCH(QString, refusal);
+        if (owner != ::getuid() && ::geteuid() != 0)
+            QSKIP("Only root can give a folder to another user.");
+        QTemporaryDir temp;
+        const QByteArray tmpDir = qgetenv("TMPDIR"), runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] {
+            tmpDir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpDir);
+            runtimeDir.isNull() ? qunsetenv("XDG_RUNTIME_DIR")
+                                : qputenv("XDG_RUNTIME_DIR", runtimeDir);
+        });
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString path = temp.filePath(QStringLiteral("ringwise-%1").arg(::getuid()));
+        const QByteArray file = QFile::encodeName(path);
+        if (mode)
+            QVERIFY(::mkdir(file, 0) == 0 && ::chmod(file, mode) == 0 &&
+                    ::chown(file, owner, gid_t(-1)) == 0);
+        const SingleInstance::Folder folder = SingleInstance::defaultFolder();
+        QCOMPARE(folder.path, path);
+        QCOMPARE(folder.refusal,
+                 refusal.isEmpty()
+                     ? QString()
+                     : "The folder " + path +
+                           " for the lock and the socket of the running window is refused: " +
+                           refusal + ". Set XDG_RUNTIME_DIR, or remove the folder.");
+        if (refusal.isEmpty())  // no one else may use it
+            QCOMPARE(int(QFileInfo(path).permissions() & 0x0077), 0);
     }
 
     // A second start hands over to the running window, hidden in the tray, and ends with 0.
