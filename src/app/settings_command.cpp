@@ -88,7 +88,7 @@ int runSettingsCommand(SettingsStore &store, const QCommandLineParser &parser, Q
     }
     for (const Assignment &assignment : assignments) {
         if (!store.Write(assignment.key, assignment.value)) {
-            err << kNotSavedText << Qt::endl;
+            err << kNotSavedText << ' ' << store.writeFailure() << Qt::endl;
             return kNotSaved;
         }
     }

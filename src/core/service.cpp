@@ -157,12 +157,20 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
             [this] { emit hostingLabelsChanged(hostingLabels()); });
 }
 
-Service::~Service() = default;
+Service::~Service() {
+    m_parts->store.stopWatching();
+}
 
 bool Service::start(StartConnect startConnect) {
     Parts &parts = *m_parts;
     emit trayIconRequested(true);
 
+    parts.store.watch(
+        [this](const QString &text) {
+            noteInDeviceOutput(kSettingsTitle, text);
+            emit message(MessageIcon::Warning, kSettingsTitle, text);
+        },
+        {});
     parts.settings =
         LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
                                          const QString &text) { emit message(icon, title, text); });

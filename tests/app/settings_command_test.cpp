@@ -136,7 +136,8 @@ private slots:
         SettingsStore refusing(f.env.filePath("settings-folder"));
         const Outcome outcome = run(refusing, {"--set", "ServerPing=60"});
         QCOMPARE(outcome.status, 1);
-        QCOMPARE(outcome.err, QStringLiteral("The changes could not be saved.\n"));
+        QCOMPARE(outcome.err, "The changes could not be saved. " + refusing.filePath() +
+                                  " cannot be read (file to open is a directory).\n");
     }
 };
 
