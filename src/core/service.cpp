@@ -30,6 +30,13 @@ namespace {
 
 const QString kTlsTitle = QStringLiteral("TLS");
 
+QString openAccessText(quint16 port) {
+    return QStringLiteral(
+               "No password is set: anyone who can reach port %1 can read and change the call "
+               "log and contacts. Set one with --set ServerPassword=…")
+        .arg(port);
+}
+
 // How many calls the desktop's list of recent calls holds.
 constexpr int kRecentCalls = 50;
 
@@ -131,6 +138,7 @@ struct Service::Parts {
     ModemDevice modem;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
+    std::optional<QString> openAccess;  // the warning last shown; none before start-up
 };
 
 Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent)
@@ -170,7 +178,10 @@ bool Service::start(StartConnect startConnect) {
             noteInDeviceOutput(kSettingsTitle, text);
             emit message(MessageIcon::Warning, kSettingsTitle, text);
         },
-        {});
+        [this] {
+            if (m_parts->openAccess)
+                showOpenAccess();
+        });
     parts.settings =
         LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
                                          const QString &text) { emit message(icon, title, text); });
@@ -195,6 +206,7 @@ bool Service::start(StartConnect startConnect) {
         emit fatal(FatalKind::Database, kDatabaseErrorTitle, databaseErrorText(error));
         return false;
     }
+    showOpenAccess();
     return true;
 }
 
@@ -324,6 +336,21 @@ void Service::disconnectAction() {
     parts.serial.close();
     parts.modem.close();
     parts.hosting.StopHosting();
+}
+
+void Service::showOpenAccess() {
+    Parts &parts = *m_parts;
+    // The port strangers can reach: the one hosting listens on, or the one Connect opens.
+    const quint16 port =
+        parts.hosting.localPort() != 0 ? parts.hosting.localPort() : parts.settings.serverPort;
+    const QString warning =
+        parts.store.Read(key::ServerPassword).isEmpty() ? openAccessText(port) : QString();
+    if (parts.openAccess == warning)
+        return;
+    parts.openAccess = warning;
+    if (!warning.isEmpty())
+        noteInDeviceOutput(kWarningTitle, warning);
+    emit openAccessChanged(warning);
 }
 
 void Service::stopEverything() {
