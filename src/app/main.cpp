@@ -91,7 +91,8 @@ int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
                      [] { QCoreApplication::quit(); });
     if (!service.start(Service::StartConnect::Always))
         return 1;
-    QTextStream(stdout) << "Settings: " << store.filePath()
+    // On a line of its own: the device output ends without a line break.
+    QTextStream(stdout) << "\nSettings: " << store.filePath()
                         << "\nDatabase: " << service.settings().dbPath
                         << "\nSerial port: " << serialPortText(service.selectedPort()) << Qt::endl;
     noteDescriptorLimit(service, descriptorLimit);

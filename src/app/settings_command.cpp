@@ -52,8 +52,9 @@ Assignment parseAssignment(const QString &text) {
 void printSettings(const SettingsStore &store, QTextStream &out) {
     for (const Setting &setting : settingsTable()) {
         QString value = store.Read(setting.key);
-        if (setting.kind == SettingKind::Password)
-            value.fill(QLatin1Char('*'));
+        // The same stars for every password: not even its length shows.
+        if (setting.kind == SettingKind::Password && !value.isEmpty())
+            value = QStringLiteral("********");
         out << setting.key << '=' << value << Qt::endl;
     }
 }
@@ -63,9 +64,10 @@ void printSettings(const SettingsStore &store, QTextStream &out) {
 void addSettingsOptions(QCommandLineParser &parser) {
     parser.addOption({kListOption, QStringLiteral("Print the stored settings and exit.")});
     parser.addOption({kSetOption,
-                      QStringLiteral("Change one stored setting and exit (the password shorter "
-                                     "than 9 characters and check boxes other than True or False "
-                                     "are refused). May be given more than once."),
+                      QStringLiteral("Change one stored setting and exit (a password shorter "
+                                     "than 9 characters or outside Latin-1 and check boxes other "
+                                     "than True or False are refused). May be given more than "
+                                     "once."),
                       QStringLiteral("KEY=VALUE")});
 }
 
@@ -86,7 +88,7 @@ int runSettingsCommand(SettingsStore &store, const QCommandLineParser &parser, Q
     }
     for (const Assignment &assignment : assignments) {
         if (!store.Write(assignment.key, assignment.value)) {
-            err << kNotSavedText << Qt::endl;
+            err << kNotSavedText << ' ' << store.writeFailure() << Qt::endl;
             return kNotSaved;
         }
     }

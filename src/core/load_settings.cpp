@@ -106,8 +106,8 @@ QString serialPortText(const QString &name) {
 }
 
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
-    // The defaults go in first: QSettings rewrites a hand-edited file in its own form, which
-    // may read differently, and this start must use what every later start will read.
+    // The defaults go in first, so this start reads what every later start will. A file the
+    // rewrite would change otherwise is left as it is (the store refuses the write).
     for (const Setting &setting : settingsTable()) {
         if (setting.writtenAtStart && store.Read(setting.key).isEmpty())
             store.Write(setting.key, setting.defaultText);

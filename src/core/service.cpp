@@ -31,6 +31,13 @@ namespace {
 
 const QString kTlsTitle = QStringLiteral("TLS");
 
+QString openAccessText(quint16 port) {
+    return QStringLiteral(
+               "No password is set: anyone who can reach port %1 can read and change the call "
+               "log and contacts. Set one with --set ServerPassword=…")
+        .arg(port);
+}
+
 // How many calls the desktop's list of recent calls holds.
 constexpr int kRecentCalls = 50;
 
@@ -143,6 +150,7 @@ struct Service::Parts {
     ModemDevice modem;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
+    std::optional<QString> openAccess;  // the warning last shown; none before start-up
 };
 
 Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *parent)
@@ -171,12 +179,19 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
             [this] { emit hostingLabelsChanged(hostingLabels()); });
 }
 
-Service::~Service() = default;
+Service::~Service() {
+    m_parts->store.stopWatching();
+}
 
 bool Service::start(StartConnect startConnect) {
     Parts &parts = *m_parts;
     emit trayIconRequested(true);
 
+    parts.store.watch([this](const QString &text) { report(kSettingsTitle, text); },
+                      [this] {
+                          if (m_parts->openAccess)
+                              showOpenAccess();
+                      });
     parts.settings =
         LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
                                          const QString &text) { emit message(icon, title, text); });
@@ -202,6 +217,7 @@ bool Service::start(StartConnect startConnect) {
         return false;
     }
     parts.databaseWatch.watch();
+    showOpenAccess();
     return true;
 }
 
@@ -344,6 +360,21 @@ void Service::disconnectAction() {
     parts.serial.close();
     parts.modem.close();
     parts.hosting.StopHosting();
+}
+
+void Service::showOpenAccess() {
+    Parts &parts = *m_parts;
+    // The port strangers can reach: the one hosting listens on, or the one Connect opens.
+    const quint16 port =
+        parts.hosting.localPort() != 0 ? parts.hosting.localPort() : parts.settings.serverPort;
+    const QString warning =
+        parts.store.Read(key::ServerPassword).isEmpty() ? openAccessText(port) : QString();
+    if (parts.openAccess == warning)
+        return;
+    parts.openAccess = warning;
+    if (!warning.isEmpty())
+        noteInDeviceOutput(kWarningTitle, warning);
+    emit openAccessChanged(warning);
 }
 
 void Service::stopEverything() {

@@ -36,6 +36,9 @@ struct HostingLabels : HostingStatus {
     }
 };
 
+// The title of the warning that no password is set.
+inline const QString kWarningTitle = QStringLiteral("Warning");
+
 // What a front end must do when the service cannot go on: show the message, then (on the
 // desktop) the settings dialog modally, after a bind error also the "Settings" box, remove
 // the tray icon and end the program with status 1.
@@ -126,6 +129,8 @@ signals:
     void trayIconRequested(bool visible);
     void minimizeRequested();
     void message(ringwise::MessageIcon icon, const QString &title, const QString &text);
+    // No password is set (the warning), or one is now (empty): from start-up on, at each change.
+    void openAccessChanged(const QString &warning);
     void fatal(ringwise::FatalKind kind, const QString &title, const QString &text);
 
 private:
@@ -135,6 +140,7 @@ private:
     void startTls(const QHostAddress &address);
     void disconnectAction();
     void stopEverything();
+    void showOpenAccess();
 
     struct Parts;
     std::unique_ptr<Parts> m_parts;

@@ -80,6 +80,15 @@ QString storedOrDefault(const SettingsStore &store, const QString &key) {
 }
 
 QString settingRefusal(const Setting &setting, const QString &text) {
+    // The settings file keeps these texts in a form that reads back as something else, or
+    // that no file name, address or password can hold.
+    if (text.contains(QChar(0)))
+        return QStringLiteral("%1 cannot hold a NUL byte.").arg(setting.key);
+    if (!text.isValidUtf16() || text.startsWith(QChar(QChar::ByteOrderMark)))
+        return QStringLiteral(
+                   "%1 cannot hold a lone surrogate or start with a byte order mark: "
+                   "the settings file would not read it back.")
+            .arg(setting.key);
     switch (setting.kind) {
         case SettingKind::Flag:
             if (text != kTrue && text != kFalse)
@@ -89,6 +98,11 @@ QString settingRefusal(const Setting &setting, const QString &text) {
             // An empty password means "no password"; a short one is too easy to guess.
             if (!text.isEmpty() && text.size() < kShortestPassword)
                 return kPasswordTooShortText;
+            // Clients send the password as Latin-1 bytes: any other character could never
+            // be sent.
+            if (std::any_of(text.cbegin(), text.cend(),
+                            [](QChar character) { return character.unicode() > 0xff; }))
+                return kPasswordNotLatin1Text;
             break;
         case SettingKind::Device:
             if (!text.isEmpty() && !kDeviceNames.contains(text))

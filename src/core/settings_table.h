@@ -67,11 +67,15 @@ QString settingDefault(const QString &key);
 QString storedOrDefault(const SettingsStore &store, const QString &key);
 
 // Why the text may not be stored under the setting, by the rules of the settings dialog;
-// empty when it may. Flags, the password, the device, the baud rate, addresses, counts,
-// optional ports and the country code have rules.
+// empty when it may. No setting holds a NUL byte or a text the settings file would read back
+// as another; flags, the password, the device, the baud rate, addresses, counts, optional
+// ports and the country code have rules of their own.
 QString settingRefusal(const Setting &setting, const QString &text);
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");
+inline const QString kPasswordNotLatin1Text = QStringLiteral(
+    "Your password may hold only Latin-1 (ISO 8859-1) characters: clients send it in that "
+    "character set.");
 
 // Only the exact text "True" counts as set; "true" does not.
 bool isTrue(const QString &text);

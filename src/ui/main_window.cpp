@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -129,6 +130,7 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
     buildMenus();
     buildTrayMenu();
     layOut();
+    buildStatusBar();
     setFixedWidth(kWindowWidth);
     resize(kWindowWidth, kNormalHeight);
     connectService();
@@ -356,6 +358,16 @@ void MainWindow::showRecentCalls() {
     m_lstRecentCalls->addTopLevelItems(items);
 }
 
+// Shown only while no password is set, below the panels, which keep their size.
+void MainWindow::buildStatusBar() {
+    m_openAccess = new QLabel;
+    m_openAccess->setObjectName(QStringLiteral("lblOpenAccess"));
+    m_openAccess->setWordWrap(true);
+    statusBar()->addPermanentWidget(m_openAccess, 1);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();
+}
+
 void MainWindow::layOut() {
     // The content keeps the debug view's size whatever the window's height: the height
     // decides how much of it shows, and nothing is squeezed.
@@ -418,6 +430,7 @@ void MainWindow::connectService() {
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
     connect(&m_service, &Service::selectedPortChanged, this, &MainWindow::showSelectedPort);
     connect(&m_service, &Service::hostingLabelsChanged, this, &MainWindow::showHostingLabels);
+    connect(&m_service, &Service::openAccessChanged, this, &MainWindow::showOpenAccess);
     connect(&m_service, &Service::clientListed, this, [this](int slot, const QString &line) {
         m_lstConnections->insertItem(rowOfSlot(*m_lstConnections, slot), line);
     });
@@ -459,6 +472,15 @@ void MainWindow::showHostingLabels(const HostingLabels &labels) {
         m_lblWSDebug[i]->setValue(values[i]);
 }
 
+void MainWindow::showOpenAccess(const QString &warning) {
+    m_openAccess->setText(warning);
+    statusBar()->setHidden(warning.isEmpty());
+    // A wrapped label asks for the height of a narrow one; the bar takes what the window's
+    // width needs.
+    statusBar()->setFixedHeight(statusBar()->heightForWidth(kWindowWidth));
+    setDebugView(m_chkDebug->isChecked());
+}
+
 void MainWindow::appendDeviceOutput(const QString &text) {
     // Line breaks arrive as CR LF; the pane would show the CR as a line of its own.
     m_txtDevice->moveCursor(QTextCursor::End);
@@ -468,7 +490,8 @@ void MainWindow::appendDeviceOutput(const QString &text) {
 }
 
 void MainWindow::setDebugView(bool debug) {
-    resize(width(), debug ? kDebugHeight : kNormalHeight);
+    const int statusHeight = statusBar()->isHidden() ? 0 : statusBar()->height();
+    resize(width(), (debug ? kDebugHeight : kNormalHeight) + statusHeight);
 }
 
 void MainWindow::notifyCall(const CallFields &call) {

@@ -64,12 +64,14 @@ private:
     QGroupBox *buildDevicePanel();
     QWidget *buildTestButtons();
     QWidget *buildRecentCalls();
+    void buildStatusBar();
     void layOut();
     void connectService();
 
     void showSelectedPort(const QString &port);
     void showRunning(bool running);
     void showHostingLabels(const HostingLabels &labels);
+    void showOpenAccess(const QString &warning);
     void appendDeviceOutput(const QString &text);
     void showRecentCalls();
     void notifyCall(const CallFields &call);
@@ -97,6 +99,7 @@ private:
     QListWidget *m_lstConnections = nullptr;
     QPlainTextEdit *m_txtDevice = nullptr;
     QTreeWidget *m_lstRecentCalls = nullptr;
+    QLabel *m_openAccess = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
 };

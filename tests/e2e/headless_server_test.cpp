@@ -451,6 +451,37 @@ private slots:
         QCOMPARE(tls.error(), QAbstractSocket::ConnectionRefusedError);
     }
 
+    // Without a password start-up says who can get in. A password set while the server runs
+    // is in force at once, and stays so when its file goes away.
+    void passwordSetWhileRunningHoldsWhenItsFileGoesAway() {
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        server.setSetting("ServerCOM", kNoDevice);
+        server.start();
+        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QTRY_VERIFY(server.standardError().contains(
+            "Warning: No password is set: anyone who can reach port " +
+            QByteArray::number(server.port()) +
+            " can read and change the call log and contacts. Set one with --set "
+            "ServerPassword=…\n"));
+        const auto refused = [&server] {
+            auto client = clientFrom(QHostAddress::LocalHost, server.port());
+            return receive(*client, kGreeting.size()) == kGreeting &&
+                   client->write("STATS:CNTS;00") > 0 &&
+                   receive(*client, 17) == "Invalid password.";
+        };
+        server.setSetting("ServerPassword", kPassword);
+        QTRY_VERIFY(refused());
+
+        const QString path = server.environment().settingsPath();
+        QVERIFY(QFile::rename(path, path + ".moved"));
+        QTRY_VERIFY(server.standardError().contains(
+            "Settings: " + path.toUtf8() +
+            " cannot be read (No such file or directory); the settings read before stay in "
+            "force.\n"));
+        QVERIFY(refused());
+    }
+
+
     // Out of descriptors, the server stops accepting for a second at a time instead of
     // retrying at once: it uses next to no processor time while clients wait. The window
     // is three of its pings, a second apart.

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTreeWidget>
@@ -253,6 +254,7 @@ private slots:
 
     void startUpState() {
         Fixture f;
+        f.store.Write(key::ServerPassword, "long-enough-secret");
         MainWindow &window = f.create();
         QVERIFY(window.start());
         QCOMPARE(window.windowTitle(), "Ringwise Server " + versionText);
@@ -291,6 +293,7 @@ private slots:
 
     void viewDebugSetsTheHeightAndFollowsTheOutput() {
         Fixture f;
+        f.store.Write(key::ServerPassword, "long-enough-secret");
         MainWindow &window = f.create();
         QVERIFY(window.start());
         window.resize(window.width(), 300);
@@ -305,6 +308,27 @@ private slots:
         QVERIFY(scrollBar->maximum() > 0);
         QCOMPARE(scrollBar->value(), scrollBar->maximum());
         debug->click();
+        QCOMPARE(window.size(), QSize(515, 408));
+    }
+
+    // Without a password the status says who can get in, below the panels (the window grows
+    // by its height), until the settings dialog sets one.
+    void openAccessIsShownUntilAPasswordIsSet() {
+        Fixture f;
+        MainWindow &window = f.create();
+        QVERIFY(window.start());
+        auto *warning = f.find<QLabel>("lblOpenAccess");
+        QCOMPARE(warning->text(),
+                 "No password is set: anyone who can reach port 6996 can read and change the call "
+                 "log and contacts. Set one with --set ServerPassword=…");
+        QVERIFY(warning->isVisible());
+        QVERIFY(warning->height() >= warning->heightForWidth(warning->width()));
+        QCOMPARE(window.height(), 408 + window.statusBar()->height());
+
+        window.openSettings();
+        f.find<QLineEdit>("txtDebug2")->setText("long-enough-secret");
+        f.click("cmdButton1");
+        QVERIFY(!warning->isVisible());
         QCOMPARE(window.size(), QSize(515, 408));
     }
 
@@ -345,7 +369,7 @@ private slots:
             return;
         QCOMPARE(fake, device);
         QCOMPARE(fake[0], QString(kCallLine));
-        QCOMPARE(fake[2], QStringLiteral("\nA12345678#RRR"));
+        QVERIFY2(fake[2].endsWith("\nA12345678#RRR"), qPrintable(fake[2]));
         QVERIFY2(fake[5].startsWith("STATS:CNTS;00#") && fake[5].contains(" 12345678 "),
                  qPrintable(fake[5]));
     }
@@ -588,6 +612,7 @@ private slots:
         Fixture f;
         const QString path = f.env.filePath("state/window.conf");
         const QPoint position(40, 30);
+        f.store.Write(key::ServerPassword, "long-enough-secret");
         {
             Service service(f.store, test::fastEnvironment());
             MainWindow window(service, f.store, f.desktop.hooks(), path);
