@@ -187,9 +187,12 @@ void CallLogger::store(Waiting &waiting) {
     transaction.commit();
 
     waiting.fields = call;
-    if (waiting.serial == m_record.serial())
-        copyContactToRecord(call);
-    // Only now does the contact to be named exist for a new number.
+    if (waiting.serial != m_record.serial())
+        return;
+    copyContactToRecord(call);
+    // Only now does the contact to be named exist for a new number. A call that waited
+    // behind a newer one is not looked up: the lookup names the call the record shows, and
+    // the caller's next call looks the number up.
     if (lookUp)
         m_startLookup(call);
 }

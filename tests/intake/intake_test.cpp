@@ -324,7 +324,6 @@ private slots:
         QFETCH(bool, locked);
         QFETCH(QString, reason);
         Logger l;
-        l.lookupsOn = false;
         l.db.exec("INSERT INTO tblContacts (FullName, MobilePhone) VALUES('Anna', '22222222')");
         l.call("11111111");
         const QString before = l.dump("tblContacts");
@@ -339,12 +338,12 @@ private slots:
         }
 
         l.ring();  // of the stored call
-        l.call("22222222");
-        l.ring();
-        l.ring();
         l.call("33333333");
-        QCOMPARE(l.sent, (QStringList{"CALL_:,11111111,,,,,,", "CALL_:,22222222,Anna,,22222222,,,",
-                                      "CALL_:,33333333,,,,,,"}));
+        l.ring();
+        l.ring();
+        l.call("22222222");
+        QCOMPARE(l.sent, (QStringList{"CALL_:,11111111,,,,,,", "CALL_:,33333333,,,,,,",
+                                      "CALL_:,22222222,Anna,,22222222,,,"}));
         QTRY_COMPARE(l.reports,
                      QStringList{"Database: " + reason + "; 1 call waiting to be stored."});
         QCOMPARE(l.logger.waitingCount(), 3);
@@ -362,8 +361,11 @@ private slots:
         QTRY_COMPARE(l.reports.last(), "Database: the 3 waiting calls are stored.");
         QCOMPARE(l.dump("tblCalls"),
                  "1|2|'2024-03-05 14:07:09'|1|'11111111'\n"
-                 "2|1|'2024-03-05 14:07:09'|2|'22222222'\n"
-                 "3|3|'2024-03-05 14:07:09'|0|'33333333'");
+                 "2|3|'2024-03-05 14:07:09'|2|'33333333'\n"
+                 "3|1|'2024-03-05 14:07:09'|0|'22222222'");
+        // Only the call the record shows is looked up; 33333333 waited behind a newer call.
+        QCOMPARE(l.lookups.size(), 1);
+        QCOMPARE(l.lookups.first()[CallField::Number], "11111111");
         QCOMPARE(l.value("SELECT group_concat(TotalCalls) AS v FROM tblContacts"), "1,1,1");
         // The record now holds the stored row, and its rings go there.
         QCOMPARE(l.record.value(CallField::CallId), "3");
