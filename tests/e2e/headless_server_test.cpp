@@ -481,7 +481,6 @@ private slots:
         QVERIFY(refused());
     }
 
-
     // Out of descriptors, the server stops accepting for a second at a time instead of
     // retrying at once: it uses next to no processor time while clients wait. The window
     // is three of its pings, a second apart.
