@@ -25,16 +25,6 @@ class OpenDatabaseTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void defaultLocationIsCreatedWithItsFolder() {
-        test::TempEnvironment env;
-        ServerSettings settings;
-        settings.dbPath = defaultDatabasePath();
-        Database db;
-        OpenDatabase(db, settings);
-        QVERIFY(QFile::exists(env.databasePath()));
-        QCOMPARE(db.query("SELECT COUNT(*) AS n FROM tblCalls").field("n"), QStringLiteral("0"));
-    }
-
     // The call log is readable by its owner only, SQLite's -wal and -shm files included;
     // a file or folder that exists keeps the mode its owner gave it.
     void fileModes_data() {
