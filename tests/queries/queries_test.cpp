@@ -163,21 +163,13 @@ private slots:
         const auto row = [](const char *request, const char *parsed) {
             QTest::newRow(request) << QString(request) << QString(parsed);
         };
-        row("STATS:LAST;10", "LAST 10");
-        row("STATS:UNKN;5", "UNKN 5");
-        row("STATS:TOPS;32767", "TOPS 32767");
-        row("STATS:TOPS;-32768", "TOPS -32768");
-        row("STATS:LAST;0", "LAST 0");
-        row("STATS:LAST;-3", "LAST -3");
         row("STATS:LAST; 5", "LAST 5");
-        row(kFakeOutgoingRequest, "CNTS");
-        row("STATS:CNTS;any;text", "CNTS");
         row("STATS:CNTS;", "CNTS");
-        for (const char *unknown : {"STATS:last;5", "STATS:Tops;abc", "STATS:;5", "STATS:LASTX;5#"})
+        for (const char *unknown : {"STATS:Tops;abc", "STATS:;5", "STATS:LASTX;5#"})
             row(unknown, "unknown view");
-        for (const char *malformed : {"STATS:LAST", "STATS:CNTS", "STATS:LAST;", "STATS:LAST;abc",
-                                      "STATS:LAST;5x", "STATS:LAST;2.5", "STATS:TOPS;32768",
-                                      "STATS:UNKN;-32769", "STATS:LAST;5;x", "STATS;LAST:5", ""})
+        for (const char *malformed :
+             {"STATS:LAST", "STATS:CNTS", "STATS:LAST;", "STATS:LAST;5x", "STATS:LAST;2.5",
+              "STATS:TOPS;32768", "STATS:UNKN;-32769", "STATS:LAST;5;x", "STATS;LAST:5", ""})
             row(malformed, "malformed");
     }
     void statsRequestParsed() {
@@ -186,6 +178,7 @@ private slots:
         QCOMPARE(described(parseStatsRequest(request)), parsed);
     }
 
+    // Also the parse of each request: a limit read wrongly changes the rows.
     void statsAnswers_data() {
         QTest::addColumn<QString>("request");
         QTest::addColumn<QStringList>("sent");
@@ -212,14 +205,6 @@ private slots:
         QFETCH(QStringList, sent);
         stats(request);
         QCOMPARE(m_sent, sent);
-    }
-
-    void statsOnFailingDatabaseSendNothing() {
-        m_db->close();
-        stats("STATS:LAST;5");
-        stats(kFakeOutgoingRequest);
-        stats("STATS:last;5");
-        QCOMPARE(m_sent, QStringList{"STATS:last;5"});
     }
 
     // Each row names the one line of the contact table that the save adds or replaces;
@@ -254,17 +239,16 @@ private slots:
         QCOMPARE(test::dumpTable(*m_db, "tblCalls"), calls);
     }
 
+    // The requests the save and search answers do not already read.
     void contactRequestParsed_data() {
         QTest::addColumn<QString>("request");
         QTest::addColumn<QString>("parsed");
         const auto row = [](const QString &request, const QString &parsed) {
             QTest::newRow(qPrintable(request)) << request << parsed;
         };
-        row("CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4", "save NEW: Ann|1|2|a@b|3|4");
         row("CNTAC:SAVE;NEW,Hansen, Ann,1,2,a@b,3,4", "save NEW: Hansen| Ann|1|2|a@b|3");
         row("CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4,5,6", "save NEW: Ann|1|2|a@b|3|4");
         row("CNTAC:SAVE;NEW,,,,,,", "save NEW: |||||");
-        row("CNTAC:SAVE;2,Eva Eg,7,8,e@f,9,10", "save 2: Eva Eg|7|8|e@f|9|10");
         row("CNTAC:SAVE;007,A,1,2,e,3,4", "save 7: A|1|2|e|3|4");
         for (const char *id : {"new", "1 OR 1=1", "5; DROP TABLE tblContacts", "1' OR '1'='1", "-1",
                                "+1", "99999999999999999999", ""})
@@ -273,19 +257,9 @@ private slots:
         row("CNTAC:SAVE;NEW,Ann,1,2,a@b,3",
             "malformed: A contact is saved with an ID and six values, 5 were sent");
         row("CNTAC:SAVE;", "malformed: A contact is saved with an ID and six values, 0 were sent");
-        row("CNTAC:SEAR;NAME;han", "search NAME [han] selector []");
-        row("CNTAC:SEAR;NAME;han,@ID:1", "search NAME [han] selector [1]");
         row("CNTAC:SEAR;NAME;han,@x:y:1", "search NAME [han] selector [y:1]");
         row("CNTAC:SEAR;NAME;han,@1", "search NAME [han] selector [,@1]");
-        row("CNTAC:SEAR;NAME;han,@ID:", "search NAME [han] selector []");
-        row("CNTAC:SEAR;ALLF;", "search ALLF [] selector []");
-        row("CNTAC:SEAR;PHON;1%1", "search PHON [1%1] selector []");
         row("CNTAC:SEAR;MOBI;a,b", "search MOBI [a,b] selector []");
-        row("CNTAC:SEAR;EMAI;@x", "search EMAI [@x] selector []");
-        row("CNTAC:SEAR;BPHO;5_5", "search BPHO [5_5] selector []");
-        row("CNTAC:SEAR;BFAX;4455", "search BFAX [4455] selector []");
-        row("CNTAC:SEAR;NAME;'); DROP TABLE tblContacts; --",
-            "search NAME ['); DROP TABLE tblContacts; --] selector []");
         for (const char *unknown :
              {"CNTAC:save;NEW,Ann,1,2,a@b,3,4", "CNTAC:FIND;NAME;han", "CNTAC:SEAR;name;han",
               "CNTAC:SEAR;NAMES;han", "CNTAC:SEAR;NAME", "CNTAC:SEAR;NA,@ID:1;han",
@@ -362,21 +336,15 @@ private slots:
     void namesInDanishOrder_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("ordered");
-        QTest::newRow("Åse Berg, Ørsted Hans, Æble Mads, Zenia Lund, anders And, Bo Jensen")
-            << QStringList{"Åse Berg",   "Ørsted Hans", "Æble Mads",
-                           "Zenia Lund", "anders And",  "Bo Jensen"}
-            << QStringList{"anders And", "Bo Jensen",   "Zenia Lund",
-                           "Æble Mads",  "Ørsted Hans", "Åse Berg"};
-        QTest::newRow("åse, Øre, æble, ørn, Zoe")
-            << QStringList{"åse", "Øre", "æble", "ørn", "Zoe"}
-            << QStringList{"Zoe", "æble", "Øre", "ørn", "åse"};
-        QTest::newRow("bo, Carl, anders, Bente") << QStringList{"bo", "Carl", "anders", "Bente"}
-                                                 << QStringList{"anders", "Bente", "bo", "Carl"};
-        QTest::newRow("Aase, Zorn, Adam, Ågade") << QStringList{"Aase", "Zorn", "Adam", "Ågade"}
-                                                 << QStringList{"Adam", "Zorn", "Ågade", "Aase"};
-        QTest::newRow("Eva, Émile, Ebbe, Ärlig, Zola")
-            << QStringList{"Eva", "Émile", "Ebbe", "Ärlig", "Zola"}
-            << QStringList{"Ebbe", "Émile", "Eva", "Zola", "Ärlig"};
+        const auto row = [](const QStringList &names, const QStringList &ordered) {
+            QTest::newRow(qPrintable(names.join(", "))) << names << ordered;
+        };
+        row({"Åse Berg", "Ørsted Hans", "Æble Mads", "Zenia Lund", "anders And", "Bo Jensen"},
+            {"anders And", "Bo Jensen", "Zenia Lund", "Æble Mads", "Ørsted Hans", "Åse Berg"});
+        row({"åse", "Øre", "æble", "ørn", "Zoe"}, {"Zoe", "æble", "Øre", "ørn", "åse"});
+        row({"bo", "Carl", "anders", "Bente"}, {"anders", "Bente", "bo", "Carl"});
+        row({"Aase", "Zorn", "Adam", "Ågade"}, {"Adam", "Zorn", "Ågade", "Aase"});
+        row({"Eva", "Émile", "Ebbe", "Ärlig", "Zola"}, {"Ebbe", "Émile", "Eva", "Zola", "Ärlig"});
     }
     void namesInDanishOrder() {
         QFETCH(QStringList, names);
@@ -460,25 +428,10 @@ private slots:
     // text and blobs and NULL last, equal totals by key.
     void topListRanksEveryKindOfTotalAsInt() {
         m_db->exec("DELETE FROM tblContacts");
-        const QList<QVariant> totals{2,
-                                     2.7,
-                                     -2.5,
-                                     QStringLiteral("12"),
-                                     QStringLiteral("abc"),
-                                     QVariant(),
-                                     -3,
-                                     3,
-                                     1e300,
-                                     -1e300,
-                                     QStringLiteral(" 4.5 "),
-                                     QStringLiteral("1e3"),
-                                     9.2e18,
-                                     9223372036854775807LL,
-                                     QStringLiteral("12abc"),
-                                     QStringLiteral("inf"),
-                                     0.5,
-                                     -0.5,
-                                     0};
+        const QVariantList totals{
+            2,       2.7,   -2.5,   "12",    "abc", QVariant(), -3,
+            3,       1e300, -1e300, " 4.5 ", "1e3", 9.2e18,     9223372036854775807LL,
+            "12abc", "inf", 0.5,    -0.5,    0};
         for (const QVariant &total : totals)
             m_db->exec("INSERT INTO tblContacts (TotalCalls) VALUES(?)", {total});
         m_db->exec("INSERT INTO tblContacts (TotalCalls) VALUES(x'31')");
@@ -495,12 +448,17 @@ private slots:
         QCOMPARE(m_sent, QStringList{expected});
     }
 
-    void contactsOnFailingDatabaseGetItsDescription() {
+    // Statistics get no answer and contact requests the reason; an unknown view is
+    // still echoed.
+    void failingDatabase() {
         m_db->close();
+        for (const char *request : {"STATS:LAST;5", kFakeOutgoingRequest, "STATS:last;5"})
+            stats(request);
         for (const char *request : {"CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4",
                                     "CNTAC:SAVE;1,Ann,1,2,a@b,3,4", "CNTAC:SEAR;ALLF;han"})
             contact(request);
-        QCOMPARE(m_sent, QStringList(3, "CNTAC:ERRO;The database is not open"));
+        QCOMPARE(m_sent, QStringList({"STATS:last;5"}) +
+                             QStringList(3, "CNTAC:ERRO;The database is not open"));
     }
 };
 
