@@ -284,7 +284,6 @@ private slots:
         row("''", "1");
         row("'many'", "1");
     }
-
     void totalCallsCountFromTheNumberStored() {
         QFETCH(QString, stored);
         Logger l;
@@ -352,16 +351,6 @@ private slots:
         l.ring();
         QCOMPARE(l.value("SELECT CallRings AS v FROM tblCalls WHERE ID = 3"), "1");
         QCOMPARE(l.reports.size(), 2);
-    }
-
-    void callsStillWaitingAtExitAreReportedLost() {
-        Logger l;
-        l.db.exec(
-            "CREATE TRIGGER t BEFORE INSERT ON tblCalls BEGIN SELECT RAISE(ABORT, 'no'); END");
-        QVERIFY(l.logger.storeBeforeExit());
-        l.call("11111111");
-        QVERIFY(!l.logger.storeBeforeExit());
-        QCOMPARE(l.reports.last(), "Database: 1 call could not be stored and is lost.");
     }
 
     // A port opens after a run that was killed with it open, is refused to a second program

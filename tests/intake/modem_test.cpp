@@ -185,10 +185,7 @@ private slots:
         QTest::addColumn<bool>("echo");
         QTest::addColumn<QStringList>("commands");
         QTest::newRow("OK to everything") << QStringList() << false << false << kInitialisation;
-        QTest::newRow("echo on") << QStringList() << false << true << kInitialisation;
-        QTest::newRow("ERROR to AT+VCID=1")
-            << QStringList() << true << false << kInitialisation + QStringList{"AT#CID=1"};
-        QTest::newRow("ATS0=0;AT+FCLASS=8")
+        QTest::newRow("echo on, ERROR to AT+VCID=1, extra ATS0=0;AT+FCLASS=8")
             << QStringList{"ATS0=0", "AT+FCLASS=8"} << true << true
             << kInitialisation + QStringList{"AT#CID=1", "ATS0=0", "AT+FCLASS=8"};
     }
