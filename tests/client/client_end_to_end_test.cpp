@@ -196,11 +196,10 @@ private slots:
 
     void oneShotCommandPrintsTheAnswer() {
         QFETCH(QStringList, arguments);
-        QFETCH(QString, expected);
         ClientProcess client(withPort(arguments, m_seeded.process.port()));
         QVERIFY(client.finish());
         QVERIFY2(client.status() == 0, qPrintable(client.err()));
-        QCOMPARE(client.out(), expected);
+        QTEST(client.out(), "expected");
     }
 
     void exitStatusSaysWhatWentWrong_data() {

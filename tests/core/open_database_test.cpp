@@ -39,7 +39,6 @@ private slots:
     void fileModes() {
         QFETCH(int, existingFolderMode);
         QFETCH(int, existingFileMode);
-        QFETCH(int, folderMode);
         QFETCH(int, fileMode);
         test::TempEnvironment env;
         const QString path = env.databasePath();
@@ -58,7 +57,7 @@ private slots:
         OpenDatabase(db, settings);
         db.exec("INSERT INTO tblContacts (Unrecognized) VALUES('12345678')");
 
-        QCOMPARE(modeOf(folder), folderMode);
+        QTEST(modeOf(folder), "folderMode");
         if (!existingFolderMode)
             QCOMPARE(modeOf(env.dataHome()), 0700);
         for (const QString &file : {path, path + "-wal", path + "-shm"})

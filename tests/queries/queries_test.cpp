@@ -174,8 +174,7 @@ private slots:
     }
     void statsRequestParsed() {
         QFETCH(QString, request);
-        QFETCH(QString, parsed);
-        QCOMPARE(described(parseStatsRequest(request)), parsed);
+        QTEST(described(parseStatsRequest(request)), "parsed");
     }
 
     // Also the parse of each request: a limit read wrongly changes the rows.
@@ -202,9 +201,8 @@ private slots:
     }
     void statsAnswers() {
         QFETCH(QString, request);
-        QFETCH(QStringList, sent);
         stats(request);
-        QCOMPARE(m_sent, sent);
+        QTEST(m_sent, "sent");
     }
 
     // Each row names the one line of the contact table that the save adds or replaces;
@@ -268,8 +266,7 @@ private slots:
     }
     void contactRequestParsed() {
         QFETCH(QString, request);
-        QFETCH(QString, parsed);
-        QCOMPARE(described(parseContactRequest(request)), parsed);
+        QTEST(described(parseContactRequest(request)), "parsed");
     }
 
     void refusedSaveChangesNothing_data() {
@@ -324,10 +321,9 @@ private slots:
     }
     void searchAnswers() {
         QFETCH(QString, request);
-        QFETCH(QStringList, sent);
         const QString before = dumpBoth();
         contact(request);
-        QCOMPARE(m_sent, sent);
+        QTEST(m_sent, "sent");
         QCOMPARE(dumpBoth(), before);
     }
 
@@ -386,11 +382,10 @@ private slots:
     }
     void searchIgnoresCaseOfEveryLetter() {
         QFETCH(QByteArray, request);
-        QFETCH(QByteArray, answer);
         useNames({"Ørsted Hans", "Åse Berg", "Æble Mads", "Émile Zola", "anders And"});
         contact(QString::fromLatin1(request));
         QCOMPARE(m_sent.size(), 1);
-        QCOMPARE(m_sent[0].toLatin1(), answer);
+        QTEST(m_sent[0].toLatin1(), "answer");
     }
 
     // A file of the release before: it opens unchanged, answers in Danish order and
