@@ -157,41 +157,35 @@ private slots:
     void oneShotCommandPrintsTheAnswer_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("last 2") << QStringList{"last", "2"}
-                                << "Name          Time                 Number\n"
-                                   "Karen Holm    2026-12-07 08:30:00  04512345\n"
-                                   "Søren O'Hara  2026-12-06 21:00:00  87654321\n";
-        QTest::newRow("last 2 --json")
-            << QStringList{"last", "2", "--json"}
-            << "[{\"name\":\"Karen Holm\",\"number\":\"04512345\",\"time\":\"2026-12-07 "
-               "08:30:00\"},{\"name\":\"Søren O'Hara\",\"number\":\"87654321\",\"time\":"
-               "\"2026-12-06 21:00:00\"}]\n";
-        QTest::newRow("unknown") << QStringList{"unknown"}
-                                 << "Name          Time                 Number\n"
-                                    "Søren O'Hara  2026-12-06 21:00:00  87654321\n";
-        QTest::newRow("top 1") << QStringList{"top", "1"}
-                               << "ID  Name        Home      Mobile    Work  Fax  Email        "
-                                  "     Calls  Unrecognized\n"
-                                  "1   Karen Holm  04512345  20304050             "
-                                  "karen@example.dk  2\n";
-        QTest::newRow("contacts --json")
-            << QStringList{"contacts", "--json"}
-            << "[{\"calls\":\"2\",\"email\":\"karen@example.dk\",\"fax\":\"\",\"home\":"
-               "\"04512345\",\"id\":\"1\",\"mobile\":\"20304050\",\"name\":\"Karen Holm\","
-               "\"unrecognized\":\"\",\"work\":\"\"},{\"calls\":\"1\",\"email\":\"\",\"fax\":"
-               "\"\",\"home\":\"\",\"id\":\"2\",\"mobile\":\"\",\"name\":\"Søren O'Hara\","
-               "\"unrecognized\":\"87654321\",\"work\":\"\"}]\n";
-        QTest::newRow("search NAME o") << QStringList{"search", "NAME", "o"}
-                                       << "Name        Home      Mobile    Email             Work"
-                                          "  Fax  ID\n"
-                                          "Karen Holm  04512345  20304050  karen@example.dk"
-                                          "             1\n"
-                                          "Matches: 1, 2\n";
-        QTest::newRow("search PHON nothing --json")
-            << QStringList{"search", "PHON", "999", "--json"}
-            << "{\"matches\":[],\"record\":null}\n";
-        QTest::newRow("save new") << QStringList{"save", "new", "Ida Berg", "", "", "", "", ""}
-                                  << "New record saved succesfully.\n";
+        const auto row = [](const QStringList &arguments, const QString &expected) {
+            QTest::newRow(qPrintable(arguments.join(' '))) << arguments << expected;
+        };
+        row({"last", "2"},
+            "Name          Time                 Number\n"
+            "Karen Holm    2026-12-07 08:30:00  04512345\n"
+            "Søren O'Hara  2026-12-06 21:00:00  87654321\n");
+        row({"last", "2", "--json"},
+            "[{\"name\":\"Karen Holm\",\"number\":\"04512345\",\"time\":\"2026-12-07 08:30:00\"},"
+            "{\"name\":\"Søren O'Hara\",\"number\":\"87654321\","
+            "\"time\":\"2026-12-06 21:00:00\"}]\n");
+        row({"unknown"},
+            "Name          Time                 Number\n"
+            "Søren O'Hara  2026-12-06 21:00:00  87654321\n");
+        row({"top", "1"},
+            "ID  Name        Home      Mobile    Work  Fax  Email             Calls  Unrecognized\n"
+            "1   Karen Holm  04512345  20304050             karen@example.dk  2\n");
+        row({"contacts", "--json"},
+            "[{\"calls\":\"2\",\"email\":\"karen@example.dk\",\"fax\":\"\",\"home\":\"04512345\","
+            "\"id\":\"1\",\"mobile\":\"20304050\",\"name\":\"Karen Holm\",\"unrecognized\":\"\","
+            "\"work\":\"\"},{\"calls\":\"1\",\"email\":\"\",\"fax\":\"\",\"home\":\"\","
+            "\"id\":\"2\",\"mobile\":\"\",\"name\":\"Søren O'Hara\","
+            "\"unrecognized\":\"87654321\",\"work\":\"\"}]\n");
+        row({"search", "NAME", "o"},
+            "Name        Home      Mobile    Email             Work  Fax  ID\n"
+            "Karen Holm  04512345  20304050  karen@example.dk             1\n"
+            "Matches: 1, 2\n");
+        row({"search", "PHON", "999", "--json"}, "{\"matches\":[],\"record\":null}\n");
+        row({"save", "new", "Ida Berg", "", "", "", "", ""}, "New record saved succesfully.\n");
     }
 
     void oneShotCommandPrintsTheAnswer() {
