@@ -76,7 +76,8 @@ private slots:
         QCOMPARE(oneByOne, lines);
     }
 
-    // The modem's number forms, as the home country 45 (or the row's) reads them.
+    // The modem's number forms, as the home country 45 (or the row's) reads them; the lines
+    // the call rows below hand on are not repeated here.
     void classify_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("countryCode");
@@ -87,13 +88,8 @@ private slots:
             QTest::newRow(line) << QString::fromLatin1(line) << QString(countryCode) << kind
                                 << QString(number);
         };
-        row("RING", ModemLineKind::Ring);
         row("  ring ", ModemLineKind::Ring);
-        row("OK", ModemLineKind::Ok);
         row("error", ModemLineKind::Error);
-        row("NMBR = 12345678", ModemLineKind::Number, "12345678");
-        row("NMBR=12345678", ModemLineKind::Number, "12345678");
-        row("NMBR = +4522334455", ModemLineKind::Number, "22334455");
         row("NMBR = +45 22 33 44 55", ModemLineKind::Number, "22334455");
         row("NMBR = 0045 22334455", ModemLineKind::Number, "22334455");
         row("NMBR = 22-33-44-55", ModemLineKind::Number, "22334455");
@@ -101,12 +97,9 @@ private slots:
         row("NMBR = +46 8 123 in Sweden", ModemLineKind::Number, "8123", "46");
         row("NMBR = 4522334455", ModemLineKind::Number, "4522334455");
         row("  nmbr =  0045 ", ModemLineKind::NoNumber);
-        row("NMBR = P", ModemLineKind::NoNumber);
-        row("NMBR = O", ModemLineKind::NoNumber);
         row("NMBR = PRIVATE", ModemLineKind::NoNumber);
         row("NMBR = + -", ModemLineKind::NoNumber);
         row("NMBR =", ModemLineKind::NoNumber);
-        row("DATE = 1206", ModemLineKind::Other);
         row("NAME = JENS HANSEN", ModemLineKind::Other);
         row("NAME = NMBR=1", ModemLineKind::Other);
         row("AT+VCID=1", ModemLineKind::Other);
