@@ -18,46 +18,36 @@ class CallMessageTest : public QObject {
 private slots:
     void readsTheFieldsOfACallLine_data() {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("isCall");
-        QTest::addColumn<QString>("text");  // as watch prints it
+        QTest::addColumn<QString>("text");  // as watch prints it; none: not a call
         QTest::addColumn<QString>("email");
-
-        QTest::newRow("unknown caller")
-            << "CALL_:,04512345,,,,,," << true << "2026-12-06 20:15:04  Unknown caller  04512345"
-            << "";
-        QTest::newRow("known caller")
-            << "CALL_:,04512345,Karen Holm,04512345,20304050,,,karen@example.dk" << true
-            << "2026-12-06 20:15:04  Karen Holm  04512345"
-            << "karen@example.dk";
-        QTest::newRow("named by the directory")
-            << QString::fromLatin1("CALL_:,87654321,S\xF8ren O'Hara (New),,,,,") << true
-            << QString::fromLatin1("2026-12-06 20:15:04  S\xF8ren O'Hara (New)  87654321") << "";
-        QTest::newRow("comma in the name") << "CALL_:,11223344,Holm, Karen,,,,,k@example.dk" << true
-                                           << "2026-12-06 20:15:04  Holm, Karen  11223344"
-                                           << "k@example.dk";
-        QTest::newRow("withheld number") << "CALL_:,Secret number,,,,,," << true
-                                         << "2026-12-06 20:15:04  Unknown caller  Secret number"
-                                         << "";
-        QTest::newRow("terminal escapes in the name and number")
-            << QString::fromLatin1(
-                   "CALL_:,\x9B"
-                   "2J,\x1B]0;x\x07Karen\x7F,,,,,")
-            << true
-            << QString::fromUtf8("2026-12-06 20:15:04  \uFFFD]0;x\uFFFDKaren\uFFFD  \uFFFD2J")
-            << "";
-        QTest::newRow("ping") << "PING_:1000" << false << ""
-                              << "";
-        QTest::newRow("fields missing") << "CALL_:,04512345,Karen" << false << ""
-                                        << "";
+        const auto row = [](const char *name, const QString &line, const QString &text,
+                            const char *email = "") {
+            QTest::newRow(name) << line << text << QString(email);
+        };
+        const QString at = QStringLiteral("2026-12-06 20:15:04  ");
+        row("unknown caller", "CALL_:,04512345,,,,,,", at + "Unknown caller  04512345");
+        row("known caller", "CALL_:,04512345,Karen Holm,04512345,20304050,,,karen@example.dk",
+            at + "Karen Holm  04512345", "karen@example.dk");
+        row("named by the directory",
+            QString::fromLatin1("CALL_:,87654321,S\xF8ren O'Hara (New),,,,,"),
+            at + QString::fromLatin1("S\xF8ren O'Hara (New)  87654321"));
+        row("comma in the name", "CALL_:,11223344,Holm, Karen,,,,,k@example.dk",
+            at + "Holm, Karen  11223344", "k@example.dk");
+        row("withheld number", "CALL_:,Secret number,,,,,,", at + "Unknown caller  Secret number");
+        row("terminal escapes in the name and number",
+            QString::fromLatin1("CALL_:,\x9B"
+                                "2J,\x1B]0;x\x07Karen\x7F,,,,,"),
+            at + QString::fromUtf8("\uFFFD]0;x\uFFFDKaren\uFFFD  \uFFFD2J"));
+        row("ping", "PING_:1000", "");
+        row("fields missing", "CALL_:,04512345,Karen", "");
     }
 
     void readsTheFieldsOfACallLine() {
         QFETCH(QString, line);
-        QFETCH(bool, isCall);
         QFETCH(QString, text);
         QFETCH(QString, email);
         const std::optional<ClientCall> call = parseCallLine(line, kReceived);
-        QCOMPARE(call.has_value(), isCall);
+        QCOMPARE(call.has_value(), !text.isEmpty());
         if (!call)
             return;
         QCOMPARE(callText(*call), text);

@@ -41,53 +41,39 @@ private slots:
         QTest::addColumn<bool>("asked");              // the client has sent a request
         QTest::addColumn<QStringList>("read");        // when not the messages sent
 
-        QTest::newRow("wrong password")
-            << QList<QByteArray>{"Invalid password."} << false << QStringList();
-        QTest::newRow("deadline") << QList<QByteArray>{"Password not received. Disconnecting."}
-                                  << false << QStringList();
-        QTest::newRow("calls of every number, a negative ping")
-            << QList<QByteArray>{kAccepted,
-                                 "CALL_:,1,,,,,,",
-                                 "PING_:-2147483000",
-                                 "CALL_:,2,Holm, Karen,,,,,",
-                                 "CALL_:,Secret number,,,,,,",
-                                 "CALL_:,,,,,,,",
-                                 "PING_:7"}
-            << false << QStringList();
-        QTest::newRow("no password wanted: a call, then its naming in Latin-1")
-            << QList<QByteArray>{"CALL_:,87654321,,,,,,",
-                                 "CALL_:,87654321,S\xF8ren O'Hara (New),,,,,"}
-            << false << QStringList();
-        QTest::newRow("a contact named Invalid password.")
-            << QList<QByteArray>{kAccepted, "CALL_:,11111111,Invalid password.,,,,,",
-                                 "CALL_:,1,a,b,c,d,e,Invalid password.,,,,,"}
-            << false << QStringList();
-        QTest::newRow("a name holding CALL_:, and commas")
-            << QList<QByteArray>{kAccepted, "CALL_:,22222222,a,b,CALL_:,666,Forged,,,,,x",
-                                 "PING_:5", "CALL_:,3,CALL_:,666,,,,,,,,"}
-            << false << QStringList();
-        QTest::newRow("PING_: in the e-mail field")
-            << QList<QByteArray>{kAccepted, "CALL_:,3,Karen,,,,,PING_:12@example.dk", "PING_:7",
-                                 "CALL_:,4,PING_:1,,,,,"}
-            << false << QStringList();
-        QTest::newRow("another client's answer holds a call line, and takes all until quiet")
-            << QList<QByteArray>{kAccepted, "CALL_:,1,,,,,,", "STATS:CALL_:,666,Forged,,,,,,",
-                                 "CALL_:,2,,,,,,"}
-            << false
-            << QStringList{kAccepted, "CALL_:,1,,,,,,",
-                           "STATS:CALL_:,666,Forged,,,,,,CALL_:,2,,,,,,"};
-        QTest::newRow("text after a ping that starts no message")
-            << QList<QByteArray>{kAccepted, "PING_:5", " x CALL_:,y,", "CALL_:,6,,,,,,"} << false
-            << QStringList{kAccepted, "PING_:5", "CALL_:,6,,,,,,"};
-        QTest::newRow("an answer, a call inside its wait, the end mark")
-            << QList<QByteArray>{kAccepted,
-                                 "STATS:LAST;5#, Karen Holm , 2026-12-06 20:15:04 , 04512345 ",
-                                 "CALL_:,4,,,,,,", kEndMark.toLatin1()}
-            << true << QStringList();
-        QTest::newRow("contact answers back to back")
-            << QList<QByteArray>{kAccepted, "CNTAC:SEAR;Karen Holm,,,,,,3,3",
-                                 "CNTAC:SAVE;New record saved succesfully."}
-            << true << QStringList();
+        const auto row = [](const char *name, const QList<QByteArray> &sent, bool asked = false,
+                            const QStringList &read = {}) {
+            QTest::newRow(name) << sent << asked << read;
+        };
+        row("wrong password", {"Invalid password."});
+        row("deadline", {"Password not received. Disconnecting."});
+        row("calls of every number, a negative ping",
+            {kAccepted, "CALL_:,1,,,,,,", "PING_:-2147483000", "CALL_:,2,Holm, Karen,,,,,",
+             "CALL_:,Secret number,,,,,,", "CALL_:,,,,,,,", "PING_:7"});
+        row("no password wanted: a call, then its naming in Latin-1",
+            {"CALL_:,87654321,,,,,,", "CALL_:,87654321,S\xF8ren O'Hara (New),,,,,"});
+        row("a contact named Invalid password.",
+            {kAccepted, "CALL_:,11111111,Invalid password.,,,,,",
+             "CALL_:,1,a,b,c,d,e,Invalid password.,,,,,"});
+        row("a name holding CALL_:, and commas",
+            {kAccepted, "CALL_:,22222222,a,b,CALL_:,666,Forged,,,,,x", "PING_:5",
+             "CALL_:,3,CALL_:,666,,,,,,,,"});
+        row("PING_: in the e-mail field", {kAccepted, "CALL_:,3,Karen,,,,,PING_:12@example.dk",
+                                           "PING_:7", "CALL_:,4,PING_:1,,,,,"});
+        row("another client's answer holds a call line, and takes all until quiet",
+            {kAccepted, "CALL_:,1,,,,,,", "STATS:CALL_:,666,Forged,,,,,,", "CALL_:,2,,,,,,"}, false,
+            {kAccepted, "CALL_:,1,,,,,,", "STATS:CALL_:,666,Forged,,,,,,CALL_:,2,,,,,,"});
+        row("text after a ping that starts no message",
+            {kAccepted, "PING_:5", " x CALL_:,y,", "CALL_:,6,,,,,,"}, false,
+            {kAccepted, "PING_:5", "CALL_:,6,,,,,,"});
+        row("an answer, a call inside its wait, the end mark",
+            {kAccepted, "STATS:LAST;5#, Karen Holm , 2026-12-06 20:15:04 , 04512345 ",
+             "CALL_:,4,,,,,,", kEndMark.toLatin1()},
+            true);
+        row("contact answers back to back",
+            {kAccepted, "CNTAC:SEAR;Karen Holm,,,,,,3,3",
+             "CNTAC:SAVE;New record saved succesfully."},
+            true);
     }
 
     void splitAndMergedAtEveryByte() {

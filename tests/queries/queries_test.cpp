@@ -2,10 +2,8 @@
 #include <QtTest>
 
 #include "db/database.h"
-#include "queries/contact_request.h"
 #include "queries/contact_requests.h"
 #include "queries/stats_queries.h"
-#include "queries/stats_request.h"
 #include "support/table_dump.h"
 #include "support/temp_environment.h"
 
@@ -53,33 +51,6 @@ QString rows(const QString *table, std::initializer_list<int> keys) {
     for (const int key : keys)
         text += table[key];
     return text;
-}
-
-// The parsed request in one line: the kind, then what it carries.
-QString described(const StatsRequest &request) {
-    const char *const kinds[] = {"malformed", "unknown view", "LAST", "UNKN", "TOPS", "CNTS"};
-    QString text = QString::fromLatin1(kinds[int(request.kind)]);
-    if (request.limit)
-        text += u' ' + QString::number(*request.limit);
-    return text;
-}
-
-QString described(const ContactRequest &request) {
-    const char *const fields[] = {"ALLF", "NAME", "PHON", "MOBI", "EMAI", "BPHO", "BFAX"};
-    switch (request.kind) {
-        case ContactRequest::Kind::Ignored:
-            return QStringLiteral("ignored");
-        case ContactRequest::Kind::Malformed:
-            return "malformed: " + request.problem;
-        case ContactRequest::Kind::Save:
-            return QStringLiteral("save %1: %2")
-                .arg(request.contactKey ? QString::number(*request.contactKey) : "NEW",
-                     request.values.join('|'));
-        case ContactRequest::Kind::Search:
-            return QStringLiteral("search %1 [%2] selector [%3]")
-                .arg(fields[int(request.field)], request.term, request.selector);
-    }
-    return {};
 }
 
 }  // namespace
@@ -157,35 +128,8 @@ private slots:
         m_env.reset();
     }
 
-    void statsRequestParsed_data() {
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QString>("parsed");
-        const auto row = [](const char *request, const char *parsed) {
-            QTest::newRow(request) << QString(request) << QString(parsed);
-        };
-        row("STATS:LAST;10", "LAST 10");
-        row("STATS:UNKN;5", "UNKN 5");
-        row("STATS:TOPS;32767", "TOPS 32767");
-        row("STATS:TOPS;-32768", "TOPS -32768");
-        row("STATS:LAST;0", "LAST 0");
-        row("STATS:LAST;-3", "LAST -3");
-        row("STATS:LAST; 5", "LAST 5");
-        row(kFakeOutgoingRequest, "CNTS");
-        row("STATS:CNTS;any;text", "CNTS");
-        row("STATS:CNTS;", "CNTS");
-        for (const char *unknown : {"STATS:last;5", "STATS:Tops;abc", "STATS:;5", "STATS:LASTX;5#"})
-            row(unknown, "unknown view");
-        for (const char *malformed : {"STATS:LAST", "STATS:CNTS", "STATS:LAST;", "STATS:LAST;abc",
-                                      "STATS:LAST;5x", "STATS:LAST;2.5", "STATS:TOPS;32768",
-                                      "STATS:UNKN;-32769", "STATS:LAST;5;x", "STATS;LAST:5", ""})
-            row(malformed, "malformed");
-    }
-    void statsRequestParsed() {
-        QFETCH(QString, request);
-        QFETCH(QString, parsed);
-        QCOMPARE(described(parseStatsRequest(request)), parsed);
-    }
-
+    // Also the parse of each request: a limit read wrongly changes the rows, an unknown view
+    // is echoed and a malformed request gets no answer.
     void statsAnswers_data() {
         QTest::addColumn<QString>("request");
         QTest::addColumn<QStringList>("sent");
@@ -204,124 +148,76 @@ private slots:
         answered("STATS:LAST;0", "");
         answered("STATS:LAST;-3", "");
         answered("STATS:TOPS;-32768", "");
-        QTest::newRow("STATS:last;5") << QString("STATS:last;5") << QStringList{"STATS:last;5"};
-        QTest::newRow("STATS:LAST;abc") << QString("STATS:LAST;abc") << QStringList();
+        answered("STATS:LAST; 5", rows(kCalls, {6, 5, 4, 3, 2}));
+        answered("STATS:CNTS;", rows(kContacts, {3, 1, 5, 2, 4}));
+        for (const char *unknown : {"STATS:last;5", "STATS:Tops;abc", "STATS:;5", "STATS:LASTX;5#"})
+            QTest::newRow(unknown) << QString(unknown) << QStringList{unknown};
+        for (const char *malformed : {"STATS:LAST", "STATS:CNTS", "STATS:LAST;", "STATS:LAST;abc",
+                                      "STATS:LAST;5x", "STATS:LAST;2.5", "STATS:TOPS;32768",
+                                      "STATS:UNKN;-32769", "STATS:LAST;5;x", "STATS;LAST:5", ""})
+            QTest::newRow(malformed) << QString(malformed) << QStringList();
     }
     void statsAnswers() {
         QFETCH(QString, request);
-        QFETCH(QStringList, sent);
         stats(request);
-        QCOMPARE(m_sent, sent);
+        QTEST(m_sent, "sent");
     }
 
-    void statsOnFailingDatabaseSendNothing() {
-        m_db->close();
-        stats("STATS:LAST;5");
-        stats(kFakeOutgoingRequest);
-        stats("STATS:last;5");
-        QCOMPARE(m_sent, QStringList{"STATS:last;5"});
-    }
-
-    // Each row names the one line of the contact table that the save adds or replaces;
-    // every other line, and the call log, must stay as they were.
-    void saveWritesOneContact_data() {
-        QTest::addColumn<QString>("request");
+    // A save changes at most the one line of the contact table its row names (key 0: none);
+    // every other line, and the call log, stay as they were. Each row is also the parse of
+    // its request: a value read into the wrong column changes the line.
+    void save_data() {
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("line");
-        QTest::newRow("NEW,Ann,1,2,a@b,3,4")
-            << "CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4" << 6 << "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL";
-        QTest::newRow("NEW,O'Brien; DROP TABLE tblCalls; --")
-            << "CNTAC:SAVE;NEW,O'Brien; DROP TABLE tblCalls; --,1,2,e,3,4" << 6
-            << "6|'O''Brien; DROP TABLE tblCalls; --'|'1'|'2'|'3'|'4'|'e'|0|NULL";
-        QTest::newRow("2,Eva Eg,... keeps Unrecognized")
-            << "CNTAC:SAVE;2,Eva Eg,7,8,e@f,9,10" << 2
-            << "2|'Eva Eg'|'7'|'8'|'9'|'10'|'e@f'|2|'33333333'";
+        const auto row = [](const QString &values, const QString &answer, int key = 0,
+                            const char *line = "", const char *name = nullptr) {
+            QTest::newRow(name ? name : qPrintable(values))
+                << values << answer << key << QString(line);
+        };
+        const QString added = "SAVE;New record saved succesfully.";
+        const QString modified = "SAVE;Record modified succesfully.";
+        row("NEW,Ann,1,2,a@b,3,4", added, 6, "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL");
+        row("NEW,O'Brien; DROP TABLE tblCalls; --,1,2,e,3,4", added, 6,
+            "6|'O''Brien; DROP TABLE tblCalls; --'|'1'|'2'|'3'|'4'|'e'|0|NULL");
+        // A comma in a value moves the rest along; values past the sixth are not read.
+        row("NEW,Hansen, Ann,1,2,a@b,3,4", added, 6, "6|'Hansen'|' Ann'|'1'|'a@b'|'3'|'2'|0|NULL");
+        row("NEW,Ann,1,2,a@b,3,4,5,6", added, 6, "6|'Ann'|'1'|'2'|'3'|'4'|'a@b'|0|NULL");
+        row("NEW,,,,,,", added, 6, "6|''|''|''|''|''|''|0|NULL");
+        row("2,Eva Eg,7,8,e@f,9,10", modified, 2, "2|'Eva Eg'|'7'|'8'|'9'|'10'|'e@f'|2|'33333333'");
+        row("005,A,1,2,e,3,4", modified, 5, "5|'A'|'1'|'2'|'3'|'4'|'e'|0|''");
+        for (const char *id : {"new", "1 OR 1=1", "5; DROP TABLE tblContacts", "1' OR '1'='1", "-1",
+                               "+1", "99999999999999999999", ""})
+            row(QStringLiteral("%1,A,1,2,e,3,4").arg(id),
+                QStringLiteral("ERRO;The contact ID is not a whole number: ") + id);
+        row("999,Ann,1,2,a@b,3,4", "ERRO;No contact has the ID 999");
+        const QString count = "ERRO;A contact is saved with an ID and six values, %1 were sent";
+        row("NEW,Ann,1,2,a@b,3", count.arg(5));
+        row("", count.arg(0), 0, "", "nothing");
+        const QString nul = "ERRO;A contact value cannot hold a NUL character";
+        row(QStringLiteral("2,Eva%1Eg,7,8,e@f,9,10").arg(QChar(0)), nul, 0, "", "2,Eva<NUL>Eg,...");
+        row(QStringLiteral("NEW,Ann,1,2,a@b,3,4%1").arg(QChar(0)), nul, 0, "", "NEW,...,4<NUL>");
     }
-    void saveWritesOneContact() {
-        QFETCH(QString, request);
+    void save() {
+        QFETCH(QString, values);
+        QFETCH(QString, answer);
         QFETCH(int, key);
         QFETCH(QString, line);
         const QString calls = test::dumpTable(*m_db, "tblCalls");
         QStringList expected = test::dumpTable(*m_db, "tblContacts").split('\n');
         if (key > expected.size())
             expected << line;
-        else
+        else if (key > 0)
             expected[key - 1] = line;
-        contact(request);
-        QCOMPARE(m_sent, QStringList{key > 5 ? "CNTAC:SAVE;New record saved succesfully."
-                                             : "CNTAC:SAVE;Record modified succesfully."});
+        contact("CNTAC:SAVE;" + values);
+        QCOMPARE(m_sent, QStringList{"CNTAC:" + answer});
         QCOMPARE(test::dumpTable(*m_db, "tblContacts").split('\n'), expected);
         QCOMPARE(test::dumpTable(*m_db, "tblCalls"), calls);
     }
 
-    void contactRequestParsed_data() {
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QString>("parsed");
-        const auto row = [](const QString &request, const QString &parsed) {
-            QTest::newRow(qPrintable(request)) << request << parsed;
-        };
-        row("CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4", "save NEW: Ann|1|2|a@b|3|4");
-        row("CNTAC:SAVE;NEW,Hansen, Ann,1,2,a@b,3,4", "save NEW: Hansen| Ann|1|2|a@b|3");
-        row("CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4,5,6", "save NEW: Ann|1|2|a@b|3|4");
-        row("CNTAC:SAVE;NEW,,,,,,", "save NEW: |||||");
-        row("CNTAC:SAVE;2,Eva Eg,7,8,e@f,9,10", "save 2: Eva Eg|7|8|e@f|9|10");
-        row("CNTAC:SAVE;007,A,1,2,e,3,4", "save 7: A|1|2|e|3|4");
-        for (const char *id : {"new", "1 OR 1=1", "5; DROP TABLE tblContacts", "1' OR '1'='1", "-1",
-                               "+1", "99999999999999999999", ""})
-            row(QStringLiteral("CNTAC:SAVE;%1,A,1,2,e,3,4").arg(id),
-                QStringLiteral("malformed: The contact ID is not a whole number: ") + id);
-        row("CNTAC:SAVE;NEW,Ann,1,2,a@b,3",
-            "malformed: A contact is saved with an ID and six values, 5 were sent");
-        row("CNTAC:SAVE;", "malformed: A contact is saved with an ID and six values, 0 were sent");
-        row("CNTAC:SEAR;NAME;han", "search NAME [han] selector []");
-        row("CNTAC:SEAR;NAME;han,@ID:1", "search NAME [han] selector [1]");
-        row("CNTAC:SEAR;NAME;han,@x:y:1", "search NAME [han] selector [y:1]");
-        row("CNTAC:SEAR;NAME;han,@1", "search NAME [han] selector [,@1]");
-        row("CNTAC:SEAR;NAME;han,@ID:", "search NAME [han] selector []");
-        row("CNTAC:SEAR;ALLF;", "search ALLF [] selector []");
-        row("CNTAC:SEAR;PHON;1%1", "search PHON [1%1] selector []");
-        row("CNTAC:SEAR;MOBI;a,b", "search MOBI [a,b] selector []");
-        row("CNTAC:SEAR;EMAI;@x", "search EMAI [@x] selector []");
-        row("CNTAC:SEAR;BPHO;5_5", "search BPHO [5_5] selector []");
-        row("CNTAC:SEAR;BFAX;4455", "search BFAX [4455] selector []");
-        row("CNTAC:SEAR;NAME;'); DROP TABLE tblContacts; --",
-            "search NAME ['); DROP TABLE tblContacts; --] selector []");
-        for (const char *unknown :
-             {"CNTAC:save;NEW,Ann,1,2,a@b,3,4", "CNTAC:FIND;NAME;han", "CNTAC:SEAR;name;han",
-              "CNTAC:SEAR;NAMES;han", "CNTAC:SEAR;NAME", "CNTAC:SEAR;NA,@ID:1;han",
-              "CNTAC:", "STATS:LAST;5", ""})
-            row(unknown, "ignored");
-    }
-    void contactRequestParsed() {
-        QFETCH(QString, request);
-        QFETCH(QString, parsed);
-        QCOMPARE(described(parseContactRequest(request)), parsed);
-    }
-
-    void refusedSaveChangesNothing_data() {
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QString>("reason");
-        const auto row = [](const char *name, const QString &values, const char *reason) {
-            QTest::newRow(name) << "CNTAC:SAVE;" + values << QString(reason);
-        };
-        row("1 OR 1=1,...", "1 OR 1=1,Ann,1,2,a@b,3,4",
-            "The contact ID is not a whole number: 1 OR 1=1");
-        row("999,... of no contact", "999,Ann,1,2,a@b,3,4", "No contact has the ID 999");
-        const char *nul = "A contact value cannot hold a NUL character";
-        row("2,Eva<NUL>Eg,...", QStringLiteral("2,Eva%1Eg,7,8,e@f,9,10").arg(QChar(0)), nul);
-        row("NEW,...,4<NUL>", QStringLiteral("NEW,Ann,1,2,a@b,3,4%1").arg(QChar(0)), nul);
-    }
-    void refusedSaveChangesNothing() {
-        QFETCH(QString, request);
-        QFETCH(QString, reason);
-        const QString before = dumpBoth();
-        contact(request);
-        QCOMPARE(m_sent, QStringList{"CNTAC:ERRO;" + reason});
-        QCOMPARE(dumpBoth(), before);
-    }
-
     // Matches are listed in name order, nameless first; a contact whose searched columns
-    // are all missing never matches.
+    // are all missing never matches. Requests that are not a search or a save are ignored.
     void searchAnswers_data() {
         QTest::addColumn<QString>("request");
         QTest::addColumn<QStringList>("sent");
@@ -346,14 +242,20 @@ private slots:
         row("CNTAC:SEAR;NAME;O'Bri", "CNTAC:SEAR;O'Brien,,,ob@x.ie,,44556677,5,5");
         row("CNTAC:SEAR;ALLF;' OR '1'='1", "CNTAC:SEAR;None");
         row("CNTAC:SEAR;NAME;'); DROP TABLE tblContacts; --", "CNTAC:SEAR;None");
-        QTest::newRow("CNTAC:FIND;NAME;han") << QString("CNTAC:FIND;NAME;han") << QStringList();
+        row("CNTAC:SEAR;NAME;han,@x:y:1", "CNTAC:SEAR;None,3,1");
+        row("CNTAC:SEAR;NAME;han,@1", "CNTAC:SEAR;None,3,1");
+        row("CNTAC:SEAR;MOBI;a,b", "CNTAC:SEAR;None");
+        for (const char *ignored :
+             {"CNTAC:save;NEW,Ann,1,2,a@b,3,4", "CNTAC:FIND;NAME;han", "CNTAC:SEAR;name;han",
+              "CNTAC:SEAR;NAMES;han", "CNTAC:SEAR;NAME", "CNTAC:SEAR;NA,@ID:1;han",
+              "CNTAC:", "STATS:LAST;5", ""})
+            QTest::newRow(ignored) << QString(ignored) << QStringList();
     }
     void searchAnswers() {
         QFETCH(QString, request);
-        QFETCH(QStringList, sent);
         const QString before = dumpBoth();
         contact(request);
-        QCOMPARE(m_sent, sent);
+        QTEST(m_sent, "sent");
         QCOMPARE(dumpBoth(), before);
     }
 
@@ -362,21 +264,15 @@ private slots:
     void namesInDanishOrder_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("ordered");
-        QTest::newRow("Åse Berg, Ørsted Hans, Æble Mads, Zenia Lund, anders And, Bo Jensen")
-            << QStringList{"Åse Berg",   "Ørsted Hans", "Æble Mads",
-                           "Zenia Lund", "anders And",  "Bo Jensen"}
-            << QStringList{"anders And", "Bo Jensen",   "Zenia Lund",
-                           "Æble Mads",  "Ørsted Hans", "Åse Berg"};
-        QTest::newRow("åse, Øre, æble, ørn, Zoe")
-            << QStringList{"åse", "Øre", "æble", "ørn", "Zoe"}
-            << QStringList{"Zoe", "æble", "Øre", "ørn", "åse"};
-        QTest::newRow("bo, Carl, anders, Bente") << QStringList{"bo", "Carl", "anders", "Bente"}
-                                                 << QStringList{"anders", "Bente", "bo", "Carl"};
-        QTest::newRow("Aase, Zorn, Adam, Ågade") << QStringList{"Aase", "Zorn", "Adam", "Ågade"}
-                                                 << QStringList{"Adam", "Zorn", "Ågade", "Aase"};
-        QTest::newRow("Eva, Émile, Ebbe, Ärlig, Zola")
-            << QStringList{"Eva", "Émile", "Ebbe", "Ärlig", "Zola"}
-            << QStringList{"Ebbe", "Émile", "Eva", "Zola", "Ärlig"};
+        const auto row = [](const QStringList &names, const QStringList &ordered) {
+            QTest::newRow(qPrintable(names.join(", "))) << names << ordered;
+        };
+        row({"Åse Berg", "Ørsted Hans", "Æble Mads", "Zenia Lund", "anders And", "Bo Jensen"},
+            {"anders And", "Bo Jensen", "Zenia Lund", "Æble Mads", "Ørsted Hans", "Åse Berg"});
+        row({"åse", "Øre", "æble", "ørn", "Zoe"}, {"Zoe", "æble", "Øre", "ørn", "åse"});
+        row({"bo", "Carl", "anders", "Bente"}, {"anders", "Bente", "bo", "Carl"});
+        row({"Aase", "Zorn", "Adam", "Ågade"}, {"Adam", "Zorn", "Ågade", "Aase"});
+        row({"Eva", "Émile", "Ebbe", "Ärlig", "Zola"}, {"Ebbe", "Émile", "Eva", "Zola", "Ärlig"});
     }
     void namesInDanishOrder() {
         QFETCH(QStringList, names);
@@ -418,11 +314,10 @@ private slots:
     }
     void searchIgnoresCaseOfEveryLetter() {
         QFETCH(QByteArray, request);
-        QFETCH(QByteArray, answer);
         useNames({"Ørsted Hans", "Åse Berg", "Æble Mads", "Émile Zola", "anders And"});
         contact(QString::fromLatin1(request));
         QCOMPARE(m_sent.size(), 1);
-        QCOMPARE(m_sent[0].toLatin1(), answer);
+        QTEST(m_sent[0].toLatin1(), "answer");
     }
 
     // A file of the release before: it opens unchanged, answers in Danish order and
@@ -460,25 +355,10 @@ private slots:
     // text and blobs and NULL last, equal totals by key.
     void topListRanksEveryKindOfTotalAsInt() {
         m_db->exec("DELETE FROM tblContacts");
-        const QList<QVariant> totals{2,
-                                     2.7,
-                                     -2.5,
-                                     QStringLiteral("12"),
-                                     QStringLiteral("abc"),
-                                     QVariant(),
-                                     -3,
-                                     3,
-                                     1e300,
-                                     -1e300,
-                                     QStringLiteral(" 4.5 "),
-                                     QStringLiteral("1e3"),
-                                     9.2e18,
-                                     9223372036854775807LL,
-                                     QStringLiteral("12abc"),
-                                     QStringLiteral("inf"),
-                                     0.5,
-                                     -0.5,
-                                     0};
+        const QVariantList totals{
+            2,       2.7,   -2.5,   "12",    "abc", QVariant(), -3,
+            3,       1e300, -1e300, " 4.5 ", "1e3", 9.2e18,     9223372036854775807LL,
+            "12abc", "inf", 0.5,    -0.5,    0};
         for (const QVariant &total : totals)
             m_db->exec("INSERT INTO tblContacts (TotalCalls) VALUES(?)", {total});
         m_db->exec("INSERT INTO tblContacts (TotalCalls) VALUES(x'31')");
@@ -495,12 +375,17 @@ private slots:
         QCOMPARE(m_sent, QStringList{expected});
     }
 
-    void contactsOnFailingDatabaseGetItsDescription() {
+    // Statistics get no answer and contact requests the reason; an unknown view is
+    // still echoed.
+    void failingDatabase() {
         m_db->close();
+        for (const char *request : {"STATS:LAST;5", kFakeOutgoingRequest, "STATS:last;5"})
+            stats(request);
         for (const char *request : {"CNTAC:SAVE;NEW,Ann,1,2,a@b,3,4",
                                     "CNTAC:SAVE;1,Ann,1,2,a@b,3,4", "CNTAC:SEAR;ALLF;han"})
             contact(request);
-        QCOMPARE(m_sent, QStringList(3, "CNTAC:ERRO;The database is not open"));
+        QCOMPARE(m_sent, QStringList({"STATS:last;5"}) +
+                             QStringList(3, "CNTAC:ERRO;The database is not open"));
     }
 };
 

@@ -131,30 +131,20 @@ class ServerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void slotsAreReusedAfterCloseAndDisconnect() {
+    // A client refused after its answer leaves the list at once and its slot is given
+    // again; a socket error is shown with its number.
+    void refusedClientLeavesTheListAtOnce() {
         Rig rig;
         auto a = rig.accept();
         auto b = rig.accept();
-        auto c = rig.accept();
-        QCOMPARE((QList<int>{a->slot, b->slot, c->slot}), (QList<int>{1, 2, 3}));
-        QCOMPARE(rig.table.connectionList(),
-                 (QStringList{a->listLine(), b->listLine(), c->listLine()}));
-        b->socket.disconnectFromHost();
-        QTRY_COMPARE(rig.table.connectionList(), (QStringList{a->listLine(), c->listLine()}));
-        auto d = rig.accept();
-        QCOMPARE(d->slot, 2);
-        QCOMPARE(rig.table.connectionList(),
-                 (QStringList{a->listLine(), d->listLine(), c->listLine()}));
-
+        rig.table.disconnectAfterSending(a->slot);
+        QCOMPARE(rig.table.connectionList(), QStringList{b->listLine()});
+        QTRY_VERIFY(a->isClosed());
+        QCOMPARE(rig.accept()->slot, 1);
         rig.table.reportSocketError(ETIMEDOUT, "Connection timed out");
         QCOMPARE(
             rig.deviceOutput,
             QStringList{"\r\n2024-03-05 14:07:09Error: 110  Description: Connection timed out"});
-        rig.table.disconnectAfterSending(d->slot);
-        QCOMPARE(rig.table.connectionList(), (QStringList{a->listLine(), c->listLine()}));
-        QTRY_VERIFY(d->isClosed());
-        QCOMPARE(rig.accept()->slot, 2);
-        QCOMPARE(rig.table.highestSlot(), 3);
     }
 
     void clientLeavingDuringBroadcastDoesNotStopOthers() {
@@ -172,6 +162,7 @@ private slots:
         QCOMPARE(rig.deviceOutput, QStringList());
     }
 
+    // The messages the protocol rows below do not already send.
     void clientMessageClassified_data() {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QByteArray>("message");
@@ -181,30 +172,22 @@ private slots:
                             ClientMessage kind) {
             QTest::newRow(name) << password << message << kind;
         };
-        row("secret", "secret", "secret", ClientMessage::Password);
         row("secret\\r\\n", "secret", "secret\r\n", ClientMessage::Other);
         row("SECRET", "secret", "SECRET", ClientMessage::Other);
-        row("secre", "secret", "secre", ClientMessage::Other);
         row("secretSTATS:LAST", "secret", "secretSTATS:LAST", ClientMessage::Other);
         row("Søren in Latin-1", QStringLiteral("Søren"), "S\xF8ren", ClientMessage::Password);
         row("Søren in UTF-8", QStringLiteral("Søren"), "S\xC3\xB8ren", ClientMessage::Other);
         row("STATS:LAST as the password", "STATS:LAST", "STATS:LAST", ClientMessage::Password);
         row("hello without password", "", "hello", ClientMessage::Other);
         row("nothing without password", "", "", ClientMessage::Nothing);
-        row("PONG_:STATS:LAST", "secret", "PONG_:STATS:LAST", ClientMessage::Pong);
         row("PONG_", "secret", "PONG_", ClientMessage::Other);
-        row("STATS:LAST", "secret", "STATS:LAST", ClientMessage::Stats);
         row("stats:LAST", "secret", "stats:LAST", ClientMessage::Other);
-        row("CNTAC:SEAR;x", "secret", "CNTAC:SEAR;x", ClientMessage::Contact);
-        row("65536 bytes", "", big, ClientMessage::Stats);
-        row("65537 bytes", "", big + 'x', ClientMessage::TooLong);
         row("65537 bytes of the password", big + 'x', big + 'x', ClientMessage::TooLong);
     }
     void clientMessageClassified() {
         QFETCH(QString, password);
         QFETCH(QByteArray, message);
-        QFETCH(ClientMessage, kind);
-        QCOMPARE(classifyClientMessage(message, password), kind);
+        QTEST(classifyClientMessage(message, password), "kind");
     }
 
     // Each message is handled before the next is sent. A row whose messages get no reply
@@ -286,42 +269,35 @@ private slots:
     // Hundreds of clients come and go in a scattered order: each new one gets the lowest
     // free slot, and a list kept from the table's changes alone always equals the table's.
     void largeTableReusesLowestSlotsAndKeepsItsList() {
-        constexpr int kClients = 300;
         Rig rig;
         std::map<int, QString> shown;
         QObject::connect(&rig.table, &ClientTable::clientListed,
                          [&](int slot, const QString &line) { shown[slot] = line; });
         QObject::connect(&rig.table, &ClientTable::clientUnlisted,
                          [&](int slot) { QVERIFY(shown.erase(slot) == 1); });
-        const auto shownLines = [&] {
+        const auto listsAgree = [&] {
             QStringList lines;
             for (const auto &[slot, line] : shown)
                 lines << line;
-            return lines;
+            return lines == rig.table.connectionList();
         };
         std::vector<std::unique_ptr<Client>> clients;
-        for (int i = 0; i < kClients; ++i)
+        for (int i = 0; i < 300; ++i)
             clients.push_back(rig.accept());
-        QCOMPARE(rig.table.highestSlot(), kClients);
-
-        QList<int> leaving;
-        for (int slot = kClients; slot >= 1; slot -= 7)
-            leaving << slot;
-        for (int slot : leaving)
-            clients[slot - 1]->socket.disconnectFromHost();
-        QTRY_COMPARE(rig.table.connectionCount(), kClients - int(leaving.size()));
-        QCOMPARE(shownLines(), rig.table.connectionList());
-
-        std::sort(leaving.begin(), leaving.end());
+        QList<int> leaving;  // 300, 293, ..., 6
+        for (int slot = 300; slot >= 1; slot -= 7)
+            leaving.prepend(slot);
+        for (auto slot = leaving.rbegin(); slot != leaving.rend(); ++slot)
+            clients[*slot - 1]->socket.disconnectFromHost();
+        QTRY_COMPARE(rig.table.connectionCount(), 300 - int(leaving.size()));
+        QVERIFY(listsAgree());
         for (int slot : leaving) {
-            auto client = rig.accept();
-            QCOMPARE(client->slot, slot);
-            clients[slot - 1] = std::move(client);
+            clients[slot - 1] = rig.accept();
+            QCOMPARE(clients[slot - 1]->slot, slot);
         }
-        QCOMPARE(rig.accept()->slot, kClients + 1);
-        QCOMPARE(shownLines(), rig.table.connectionList());
-        QCOMPARE(rig.table.connectionList().first(), clients.front()->listLine());
-        QCOMPARE(rig.table.connectionList().at(kClients - 1), clients.back()->listLine());
+        QCOMPARE(rig.accept()->slot, 301);
+        QVERIFY(listsAgree());
+        QCOMPARE(rig.table.connectionList().at(299), clients.back()->listLine());
     }
 
     // The slow client is sent more until it is dropped, past its own bound or as the one
@@ -361,19 +337,6 @@ private slots:
         QCOMPARE(rig.table.connectionCount(), 2);
     }
 
-    void withoutPasswordNobodyIsClosedAndAllArePinged() {
-        Rig rig;
-        rig.password.clear();
-        rig.pingSetting = "1";
-        auto client = rig.accept();
-        rig.tick = 5000;
-        rig.protocol.LoginDeadlineTick();
-        QVERIFY(rig.protocol.pendingLogins().isEmpty());
-        rig.protocol.startPingTimer();
-        QTRY_VERIFY(client->received.startsWith("PING_:5000"));
-        QVERIFY(!client->isClosed());
-    }
-
     void broadcastsArriveByteForByteAtLoggedInClients() {
         Rig rig;
         auto member = rig.accept();
@@ -387,17 +350,23 @@ private slots:
         QTRY_COMPARE(stranger->received, latin1);
     }
 
+    // Without a password nobody is closed at the deadline and everybody is pinged: with
+    // ServerPing 2 at every second tick, the tick count as it is, wrapped or negative.
     void pingCadenceAndTickCount() {
         Rig rig;
+        rig.password.clear();
         rig.pingSetting = "2";
         auto client = rig.accept();
-        QVERIFY(rig.send(*client, "secret"));
+        rig.tick = 5000;
+        rig.protocol.LoginDeadlineTick();
+        QVERIFY(rig.protocol.pendingLogins().isEmpty());
         QSignalSpy nextPing(&rig.protocol, &ClientProtocol::nextPingChanged);
         for (const qint32 tick : {100, 200, -2147483647 - 1, 400, -5}) {
             rig.tick = tick;
             rig.protocol.PingTick();
         }
-        QTRY_COMPARE(client->received, kAccepted + "PING_:-2147483648PING_:-5");
+        QTRY_COMPARE(client->received, QByteArray("PING_:-2147483648PING_:-5"));
+        QVERIFY(!client->isClosed());
         QStringList labels;
         for (const QList<QVariant> &emitted : nextPing)
             labels << emitted.at(0).toString();
@@ -426,14 +395,13 @@ private slots:
     void pingSchedule() {
         QFETCH(QString, setting);
         QFETCH(int, ticks);
-        QFETCH(QList<int>, pingTicks);
         PingSchedule schedule(120);
         QList<int> pinged;
         for (int tick = 1; tick <= ticks; ++tick) {
             if (schedule.tick(schedule.interval(setting)))
                 pinged << tick;
         }
-        QCOMPARE(pinged, pingTicks);
+        QTEST(pinged, "pingTicks");
     }
 
     // Slot 1 is taken by a new client before the deadline of its first one.
@@ -476,21 +444,6 @@ private slots:
                 QTRY_VERIFY(client->isClosed());
         }
         QCOMPARE(status.size(), 4);
-    }
-
-    void requestWithoutSlotIsDroppedAlone() {
-        Rig rig(2);
-        QVERIFY(rig.hosting.StartHosting(QHostAddress::LocalHost, 0));
-        auto first = rig.greeted();
-        auto second = rig.greeted();
-        Client third(rig.hosting.localPort());
-        QTRY_VERIFY(third.isClosed());
-        QCOMPARE(third.received, QByteArray());
-        first->socket.disconnectFromHost();
-        QTRY_COMPARE(rig.table.connectionList().size(), 1);
-        auto fourth = rig.greeted();
-        QCOMPARE(fourth->received, kGreeting);
-        QCOMPARE(slotsOf(rig.table.connectionList()), (QStringList{"[1]", "[2]"}));
     }
 
     void capsCloseNewConnectionsUnseen() {
@@ -612,7 +565,6 @@ private slots:
     void throttle() {
         QFETCH(int, capacity);
         QFETCH(QStringList, events);
-        QFETCH(QStringList, outcomes);
         qint32 tick = 0;
         LoginThrottle throttle([&tick] { return tick; }, capacity);
         QStringList seen;
@@ -627,7 +579,7 @@ private slots:
             else if (throttle.wrongPassword(address))
                 seen << "block " + networkText(networkOf(address));
         }
-        QCOMPARE(seen, outcomes);
+        QTEST(seen, "outcomes");
         QVERIFY(throttle.rememberedNetworks() <= capacity);
     }
 };

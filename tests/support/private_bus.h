@@ -48,9 +48,6 @@ public slots:
                 const QVariantMap &hints, int timeout);
     QStringList GetCapabilities() const;
 
-signals:
-    void notified();
-
 private:
     QDBusConnection m_bus;
     bool m_registered = false;
