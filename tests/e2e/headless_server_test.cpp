@@ -485,6 +485,11 @@ private slots:
     // retrying at once: it uses next to no processor time while clients wait. The window
     // is three of its pings, a second apart.
     void outOfDescriptorsPausesAccepting() {
+#ifdef RINGWISE_SANITIZE
+        // UBSan checks an object's type by reading its memory through a pipe, which cannot be
+        // made while descriptors are out: every such check fails and ends the server.
+        QSKIP("A sanitized server cannot run out of descriptors.");
+#endif
         ServerProcess server(RINGWISE_SERVER_BINARY);
         server.setSetting("ServerCOM", kNoDevice);
         server.setSetting("ServerPing", "1");
