@@ -12,10 +12,11 @@
 #include <QTextStream>
 #include <vector>
 
-#include "support/process_status.h"
+#include "support/process_memory.h"
 #include "support/server_process.h"
 
 using namespace ringwise::test;
+using namespace ringwise::bench;
 
 namespace {
 

@@ -25,12 +25,13 @@
 
 #include "db/database.h"
 #include "support/greeting.h"
-#include "support/process_status.h"
+#include "support/process_memory.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
+using namespace ringwise::bench;
 
 namespace {
 

@@ -4,18 +4,6 @@
 
 namespace ringwise::test {
 
-// Resident memory of a running process in KiB, from /proc: all of it, and the anonymous
-// part (the heap), which leaves out the pages of code and libraries brought in once.
-struct ResidentMemory {
-    double all = 0;
-    double anonymous = 0;
-};
-
-ResidentMemory residentMemory(qint64 pid);
-
-// The descriptors a running process holds open.
-int openDescriptors(qint64 pid);
-
 // The processor time a running process has used, user and system, in seconds.
 double cpuSeconds(qint64 pid);
 
