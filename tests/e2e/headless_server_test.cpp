@@ -45,6 +45,16 @@ std::unique_ptr<QTcpSocket> loggedInClient(quint16 port,
     return receive(*client, 18) == "Password accepted." ? std::move(client) : nullptr;
 }
 
+// A server on the device at the pty, with the password set and no lookups; true once it
+// listens.
+bool startOnDevice(ServerProcess &server, const PseudoTerminal &device) {
+    server.setSetting("ServerCOM", device.slavePath());
+    server.setSetting("ServerPassword", kPassword);
+    server.setSetting("ServerCheckDGS", "False");
+    server.start();
+    return server.waitUntilListening();
+}
+
 // A server on a modem at the pty, logged-in client and all.
 struct ModemServer {
     PseudoTerminal pty;
@@ -54,11 +64,7 @@ struct ModemServer {
 
     bool start() {
         server.setSetting("ServerDevice", "Modem");
-        server.setSetting("ServerCOM", pty.slavePath());
-        server.setSetting("ServerPassword", kPassword);
-        server.setSetting("ServerCheckDGS", "False");
-        server.start();
-        if (!server.waitUntilListening())
+        if (!startOnDevice(server, pty))
             return false;
         client = loggedInClient(server.port());
         return client != nullptr;
@@ -87,11 +93,7 @@ private slots:
         PseudoTerminal device;
         QVERIFY(device.isValid());
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        server.setSetting("ServerCOM", device.slavePath());
-        server.setSetting("ServerPassword", kPassword);
-        server.setSetting("ServerCheckDGS", "False");
-        server.start();
-        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QVERIFY2(startOnDevice(server, device), server.standardError().constData());
         const quint16 port = server.port();
 
         auto first = loggedInClient(port);
@@ -124,15 +126,8 @@ private slots:
     // device, left in the dead run's state, opens again at the next start.
     void killedServerKeepsTheAnnouncedCallAndOpensItsDeviceAgain() {
         PseudoTerminal device;
-        const auto startServer = [&](ServerProcess &server) {
-            server.setSetting("ServerCOM", device.slavePath());
-            server.setSetting("ServerPassword", kPassword);
-            server.setSetting("ServerCheckDGS", "False");
-            server.start();
-            return server.waitUntilListening();
-        };
         ServerProcess killed(RINGWISE_SERVER_BINARY);
-        QVERIFY2(startServer(killed), killed.standardError().constData());
+        QVERIFY2(startOnDevice(killed, device), killed.standardError().constData());
         auto witness = loggedInClient(killed.port());
         QVERIFY(witness);
         QVERIFY(device.write("A11111111#"));
@@ -150,7 +145,7 @@ private slots:
         }
 
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        QVERIFY2(startServer(server), server.standardError().constData());
+        QVERIFY2(startOnDevice(server, device), server.standardError().constData());
         auto client = loggedInClient(server.port());
         QVERIFY(client);
         QVERIFY(device.write("A12345678#"));
@@ -166,11 +161,7 @@ private slots:
     void callWaitsWhileAnotherProgramHoldsTheDatabase() {
         PseudoTerminal device;
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        server.setSetting("ServerCOM", device.slavePath());
-        server.setSetting("ServerPassword", kPassword);
-        server.setSetting("ServerCheckDGS", "False");
-        server.start();
-        QVERIFY2(server.waitUntilListening(), server.standardError().constData());
+        QVERIFY2(startOnDevice(server, device), server.standardError().constData());
         auto client = loggedInClient(server.port());
         QVERIFY(client);
         QVERIFY(device.write("A11111111#"));
