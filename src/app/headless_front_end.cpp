@@ -28,10 +28,6 @@ HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
             [this](MessageIcon, const QString &title, const QString &text) {
                 m_err << title << ": " << plainLines(text) << Qt::endl;
             });
-    connect(&service, &Service::openAccessChanged, this, [this](const QString &warning) {
-        if (!warning.isEmpty())
-            m_err << kWarningTitle << ": " << warning << Qt::endl;
-    });
     connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
     connect(&service, &Service::fatal, this,
             [this](FatalKind, const QString &title, const QString &text) {

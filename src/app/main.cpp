@@ -81,11 +81,21 @@ void noteDescriptorLimit(Service &service, quint64 limit) {
         service.noteInDeviceOutput(QStringLiteral("Clients"), note);
 }
 
+// Whoever starts the server, from a terminal or as a service, reads that it is open to all;
+// the desktop shows it in its window as well.
+void warnOfOpenAccess(Service &service) {
+    QObject::connect(&service, &Service::openAccessChanged, [](const QString &warning) {
+        if (!warning.isEmpty())
+            QTextStream(stderr) << kWarningTitle << ": " << warning << Qt::endl;
+    });
+}
+
 int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
                 const BlockedSignals &blockedSignals) {
     const quint64 descriptorLimit = raiseDescriptorLimit();
     Service service(store, serviceEnvironment(parser));
     HeadlessFrontEnd frontEnd(service);
+    warnOfOpenAccess(service);
     SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &service,
                      [] { QCoreApplication::quit(); });
@@ -116,6 +126,7 @@ int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
     const quint64 descriptorLimit = raiseDescriptorLimit();
     Service service(store, serviceEnvironment(parser));
     MainWindow window(service, store, DesktopHooks::desktop(), defaultWindowStatePath());
+    warnOfOpenAccess(service);
     SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
                      [&window] { window.close(); });

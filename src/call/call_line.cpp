@@ -15,7 +15,7 @@ QString trimBlanks(const QString &text) {
 }
 
 QString callLine(const CallFields &fields, const QString &nameSuffix) {
-    QString line = QStringLiteral("CALL_:,");
+    QString line = kCallLinePrefix;
     line += trimBlanks(fields[CallField::Number]);
     line += QLatin1Char(',') + trimBlanks(fields[CallField::Name]) + nameSuffix;
     for (CallField field : {CallField::HomePhone, CallField::MobilePhone, CallField::WorkPhone,

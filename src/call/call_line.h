@@ -6,6 +6,9 @@ namespace ringwise {
 
 class CallFields;
 
+// How every call notification begins.
+inline const QString kCallLinePrefix = QStringLiteral("CALL_:,");
+
 // Removes leading and trailing blanks (spaces only, not tabs or line breaks).
 QString trimBlanks(const QString &text);
 

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <array>
 
+#include "call/call_line.h"
 #include "call/time_format.h"
 #include "client/terminal_text.h"
 
@@ -11,7 +12,6 @@ namespace ringwise {
 
 namespace {
 
-const QString kCallPrefix = QStringLiteral("CALL_:,");
 const QString kNamedSuffix = QStringLiteral(" (New)");
 
 struct NamedField {
@@ -34,9 +34,9 @@ const std::array<NamedField, 8> kNamedFields = {{
 }  // namespace
 
 std::optional<ClientCall> parseCallLine(const QString &message, const QDateTime &received) {
-    if (!message.startsWith(kCallPrefix))
+    if (!message.startsWith(kCallLinePrefix))
         return std::nullopt;
-    const QStringList parts = message.mid(kCallPrefix.size()).split(QLatin1Char(','));
+    const QStringList parts = message.mid(kCallLinePrefix.size()).split(QLatin1Char(','));
     if (parts.size() < 7)
         return std::nullopt;
     ClientCall call;

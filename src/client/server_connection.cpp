@@ -1,17 +1,9 @@
 #include "client/server_connection.h"
 
+#include "client/server_texts.h"
 #include "client/terminal_text.h"
 
 namespace ringwise {
-
-namespace {
-
-const QString kGreetingStart = QStringLiteral("Welcome to Ringwise Server [");
-const QString kAccepted = QStringLiteral("Password accepted.");
-const QString kInvalid = QStringLiteral("Invalid password.");
-const QString kNotReceived = QStringLiteral("Password not received. Disconnecting.");
-
-}  // namespace
 
 ServerConnection::ServerConnection(QString host, quint16 port, QString password,
                                    std::optional<QSslConfiguration> tls, int loginTimeoutMs,
@@ -113,7 +105,7 @@ void ServerConnection::logIn() {
 
 void ServerConnection::handle(const QString &text) {
     // The framer hands these out only where the server can send them.
-    if (text == kInvalid || text == kNotReceived) {
+    if (text == kInvalidPassword || text == kPasswordNotReceived) {
         abort();
         emit refused(m_password.isEmpty()
                          ? QStringLiteral("the server wants a password: set RINGWISE_PASSWORD or "
@@ -137,7 +129,7 @@ void ServerConnection::handle(const QString &text) {
             return;
         case State::LoggingIn:
             // Broadcasts may pass the answer to the password; they are not for us yet.
-            if (text == kAccepted)
+            if (text == kPasswordAccepted)
                 logIn();
             return;
         case State::LoggedIn:

@@ -3,22 +3,18 @@
 #include <algorithm>
 #include <array>
 
+#include "call/call_line.h"
 #include "call/call_record.h"
+#include "client/server_texts.h"
 
 namespace ringwise {
 
 namespace {
 
-const QString kGreetingStart = QStringLiteral("Welcome to Ringwise Server [");
-const QString kAccepted = QStringLiteral("Password accepted.");
-const std::array<QString, 3> kLoginAnswers = {
-    kAccepted,
-    QStringLiteral("Invalid password."),
-    QStringLiteral("Password not received. Disconnecting."),
-};
+const std::array<QString, 3> kLoginAnswers = {kPasswordAccepted, kInvalidPassword,
+                                              kPasswordNotReceived};
 const std::array<QString, 2> kReplyStarts = {QStringLiteral("STATS:"), QStringLiteral("CNTAC:")};
 const QString kPingStart = QStringLiteral("PING_:");
-const QString kCallStart = QStringLiteral("CALL_:,");
 // "CALL_:," and the commas between seven fields.
 constexpr int kCallLineCommas = 7;
 
@@ -61,7 +57,7 @@ std::optional<QString> StreamFramer::next(bool quiet) {
         const Start head = opening(0, false);
         Verdict verdict = head.verdict;
         if (verdict == Verdict::Yes && head.kind == Kind::Call)
-            verdict = numberField(QStringView(m_pending).mid(kCallStart.size()));
+            verdict = numberField(QStringView(m_pending).mid(kCallLinePrefix.size()));
         if (verdict == Verdict::NeedMore)
             return std::nullopt;
         if (verdict == Verdict::No) {
@@ -79,7 +75,7 @@ std::optional<QString> StreamFramer::next(bool quiet) {
         if (size < 0)
             return std::nullopt;
         QString message = take(size);
-        if (m_stage == Stage::Login && message == kAccepted)
+        if (m_stage == Stage::Login && message == kPasswordAccepted)
             m_stage = Stage::Stream;
         return message;
     }
@@ -128,7 +124,7 @@ StreamFramer::Start StreamFramer::opening(qsizetype at, bool quiet) const {
             return {Verdict::Yes, Kind::Reply};
     if (begins(kPingStart))
         return {Verdict::Yes, Kind::Ping};
-    if (begins(kCallStart))
+    if (begins(kCallLinePrefix))
         return {Verdict::Yes, Kind::Call};
     return {partial && !quiet ? Verdict::NeedMore : Verdict::No};
 }
@@ -138,7 +134,8 @@ StreamFramer::Verdict StreamFramer::boundary(qsizetype at, bool quiet) const {
     if (start.verdict != Verdict::Yes)
         return start.verdict;
     if (start.kind == Kind::Call) {
-        const Verdict verdict = numberField(QStringView(m_pending).mid(at + kCallStart.size()));
+        const Verdict verdict =
+            numberField(QStringView(m_pending).mid(at + kCallLinePrefix.size()));
         return quiet && verdict == Verdict::NeedMore ? Verdict::No : verdict;
     }
     if (start.kind != Kind::Ping)
@@ -155,7 +152,7 @@ StreamFramer::Verdict StreamFramer::boundary(qsizetype at, bool quiet) const {
 
 qsizetype StreamFramer::nextBoundary(qsizetype from, bool quiet, Verdict *verdict) {
     // Only where a message's first letter is does a closer look pay.
-    QString firsts = QString(kPingStart.front()) + kCallStart.front();
+    QString firsts = QString(kPingStart.front()) + kCallLinePrefix.front();
     for (const QString &start : kReplyStarts)
         firsts += start.front();
     if (m_stage == Stage::Login)

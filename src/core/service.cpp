@@ -168,7 +168,10 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         emit hostingLabelsChanged(hostingLabels());
     });
     connect(&parts.logger, &CallLogger::waitingCallsStored, this, &Service::recentCallsChanged);
-    connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, &Service::recentCallsChanged);
+    connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, [this] {
+        m_parts->logger.forgetStoredCalls();
+        emit recentCallsChanged();
+    });
     connect(&parts.lookup, &DirectoryLookup::contactNamed, this, [this](const CallFields &call) {
         emit callerNamed(call);
         emit recentCallsChanged();

@@ -13,8 +13,8 @@
 #include <QTemporaryFile>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
+#include "call/system_error.h"
 #include "core/private_files.h"
 #include "core/settings_table.h"
 
@@ -45,10 +45,6 @@ QString textOf(const QVariant &value) {
     return value.toString();
 }
 
-QString systemError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 // What QSettings reads from the bytes, as the next start of the program would. QSettings
 // keeps what it has read of each file name for the whole process and reads a file again
 // only when its size or time has changed, which a rewrite within one clock tick may keep:
@@ -60,7 +56,7 @@ void parse(SettingsFileReading &reading) {
     QFile memory;
     if (descriptor < 0 ||
         !memory.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        reading.failure = systemError();
+        reading.failure = systemErrorText();
         if (descriptor >= 0)
             ::close(descriptor);
         return;
@@ -68,7 +64,7 @@ void parse(SettingsFileReading &reading) {
     const timespec times[2] = {{0, UTIME_OMIT}, {++parses, 0}};
     if (memory.write(reading.bytes) != reading.bytes.size() || !memory.flush() ||
         ::futimens(descriptor, times) != 0) {
-        reading.failure = systemError();
+        reading.failure = systemErrorText();
         return;
     }
     const QSettings settings(QStringLiteral("/proc/self/fd/%1").arg(descriptor),
@@ -198,7 +194,7 @@ bool SettingsStore::replaceFile(const SettingsFileReading &current, const QStrin
     if (::rename(QFile::encodeName(next.fileName()).constData(),
                  QFile::encodeName(target).constData()) != 0)
         return refuseWrite(
-            QStringLiteral("%1 cannot be written (%2).").arg(m_filePath, systemError()));
+            QStringLiteral("%1 cannot be written (%2).").arg(m_filePath, systemErrorText()));
     m_writeFailure.clear();
     if (m_watcher)
         watchFile();

@@ -95,10 +95,26 @@ void Database::open(const QString &path, OpenMode mode, int busyTimeoutMs) {
 }
 
 void Database::close() {
+    // SQLite leaves the log of a file that was removed or replaced at the path, where the
+    // file opened there next would take its pages: the log is emptied into its own file
+    // first, or, when that cannot be done, removed with its index once the file is closed.
+    bool logLeft = false;
+    if (m_connection && !isStillAtPath()) {
+        try {
+            SQLite::Statement checkpoint(*m_connection, "PRAGMA wal_checkpoint(TRUNCATE)");
+            logLeft = !checkpoint.executeStep() || checkpoint.getColumn(0).getInt() != 0;
+        } catch (const SQLite::Exception &) {
+            logLeft = true;
+        }
+    }
     // Destroying the connection closes it; SQLite finishes the WAL checkpoint itself. It
     // closes only once no statement is left.
     m_statements.reset();
     m_connection.reset();
+    if (logLeft) {
+        QFile::remove(m_path + QStringLiteral("-wal"));
+        QFile::remove(m_path + QStringLiteral("-shm"));
+    }
 }
 
 Query Database::query(const QString &sql, const QVariantList &values) {

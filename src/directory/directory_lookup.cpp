@@ -192,8 +192,9 @@ void DirectoryLookup::ParseResult(const QByteArray &page) {
                 m_report(kTitle, kSplitError);
                 break;
         }
-    } catch (const DatabaseError &) {
-        m_report(kTitle, kSplitError);
+    } catch (const DatabaseError &error) {
+        // The name could not be stored (the database may be locked): say why.
+        m_report(kTitle, kSplitError + QStringLiteral(": ") + error.description());
     }
     endLookup();
 }

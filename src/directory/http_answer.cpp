@@ -42,8 +42,10 @@ HttpAnswer HttpAnswer::read(const QByteArray &answer) {
             read.location = QString::fromLatin1(value);
         }
     }
+    // Only a result page is read for a name: any other status says all it has in its head.
     read.complete =
-        length >= 0 ? read.page.size() >= length : read.page.toLower().contains("</html>");
+        (read.status != 0 && read.status != 200) ||
+        (length >= 0 ? read.page.size() >= length : read.page.toLower().contains("</html>"));
     return read;
 }
 

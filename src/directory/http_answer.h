@@ -11,10 +11,10 @@ struct HttpAnswer {
     QString statusText;  // the code and the reason as sent: "503 Service Unavailable"
     QString location;    // where a redirect leads
     QByteArray page;     // what follows the headers; the whole answer without a status line
-    // Whether the answer arrived whole: its page holds at least the bytes its Content-Length
-    // announces or, with no length announced, contains "</html>" in any case. An answer cut
-    // short has no result arrow, and taking it for the directory's "unknown number" would
-    // name the caller "Unidentified" for good.
+    // Whether the answer arrived whole: any status but 200 once its head is in; a page when
+    // it holds at least the bytes its Content-Length announces or, with no length announced,
+    // contains "</html>" in any case. A page cut short has no result arrow, and taking it
+    // for the directory's "unknown number" would name the caller "Unidentified" for good.
     bool complete = false;
 
     static HttpAnswer read(const QByteArray &answer);

@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <QStringList>
+#include <algorithm>
+
 #include "call/call_line.h"
 #include "db/database.h"
 #include "db/database_error.h"
@@ -32,6 +35,16 @@ void blankContact(CallFields &call) {
 
 QString calls(int count) {
     return count == 1 ? QStringLiteral("1 call") : QStringLiteral("%1 calls").arg(count);
+}
+
+// What waits, in words: "2 calls", "the rings of 1 call", "1 call and the rings of 1 call".
+QString waitingText(int unstored, int ringCounts) {
+    QStringList parts;
+    if (unstored > 0)
+        parts << calls(unstored);
+    if (ringCounts > 0)
+        parts << QStringLiteral("the rings of %1").arg(calls(ringCounts));
+    return parts.join(QStringLiteral(" and "));
 }
 
 // Why the database does not take a call, in the user's words.
@@ -114,22 +127,26 @@ bool CallLogger::storeBeforeExit() {
         storeWaiting();
     if (m_waiting.empty())
         return true;
-    const int lost = waitingCount();
-    m_report(kTitle,
-             QStringLiteral("%1 could not be stored and %2 lost.")
-                 .arg(calls(lost), lost == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+    const int unstored = waitingCalls();
+    const int ringCounts = waitingCount() - unstored;
+    m_report(kTitle, QStringLiteral("%1 could not be stored and %2 lost.")
+                         .arg(waitingText(unstored, ringCounts), unstored == 1 && ringCounts == 0
+                                                                     ? QStringLiteral("is")
+                                                                     : QStringLiteral("are")));
     return false;
 }
 
 void CallLogger::storeWaiting() {
     while (!m_waiting.empty()) {
+        Waiting &next = m_waiting.front();
+        const bool waitedCall = next.waited && isCall(next);
         try {
-            store(m_waiting.front());
+            store(next);
         } catch (const DatabaseError &error) {
             noteWaiting(error);
             return;
         }
-        if (m_waiting.front().waited)
+        if (waitedCall)
             ++m_storedAfterWaiting;
         m_waiting.pop_front();
     }
@@ -137,8 +154,9 @@ void CallLogger::storeWaiting() {
     if (!std::exchange(m_reportedWaiting, false))
         return;
     const int stored = std::exchange(m_storedAfterWaiting, 0);
-    tell(stored == 1 ? QStringLiteral("the waiting call is stored.")
-                     : QStringLiteral("the %1 waiting calls are stored.").arg(stored));
+    tell(stored == 0   ? QStringLiteral("the waiting ring counts are stored.")
+         : stored == 1 ? QStringLiteral("the waiting call is stored.")
+                       : QStringLiteral("the %1 waiting calls are stored.").arg(stored));
     syncLog();
     emit waitingCallsStored();
 }
@@ -150,13 +168,15 @@ void CallLogger::noteWaiting(const DatabaseError &error) {
         m_retry.start();
     if (std::exchange(m_reportedWaiting, true))
         return;
-    tell(QStringLiteral("%1; %2 waiting to be stored.").arg(reason(error), calls(waitingCount())));
+    const int unstored = waitingCalls();
+    tell(QStringLiteral("%1; %2 waiting to be stored.")
+             .arg(reason(error), waitingText(unstored, waitingCount() - unstored)));
 }
 
 void CallLogger::store(Waiting &waiting) {
     CallFields call = waiting.fields;
     Transaction transaction(m_database);
-    if (call[CallField::CallId] != kNotStored) {
+    if (!isCall(waiting)) {
         m_database.exec(QStringLiteral("UPDATE tblCalls SET CallRings = (?) WHERE ID = ?"),
                         {call[CallField::Rings], call[CallField::CallId]});
         transaction.commit();
@@ -195,6 +215,22 @@ void CallLogger::store(Waiting &waiting) {
     // the caller's next call looks the number up.
     if (lookUp)
         m_startLookup(call);
+}
+
+bool CallLogger::isCall(const Waiting &waiting) {
+    return waiting.fields[CallField::CallId] == kNotStored;
+}
+
+int CallLogger::waitingCalls() const {
+    return int(std::count_if(m_waiting.cbegin(), m_waiting.cend(), isCall));
+}
+
+void CallLogger::forgetStoredCalls() {
+    // Their rows were in the file that is gone; the same keys may name other calls now.
+    m_waiting.erase(std::remove_if(m_waiting.begin(), m_waiting.end(),
+                                   [](const Waiting &waiting) { return !isCall(waiting); }),
+                    m_waiting.end());
+    m_record.set(CallField::CallId, kNotStored);
 }
 
 CallLogger::Waiting *CallLogger::waitingFor(quint64 serial) {
@@ -260,9 +296,16 @@ bool CallLogger::findContact(CallFields &call) {
 }
 
 bool CallLogger::findUnrecognized(CallFields &call) {
-    const Query unrecognized = m_database.query(
-        QStringLiteral("SELECT FullName, ID FROM tblContacts WHERE Unrecognized = ?"),
-        {call[CallField::Number]});
+    // An import leaves an empty Unrecognized on every contact it brings: the contact kept
+    // for calls without a number is the one that also has no name.
+    const Query unrecognized =
+        call[CallField::Number].isEmpty()
+            ? m_database.query(QStringLiteral("SELECT FullName, ID FROM tblContacts WHERE "
+                                              "Unrecognized = '' AND trim(ifnull(FullName, '')) "
+                                              "= ''"))
+            : m_database.query(
+                  QStringLiteral("SELECT FullName, ID FROM tblContacts WHERE Unrecognized = ?"),
+                  {call[CallField::Number]});
     if (unrecognized.atEnd())
         return false;
     call[CallField::Name] = shown(unrecognized, "FullName");

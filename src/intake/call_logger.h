@@ -40,6 +40,8 @@ public:
 
     // Calls and ring counts that wait for the database.
     int waitingCount() const { return int(m_waiting.size()); }
+    // The database file was replaced: the calls it held are no longer the record's to ring.
+    void forgetStoredCalls();
     // One last try, at shut-down; says how many are lost when some still wait. True when
     // nothing is lost.
     bool storeBeforeExit();
@@ -63,6 +65,9 @@ private:
     void store(Waiting &waiting);
     // Keeps everything waiting for the retry; says so when calls begin to wait.
     void noteWaiting(const DatabaseError &error);
+    // Not stored yet, rather than the rings of a stored call.
+    static bool isCall(const Waiting &waiting);
+    int waitingCalls() const;
     Waiting *waitingFor(quint64 serial);
     void copyContactToRecord(const CallFields &call);
     void syncLog();

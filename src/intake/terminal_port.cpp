@@ -12,19 +12,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QFile>
+
+#include "call/system_error.h"
 
 namespace ringwise {
 
 const QString TerminalPort::kInUseText = QStringLiteral("it is in use by another program");
 
 namespace {
-
-QString systemText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool isPseudoTerminal(int descriptor) {
     struct stat info = {};
@@ -47,7 +44,7 @@ bool isHungUp(int descriptor) {
 QString configure(int descriptor, qint32 baudRate, SerialLine::Parity parity) {
     termios2 settings = {};
     if (::ioctl(descriptor, TCGETS2, &settings) != 0)
-        return systemText(errno);
+        return systemErrorText(errno);
     settings.c_iflag &=
         ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     settings.c_oflag &= ~OPOST;
@@ -59,7 +56,7 @@ QString configure(int descriptor, qint32 baudRate, SerialLine::Parity parity) {
     settings.c_ispeed = settings.c_ospeed = static_cast<speed_t>(baudRate);
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    return ::ioctl(descriptor, TCSETS2, &settings) == 0 ? QString() : systemText(errno);
+    return ::ioctl(descriptor, TCSETS2, &settings) == 0 ? QString() : systemErrorText(errno);
 }
 
 }  // namespace
@@ -79,13 +76,13 @@ QString TerminalPort::open(const QString &devicePath, const SerialLine &line) {
                (line.writable ? O_RDWR : O_RDONLY) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     // Busy: another program holds the line in exclusive mode.
     if (descriptor < 0)
-        return errno == EBUSY ? kInUseText : systemText(errno);
+        return errno == EBUSY ? kInUseText : systemErrorText(errno);
     const bool pseudoTerminal = isPseudoTerminal(descriptor);
     QString problem;
     if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0)
-        problem = errno == EWOULDBLOCK ? kInUseText : systemText(errno);
+        problem = errno == EWOULDBLOCK ? kInUseText : systemErrorText(errno);
     else if (!pseudoTerminal && ::ioctl(descriptor, TIOCEXCL) != 0)
-        problem = systemText(errno);
+        problem = systemErrorText(errno);
     else
         // A pseudo-terminal carries bytes, not framed characters, and keeps no parity bit.
         problem = configure(descriptor, line.baudRate,
@@ -125,25 +122,26 @@ bool TerminalPort::write(const QByteArray &bytes) {
 }
 
 void TerminalPort::readBytes() {
+    // One read a notification: a device that floods its line cannot hold the event loop,
+    // and what is left raises the notifier again.
     char buffer[4096];
-    while (isOpen()) {
-        const ssize_t size = ::read(m_descriptor, buffer, sizeof buffer);
-        if (size > 0) {
-            emit received(QByteArray(buffer, size));
-            continue;
-        }
-        if (size < 0 && errno == EINTR)
-            continue;
-        if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        const int error = size < 0 ? errno : 0;
-        const QString reason =
-            error == 0 || isHungUp(m_descriptor)
-                ? QStringLiteral("the device hung up or its other side closed")
-                : QStringLiteral("it can no longer be read (%1)").arg(systemText(error));
-        close();
-        emit lost(reason);
+    ssize_t size = 0;
+    do
+        size = ::read(m_descriptor, buffer, sizeof buffer);
+    while (size < 0 && errno == EINTR);
+    if (size > 0) {
+        emit received(QByteArray(buffer, size));
+        return;
     }
+    if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return;
+    const int error = size < 0 ? errno : 0;
+    const QString reason =
+        error == 0 || isHungUp(m_descriptor)
+            ? QStringLiteral("the device hung up or its other side closed")
+            : QStringLiteral("it can no longer be read (%1)").arg(systemErrorText(error));
+    close();
+    emit lost(reason);
 }
 
 }  // namespace ringwise

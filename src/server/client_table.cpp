@@ -11,11 +11,11 @@
 #include <QSslSocket>
 #include <QTimer>
 #include <cerrno>
-#include <cstring>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
+#include "call/system_error.h"
 #include "call/time_format.h"
 #include "server/client_message.h"
 
@@ -422,7 +422,7 @@ std::optional<int> ClientTable::receive(int slot) {
 
 void ClientTable::endConnection(int slot, int error) {
     if (!isOrdinaryEnd(error))
-        reportSocketError(error, QString::fromLocal8Bit(std::strerror(error)));
+        reportSocketError(error, systemErrorText(error));
     release(slot);
 }
 

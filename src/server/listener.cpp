@@ -4,7 +4,8 @@
 
 #include <QSocketNotifier>
 #include <cerrno>
-#include <cstring>
+
+#include "call/system_error.h"
 
 namespace ringwise {
 
@@ -85,7 +86,7 @@ void Listener::pause(int error) {
     m_report(QStringLiteral("Port %1 cannot accept clients: %2 (error %3). New clients wait; "
                             "accepting is retried every %4 s.")
                  .arg(serverPort())
-                 .arg(QString::fromLocal8Bit(std::strerror(error)))
+                 .arg(systemErrorText(error))
                  .arg(error)
                  .arg(kPauseMs / 1000));
 }

@@ -20,6 +20,10 @@ DesktopFailurePath::DesktopFailurePath(QWidget *parent, DesktopHooks hooks,
       m_divertMessage(std::move(divertMessage)) {}
 
 void DesktopFailurePath::message(MessageIcon icon, const QString &title, const QString &text) {
+    if (m_endingSoon) {
+        m_hooks.showMessage(m_parent, icon, title, text);
+        return;
+    }
     QPointer<QWidget> &open = m_openBoxes[title];
     if (open) {
         m_divertMessage(title, text);

@@ -25,6 +25,9 @@ public:
                        std::function<void()> removeTrayIcon, Report divertMessage);
 
     void message(MessageIcon icon, const QString &title, const QString &text);
+    // From now on each message blocks until it is dismissed: the program is ending, and a box
+    // that does not block would close with it unread.
+    void endingSoon() { m_endingSoon = true; }
     void fatal(FatalKind kind, const QString &title, const QString &text);
 
     // True from the first fatal request on; later requests are ignored.
@@ -38,6 +41,7 @@ private:
     Report m_divertMessage;
     QHash<QString, QPointer<QWidget>> m_openBoxes;
     bool m_ended = false;
+    bool m_endingSoon = false;
 };
 
 }  // namespace ringwise

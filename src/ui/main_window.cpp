@@ -169,6 +169,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     // After a fatal failure the program is already ending, without the shut-down.
     if (!m_failures.hasEnded()) {
         saveWindowState();
+        m_failures.endingSoon();
         const bool nothingLost = m_service.shutdown();
         if (!m_failures.hasEnded())
             m_hooks.endProgram(nothingLost ? 0 : 1);

@@ -4,11 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+
+#include "call/system_error.h"
 
 namespace ringwise {
 
@@ -73,9 +74,9 @@ SingleInstance::Folder SingleInstance::defaultFolder() {
     struct stat info = {};
     QString problem;
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        problem = QString::fromLocal8Bit(std::strerror(errno));
+        problem = systemErrorText();
     else if (::lstat(path.constData(), &info) != 0)
-        problem = QString::fromLocal8Bit(std::strerror(errno));
+        problem = systemErrorText();
     else if (!S_ISDIR(info.st_mode))
         problem = QStringLiteral("it is not a folder");
     else if (info.st_uid != ::getuid())

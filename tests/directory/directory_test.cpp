@@ -197,7 +197,7 @@ private slots:
         row("HTTP/1.0 200 OK\r\nContent-Length: 0\r\nContent-Ty", "0||0");
         row("HTTP/1.1 301 Moved Permanently\r\nlocation:  /ny?a=b:c \r\nContent-Length: 0\r\n\r\n",
             "301|/ny?a=b:c|1");
-        row("HTTP/1.1 503\r\n\r\n</html>", "503||1");
+        row("HTTP/1.1 503\r\n\r\n", "503||1");
         row("HTTP/1.1 2000 OK\r\n\r\n</html>", "0||1");
         row("<html></html>", "0||1");
         row("", "0||0");
@@ -322,7 +322,8 @@ private slots:
         row("half a page, then closed", "", kLimit, "104");
         row("port not a number", "http://127.0.0.1:http", kLimit, "");
         row("port out of range", "http://127.0.0.1:70000", kLimit, "");
-        row("database closed", "closed database", kLimit, "Error in Split");
+        row("database closed", "closed database", kLimit,
+            "Error in Split: The database is not open");
         row("a client saved the contact meanwhile", "", kLimit, "");
         row("404", "", kLimit, "The directory answered 404 Not Found.",
             "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <cerrno>
+#include <cstring>
+
+namespace ringwise {
+
+// The system's own words for an error number, as a user reads them ("Permission denied").
+inline QString systemErrorText(int error = errno) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+}  // namespace ringwise
