@@ -419,7 +419,11 @@ private slots:
         TestCertificate made;
         QVERIFY(made.valid);
         ServerProcess server(RINGWISE_SERVER_BINARY);
-        const quint16 tlsPort = loopbackPortForTls();
+        // Bound here and never listened on, the port stays closed to every program, so
+        // a connection to it is refused whatever else runs beside this test.
+        QTcpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+        const quint16 tlsPort = holder.localPort();
         server.setSetting("ServerTlsPort", QString::number(tlsPort));
         server.setSetting("ServerTlsCert", made.certificate);
         server.setSetting("ServerTlsKey", made.otherKey);
