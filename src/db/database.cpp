@@ -56,6 +56,19 @@ void bindValue(SQLite::Statement &statement, int index, const QVariant &value) {
     }
 }
 
+// One data sync of the log through SQLite's own handle of it, where a checkpoint would also
+// copy the pages into the database and sync that too.
+void flushLog(SQLite::Database &connection) {
+    sqlite3_file *log = nullptr;
+    const int found =
+        sqlite3_file_control(connection.getHandle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
+    if (found != SQLITE_OK || !log || !log->pMethods)
+        return;  // no log written yet: nothing to flush
+    const int synced = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+    if (synced != SQLITE_OK)
+        throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
+}
+
 }  // namespace
 
 Database::Database() = default;
@@ -86,6 +99,11 @@ void Database::open(const QString &path, OpenMode mode, int busyTimeoutMs) {
         registerDanishCollation(connection->getHandle());
         registerUnicodeLike(*connection);
         connection->setBusyTimeout(kBusyTimeoutMs);
+        // SQLite's own first flush of a new log also flushes its folder, so the log's name
+        // survives a power cut; the flushes through logFile() are of its data alone.
+        flushLog(*connection);
+        m_logFile = std::make_shared<const LogFile>(QFile::decodeName(
+            sqlite3_filename_wal(sqlite3_db_filename(connection->getHandle(), "main"))));
         m_path = path;
         m_connection = std::move(connection);
         m_statements = std::make_shared<StatementCache>(*m_connection);
@@ -110,6 +128,7 @@ void Database::close() {
     // Destroying the connection closes it; SQLite finishes the WAL checkpoint itself. It
     // closes only once no statement is left.
     m_statements.reset();
+    m_logFile.reset();
     m_connection.reset();
     if (logLeft) {
         QFile::remove(m_path + QStringLiteral("-wal"));
@@ -142,16 +161,12 @@ qint64 Database::lastInsertRowId() const {
 }
 
 void Database::syncLog() {
-    // The log's own file handle: one data sync of the log, where a checkpoint would also
-    // copy the pages into the database and sync that too.
-    sqlite3_file *log = nullptr;
-    const int found =
-        sqlite3_file_control(connection().getHandle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
-    if (found != SQLITE_OK || !log || !log->pMethods)
-        return;  // no log written yet: nothing to flush
-    const int synced = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
-    if (synced != SQLITE_OK)
-        throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
+    flushLog(connection());
+}
+
+std::shared_ptr<const LogFile> Database::logFile() const {
+    requireOpen();
+    return m_logFile;
 }
 
 StatementHandle Database::prepare(const QString &sql, const QVariantList &values) {

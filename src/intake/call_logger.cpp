@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "call/call_line.h"
+#include "call/system_error.h"
 #include "db/database.h"
 #include "db/database_error.h"
 
@@ -66,16 +67,19 @@ QString reason(const DatabaseError &error) {
 
 CallLogger::CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                        std::function<void(const CallFields &call)> startLookup,
-                       SendText sendToClients, Report report, int retryMs, QObject *parent)
+                       SendText sendToClients, Report report, int retryMs, SyncFile syncFile,
+                       QObject *parent)
     : QObject(parent),
       m_database(database),
       m_record(record),
       m_lookupsEnabled(std::move(lookupsEnabled)),
       m_startLookup(std::move(startLookup)),
       m_sendToClients(std::move(sendToClients)),
-      m_report(std::move(report)) {
+      m_report(std::move(report)),
+      m_syncer(std::move(syncFile)) {
     m_retry.setInterval(retryMs);
     connect(&m_retry, &QTimer::timeout, this, &CallLogger::storeWaiting);
+    connect(&m_syncer, &LogSyncer::flushed, this, &CallLogger::noteFlushed);
 }
 
 void CallLogger::LogCall() {
@@ -250,14 +254,22 @@ void CallLogger::copyContactToRecord(const CallFields &call) {
 
 void CallLogger::syncLog() {
     try {
-        m_database.syncLog();
-        m_reportedSyncFailure = false;
-    } catch (const DatabaseError &error) {
-        if (!std::exchange(m_reportedSyncFailure, true))
-            tell(QStringLiteral("the disk did not confirm the last write (%1); calls since "
-                                "then may be lost if the power fails.")
-                     .arg(error.description()));
+        m_syncer.sync(m_database.logFile());
+    } catch (const DatabaseError &) {
+        return;  // closed: nothing committed is left to flush
     }
+    emit logSyncStarted();
+}
+
+void CallLogger::noteFlushed(int error) {
+    if (error == 0)
+        m_reportedSyncFailure = false;
+    else if (!std::exchange(m_reportedSyncFailure, true))
+        tell(QStringLiteral("the disk did not confirm the last write (%1); calls since "
+                            "then may be lost if the power fails.")
+                 .arg(systemErrorText(error)));
+    if (!m_syncer.busy())
+        emit logSynced();
 }
 
 void CallLogger::tell(const QString &text) {

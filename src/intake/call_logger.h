@@ -8,6 +8,7 @@
 
 #include "call/call_record.h"
 #include "call/seams.h"
+#include "db/log_syncer.h"
 #include "intake/call_events.h"
 
 namespace ringwise {
@@ -21,7 +22,8 @@ class DatabaseError;
 // transaction. The phone is ringing now, so a call is announced whatever the database
 // does: one it cannot take (locked by another program, a full disk) waits in order, with
 // its own time, number and rings, and is stored as soon as the database takes it. Each
-// call and ring is flushed to disk after it is announced.
+// call and ring is flushed to disk after it is announced, on the syncing thread: the device
+// holds its next character until logSynced().
 class CallLogger : public QObject, public CallEvents {
     Q_OBJECT
 public:
@@ -33,7 +35,8 @@ public:
     // tells the user of calls that wait, and of the disk failing a sync.
     CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                std::function<void(const CallFields &call)> startLookup, SendText sendToClients,
-               Report report, int retryMs = kDefaultRetryMs, QObject *parent = nullptr);
+               Report report, int retryMs = kDefaultRetryMs, SyncFile syncFile = syncFileData,
+               QObject *parent = nullptr);
 
     void LogCall() override;
     void RecordRing() override;
@@ -49,6 +52,10 @@ public:
 signals:
     // Calls that waited are now in the database.
     void waitingCallsStored();
+    // A flush of the log has begun; the device holds its input until logSynced().
+    void logSyncStarted();
+    // Everything stored so far is on the disk, or the disk has failed a flush.
+    void logSynced();
 
 private:
     // A call that is not stored yet (its CallId is "0"), or the rings of a stored one.
@@ -71,6 +78,7 @@ private:
     Waiting *waitingFor(quint64 serial);
     void copyContactToRecord(const CallFields &call);
     void syncLog();
+    void noteFlushed(int error);
     void tell(const QString &text);
 
     Match match(CallFields &call);
@@ -90,6 +98,7 @@ private:
     bool m_reportedWaiting = false;
     bool m_reportedSyncFailure = false;
     QTimer m_retry;
+    LogSyncer m_syncer;
 };
 
 }  // namespace ringwise
