@@ -21,6 +21,7 @@ private:
     HostingLabels m_shown;
     QString m_countShown = m_shown.connections;
     bool m_countPending = false;
+    bool m_flushPending = false;
     QTextStream m_out;
     QTextStream m_err;
 };

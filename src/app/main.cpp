@@ -170,9 +170,18 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[],
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+// While TZ is unset the C library looks at /etc/localtime again for every local time it
+// computes, a file-system call on each call and ring; named, the zone is read once. A
+// change of the machine's zone takes effect at the next start.
+void readTimeZoneOnce() {
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
+    readTimeZoneOnce();
     QCommandLineParser parser;
     describeOptions(parser);
     const BlockedSignals blockedSignals;

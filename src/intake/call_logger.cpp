@@ -268,14 +268,26 @@ void CallLogger::noteFlushed(int error) {
         tell(QStringLiteral("the disk did not confirm the last write (%1); calls since "
                             "then may be lost if the power fails.")
                  .arg(systemErrorText(error)));
-    if (!m_syncer.busy())
-        emit logSynced();
+    if (m_syncer.busy())
+        return;
+    emit logSynced();
+    reportNotes();
 }
 
 void CallLogger::tell(const QString &text) {
-    // After the character at hand has been shown, so that a call's line in the device
-    // output is not cut by the note.
-    QTimer::singleShot(0, this, [this, text] { m_report(kTitle, text); });
+    // After the characters at hand have been shown, those the device holds during a flush
+    // among them, so that a call's line in the device output is not cut by the note.
+    m_notes << text;
+    if (m_notes.size() == 1)
+        QTimer::singleShot(0, this, [this] {
+            if (!m_syncer.busy())
+                reportNotes();
+        });
+}
+
+void CallLogger::reportNotes() {
+    for (const QString &note : std::exchange(m_notes, {}))
+        m_report(kTitle, note);
 }
 
 CallLogger::Match CallLogger::match(CallFields &call) {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -80,6 +81,7 @@ private:
     void syncLog();
     void noteFlushed(int error);
     void tell(const QString &text);
+    void reportNotes();
 
     Match match(CallFields &call);
     bool findContact(CallFields &call);
@@ -98,6 +100,7 @@ private:
     bool m_reportedWaiting = false;
     bool m_reportedSyncFailure = false;
     QTimer m_retry;
+    QStringList m_notes;  // told once the device has shown what it holds
     LogSyncer m_syncer;
 };
 
