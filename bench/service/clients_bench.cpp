@@ -1,5 +1,4 @@
-// The real headless server under many clients. The clients are plain non-blocking sockets
-// on one epoll set, so the benchmark's own cost per client stays small beside the server's.
+// The real headless server under many clients (plain sockets on one epoll set).
 //   1. connects 10,000 clients in batches of 500: the time of each batch, ratio last/first;
 //   2. the server's resident memory idle, per idle client, and after they all leave;
 //   3. the time from all of them leaving (reset at once) to the next client's greeting;
@@ -7,21 +6,13 @@
 //      pseudo-terminal until the last client holds the whole "CALL_:," line, per client.
 // Usage: clients_bench [TOTAL [SERVER_BINARY]]   (default 10000, the server built with it)
 
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/epoll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <algorithm>
 #include <vector>
 
-#include "support/greeting.h"
+#include "support/loopback_clients.h"
 #include "support/process_memory.h"
 #include "support/pseudo_terminal.h"
 #include "support/server_process.h"
@@ -32,7 +23,6 @@ using namespace ringwise::bench;
 namespace {
 
 constexpr int kBatch = 500;
-constexpr int kGroup = 25;
 constexpr int kCalls = 11;
 
 // The server binary: the one built with this benchmark, or another given on the command
@@ -49,96 +39,6 @@ double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
-
-// Loopback clients read on one epoll set; each keeps what it has received.
-class Clients {
-public:
-    explicit Clients(quint16 port) : m_port(port), m_epoll(::epoll_create1(EPOLL_CLOEXEC)) {}
-    ~Clients() {
-        resetAll();
-        ::close(m_epoll);
-    }
-
-    int size() const { return int(m_fds.size()); }
-
-    // Opens `count` connections and waits until each has its greeting. They go in groups
-    // small enough for any listen backlog, so no connection waits for a SYN retry.
-    bool connect(int count) {
-        for (int done = 0; done < count; done += kGroup) {
-            if (!connectGroup(std::min(kGroup, count - done)))
-                return false;
-        }
-        return true;
-    }
-
-    bool connectGroup(int count) {
-        const int first = size();
-        for (int i = 0; i < count; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            sockaddr_in address = {};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(m_port);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-            epoll_event event = {};
-            event.events = EPOLLIN;
-            event.data.u32 = uint32_t(m_fds.size());
-            ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
-            m_fds.push_back(fd);
-            m_received.emplace_back();
-        }
-        return waitUntilAllFrom(first, kGreeting.size());
-    }
-
-    void clearReceived() {
-        for (QByteArray &bytes : m_received)
-            bytes.clear();
-    }
-
-    // Waits until every client from `first` on holds at least `size` bytes.
-    bool waitUntilAllFrom(int first, int size, int timeoutMs = 60000) {
-        QElapsedTimer timer;
-        timer.start();
-        int missing = 0;
-        for (int i = first; i < this->size(); ++i)
-            missing += m_received[i].size() < size;
-        std::vector<epoll_event> events(1024);
-        char buffer[4096];
-        while (missing > 0) {
-            // The server's output pipe is drained by the event loop; a full pipe would stop it.
-            QCoreApplication::processEvents();
-            const int ready = ::epoll_wait(m_epoll, events.data(), int(events.size()), 10);
-            for (int e = 0; e < ready; ++e) {
-                const int i = int(events[e].data.u32);
-                const bool wasMissing = i >= first && m_received[i].size() < size;
-                for (ssize_t n; (n = ::recv(m_fds[i], buffer, sizeof buffer, 0)) > 0;)
-                    m_received[i].append(buffer, n);
-                if (wasMissing && m_received[i].size() >= size)
-                    --missing;
-            }
-            if (timer.elapsed() > timeoutMs)
-                return false;
-        }
-        return true;
-    }
-
-    // Every client leaves at once with a reset, so no port is held in TIME_WAIT.
-    void resetAll() {
-        for (int fd : m_fds) {
-            const linger reset = {1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-            ::close(fd);
-        }
-        m_fds.clear();
-        m_received.clear();
-    }
-
-private:
-    quint16 m_port;
-    int m_epoll;
-    std::vector<int> m_fds;
-    std::vector<QByteArray> m_received;
-};
 
 struct Server {
     Server() : process(g_serverBinary) {
@@ -179,7 +79,7 @@ void connectInBatches(int total, QTextStream &out) {
         return;
     }
     const ResidentMemory idle = server.rss();
-    Clients clients(server.port);
+    LoopbackClients clients(server.port);
     std::vector<double> batches;
     out << "Connecting " << total << " clients in batches of " << kBatch << " (ms per batch):";
     while (clients.size() < total) {
@@ -207,7 +107,7 @@ void connectInBatches(int total, QTextStream &out) {
     clients.resetAll();
     QElapsedTimer timer;
     timer.start();
-    Clients next(server.port);
+    LoopbackClients next(server.port);
     if (!next.connect(1)) {
         out << "  the next client was not greeted after " << timer.elapsed() << " ms" << Qt::endl;
         return;
@@ -223,7 +123,7 @@ void fanOut(int count, QTextStream &out) {
     Server server;
     if (!server.waitUntilListening())
         return;
-    Clients clients(server.port);
+    LoopbackClients clients(server.port);
     while (clients.size() < count) {
         if (!clients.connect(std::min(kBatch, count - clients.size()))) {
             out << "clients were not greeted" << Qt::endl;
@@ -255,11 +155,7 @@ void fanOut(int count, QTextStream &out) {
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    // Each client is a descriptor here and one in the server, which inherits this limit.
-    rlimit limit = {};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
+    LoopbackClients::raiseDescriptorLimit();
 
     const int total = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
     if (argc > 2)
