@@ -79,6 +79,9 @@ CallLogger::CallLogger(Database &database, CallRecord &record, std::function<boo
       m_syncer(std::move(syncFile)) {
     m_retry.setInterval(retryMs);
     connect(&m_retry, &QTimer::timeout, this, &CallLogger::storeWaiting);
+    m_ringFlush.setSingleShot(true);
+    m_ringFlush.setInterval(kRingFlushMs);
+    connect(&m_ringFlush, &QTimer::timeout, this, &CallLogger::startFlush);
     connect(&m_syncer, &LogSyncer::flushed, this, &CallLogger::noteFlushed);
 }
 
@@ -123,7 +126,10 @@ void CallLogger::RecordRing() {
         noteWaiting(error);
         return;
     }
-    syncLog();
+    // A ring count is not worth holding the device for: the next call's flush takes it
+    // along, or this one a moment later.
+    if (!m_ringFlush.isActive())
+        m_ringFlush.start();
 }
 
 bool CallLogger::storeBeforeExit() {
@@ -253,12 +259,19 @@ void CallLogger::copyContactToRecord(const CallFields &call) {
 }
 
 void CallLogger::syncLog() {
+    // The flush takes along every ring count committed before it.
+    m_ringFlush.stop();
+    if (startFlush())
+        emit logSyncStarted();
+}
+
+bool CallLogger::startFlush() {
     try {
         m_syncer.sync(m_database.logFile());
+        return true;
     } catch (const DatabaseError &) {
-        return;  // closed: nothing committed is left to flush
+        return false;  // closed: nothing committed is left to flush
     }
-    emit logSyncStarted();
 }
 
 void CallLogger::noteFlushed(int error) {

@@ -23,12 +23,14 @@ class DatabaseError;
 // transaction. The phone is ringing now, so a call is announced whatever the database
 // does: one it cannot take (locked by another program, a full disk) waits in order, with
 // its own time, number and rings, and is stored as soon as the database takes it. Each
-// call and ring is flushed to disk after it is announced, on the syncing thread: the device
-// holds its next character until logSynced().
+// call is flushed to disk after it is announced, on the syncing thread: the device holds its
+// next character until logSynced(). A ring count is flushed within kRingFlushMs.
 class CallLogger : public QObject, public CallEvents {
     Q_OBJECT
 public:
     static constexpr int kDefaultRetryMs = 1000;
+    // How long a ring count may wait for a flush; a call's flush takes it along sooner.
+    static constexpr int kRingFlushMs = 1000;
     inline static const QString kTitle = QStringLiteral("Database");
 
     // lookupsEnabled is asked at the moment a lookup is considered; startLookup receives
@@ -78,7 +80,10 @@ private:
     int waitingCalls() const;
     Waiting *waitingFor(quint64 serial);
     void copyContactToRecord(const CallFields &call);
+    // Flushes the log, holding the device's input until logSynced().
     void syncLog();
+    // False when no database is open.
+    bool startFlush();
     void noteFlushed(int error);
     void tell(const QString &text);
     void reportNotes();
@@ -100,6 +105,7 @@ private:
     bool m_reportedWaiting = false;
     bool m_reportedSyncFailure = false;
     QTimer m_retry;
+    QTimer m_ringFlush;
     QStringList m_notes;  // told once the device has shown what it holds
     LogSyncer m_syncer;
 };
