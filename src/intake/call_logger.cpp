@@ -185,13 +185,13 @@ void CallLogger::noteWaiting(const DatabaseError &error) {
 
 void CallLogger::store(Waiting &waiting) {
     CallFields call = waiting.fields;
-    Transaction transaction(m_database);
     if (!isCall(waiting)) {
+        // One statement is a transaction of its own.
         m_database.exec(QStringLiteral("UPDATE tblCalls SET CallRings = (?) WHERE ID = ?"),
                         {call[CallField::Rings], call[CallField::CallId]});
-        transaction.commit();
         return;
     }
+    Transaction transaction(m_database);
     // The number exactly as held, untrimmed.
     const QString number = call[CallField::Number];
     bool lookUp = false;
