@@ -101,6 +101,23 @@ private slots:
         QVERIFY(begun.tryAcquire(1, 5000));
     }
 
+    // A disk that fails the flush is reported, with the system's words for it.
+    void failedFlushIsReported() {
+        TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerCheckDGS, "False");
+        ServiceEnvironment environment = fastEnvironment();
+        environment.syncFile = [](int) { return EIO; };
+        Service service(store, environment);
+        QSignalSpy messages(&service, &Service::message);
+        QVERIFY(service.start());
+        service.fakeIncomingCall();
+        QTRY_COMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().at(2).toString(),
+                 "the disk did not confirm the last write (Input/output error); calls since "
+                 "then may be lost if the power fails.");
+    }
+
     // Scripts wait for the hosting line and then connect to either port.
     void everyPortTakesConnectionsOnceHostingIsShown() {
         TempEnvironment env;
