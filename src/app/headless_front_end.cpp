@@ -27,22 +27,26 @@ HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
         m_out << plainLines(text);
         if (std::exchange(m_flushPending, true))
             return;
-        QTimer::singleShot(0, this, [this] {
-            m_flushPending = false;
-            m_out.flush();
-        });
+        QTimer::singleShot(0, this, &HeadlessFrontEnd::flushOutput);
     });
     connect(&service, &Service::message, this,
             [this](MessageIcon, const QString &title, const QString &text) {
+                flushOutput();
                 m_err << title << ": " << plainLines(text) << Qt::endl;
             });
     connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
     connect(&service, &Service::fatal, this,
             [this](FatalKind, const QString &title, const QString &text) {
+                flushOutput();
                 m_err << title << ": " << plainLines(text) << Qt::endl;
                 // There is no settings dialog without a desktop: the fatal path just ends.
                 QCoreApplication::exit(1);
             });
+}
+
+void HeadlessFrontEnd::flushOutput() {
+    m_flushPending = false;
+    m_out.flush();
 }
 
 void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {

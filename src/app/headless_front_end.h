@@ -15,6 +15,10 @@ class HeadlessFrontEnd : public QObject {
 public:
     explicit HeadlessFrontEnd(Service &service, QObject *parent = nullptr);
 
+    // Writes the device output that waits for the end of the event loop's pass, so that
+    // what is written next comes after it.
+    void flushOutput();
+
 private:
     void showHostingLabels(const HostingLabels &labels);
 

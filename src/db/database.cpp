@@ -22,11 +22,14 @@ namespace {
 // SQLite opens a file it may not write read-only without a word, and then fails every
 // call; a folder it may not write fails the first write of the log.
 void requireWritable(SQLite::Database &connection, const QString &path) {
-    const QString folder = QFileInfo(path).absolutePath();
+    // The file's name as SQLite resolved it; empty for a database in memory, which has no
+    // folder (and ":memory:" would name a Qt resource).
+    const QString file = QFile::decodeName(sqlite3_db_filename(connection.getHandle(), "main"));
+    const QString folder = QFileInfo(file).absolutePath();
     QString problem;
     if (sqlite3_db_readonly(connection.getHandle(), "main") == 1)
         problem = QStringLiteral("the file is read-only to this user");
-    else if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+    else if (!file.isEmpty() && ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
         problem = QStringLiteral("its folder %1 is read-only to this user").arg(folder);
     if (!problem.isEmpty())
         throw DatabaseError(
@@ -69,6 +72,22 @@ void flushLog(SQLite::Database &connection) {
         throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
 }
 
+// The log of a database on a disk; none for one in memory. SQLite's own first flush of a new
+// log also flushes its folder, so that the log's name survives a power cut; the flushes
+// through the file returned are of its data alone.
+std::shared_ptr<const LogFile> openLogFile(SQLite::Database &connection) {
+    const sqlite3_filename database = sqlite3_db_filename(connection.getHandle(), "main");
+    if (!database || !*database)
+        return nullptr;
+    try {
+        flushLog(connection);
+    } catch (const DatabaseError &) {
+        // A disk that fails this flush fails the flush after the first call too, which is
+        // reported; the database itself opened fine.
+    }
+    return std::make_shared<const LogFile>(QFile::decodeName(sqlite3_filename_wal(database)));
+}
+
 }  // namespace
 
 Database::Database() = default;
@@ -99,11 +118,7 @@ void Database::open(const QString &path, OpenMode mode, int busyTimeoutMs) {
         registerDanishCollation(connection->getHandle());
         registerUnicodeLike(*connection);
         connection->setBusyTimeout(kBusyTimeoutMs);
-        // SQLite's own first flush of a new log also flushes its folder, so the log's name
-        // survives a power cut; the flushes through logFile() are of its data alone.
-        flushLog(*connection);
-        m_logFile = std::make_shared<const LogFile>(QFile::decodeName(
-            sqlite3_filename_wal(sqlite3_db_filename(connection->getHandle(), "main"))));
+        m_logFile = openLogFile(*connection);
         m_path = path;
         m_connection = std::move(connection);
         m_statements = std::make_shared<StatementCache>(*m_connection);

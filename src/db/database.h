@@ -54,7 +54,8 @@ public:
     qint64 lastInsertRowId() const;
     // Flushes what has been committed to the disk. Throws DatabaseError.
     void syncLog();
-    // The log, for flushing it on another thread. Throws DatabaseError when not open.
+    // The log, for flushing it on another thread; none for a database in memory. Throws
+    // DatabaseError when not open.
     std::shared_ptr<const LogFile> logFile() const;
 
 private:

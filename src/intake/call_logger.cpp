@@ -135,6 +135,9 @@ void CallLogger::RecordRing() {
 bool CallLogger::storeBeforeExit() {
     for (int attempt = 0; attempt < kExitAttempts && !m_waiting.empty(); ++attempt)
         storeWaiting();
+    // The syncing thread finishes this flush before the program ends.
+    if (m_ringFlush.isActive())
+        startFlush();
     if (m_waiting.empty())
         return true;
     const int unstored = waitingCalls();
@@ -266,12 +269,16 @@ void CallLogger::syncLog() {
 }
 
 bool CallLogger::startFlush() {
+    std::shared_ptr<const LogFile> log;
     try {
-        m_syncer.sync(m_database.logFile());
-        return true;
+        log = m_database.logFile();
     } catch (const DatabaseError &) {
         return false;  // closed: nothing committed is left to flush
     }
+    if (!log)
+        return false;  // a database in memory has no log on a disk
+    m_syncer.sync(std::move(log));
+    return true;
 }
 
 void CallLogger::noteFlushed(int error) {
@@ -284,7 +291,9 @@ void CallLogger::noteFlushed(int error) {
     if (m_syncer.busy())
         return;
     emit logSynced();
-    reportNotes();
+    // The characters released may hold another call, which holds the device again.
+    if (!m_syncer.busy())
+        reportNotes();
 }
 
 void CallLogger::tell(const QString &text) {

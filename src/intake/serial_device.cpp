@@ -76,6 +76,7 @@ bool SerialDevice::write(const QByteArray &bytes) {
 
 void SerialDevice::closeAndRetry(const std::optional<QString> &problem) {
     m_port.close();
+    m_held.clear();
     startRetrying(problem);
 }
 

@@ -29,6 +29,13 @@ std::unique_ptr<QTcpSocket> greetedClient(quint16 port) {
     return receive(*client, kGreeting.size()) == kGreeting ? std::move(client) : nullptr;
 }
 
+// Start-up connects to the device at once; no call is looked up in a directory.
+void startOnDevice(SettingsStore &store, const PseudoTerminal &device) {
+    store.Write(key::ServerAutoStart, "True");
+    store.Write(key::ServerCOM, device.slavePath());
+    store.Write(key::ServerCheckDGS, "False");
+}
+
 }  // namespace
 
 class ServiceTest : public QObject {
@@ -42,9 +49,7 @@ private slots:
         TempEnvironment env;
         PseudoTerminal device;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerAutoStart, "True");
-        store.Write(key::ServerCOM, device.slavePath());
-        store.Write(key::ServerCheckDGS, "False");
+        startOnDevice(store, device);
         Service service(store, loopbackEnvironment());
         QVERIFY(service.start());
         QVERIFY(service.isRunning());
@@ -73,9 +78,7 @@ private slots:
         TempEnvironment env;
         PseudoTerminal device;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerAutoStart, "True");
-        store.Write(key::ServerCOM, device.slavePath());
-        store.Write(key::ServerCheckDGS, "False");
+        startOnDevice(store, device);
         QSemaphore begun, done;
         ServiceEnvironment environment = loopbackEnvironment();
         environment.syncFile = [&](int) {
