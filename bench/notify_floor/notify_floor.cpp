@@ -4,7 +4,8 @@
 // For each: the time from the "#" written to the device until the last client holds the
 // whole call line, the server's median over the relay's, and the CPU time per call of all
 // of each program's threads. One row more has a new caller on every call, which the server
-// stores as a new contact. Above the table: the machine, and the server's resident memory.
+// stores as a new contact. Above the table: the machine, the server's resident memory, and
+// how long a client request waits when it comes while a call is being flushed to the disk.
 // Usage: notify_floor [SERVER_BINARY]   (default: the server built with it)
 
 #include <sys/utsname.h>
@@ -122,6 +123,43 @@ bool measure(std::array<Program *, 2> programs, const std::function<QByteArray()
     return true;
 }
 
+// A request whose answer is small and cheap; the answer's head is enough to wait for.
+const QByteArray kRequest = "STATS:LAST;1";
+constexpr int kAnswerHead = 10;
+
+// Milliseconds from the request to its answer, with the server's one client.
+double ask(Program &server) {
+    server.clients.clearReceived();
+    QElapsedTimer timer;
+    timer.start();
+    if (!server.clients.send(0, kRequest) || !server.clients.waitUntilAllFrom(0, kAnswerHead, 5000))
+        return -1;
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// The request alone, then the same request sent the moment a call's line has arrived, when
+// the server is flushing that call to the disk.
+bool measureRequests(Program &server, std::vector<double> &idle, std::vector<double> &afterCall) {
+    for (int i = 0; i < kWarmUpCalls + kCalls; ++i) {
+        const double alone = ask(server);
+        server.device.write("A" + kKnownNumber);
+        pause(kPauseMs);
+        server.clients.clearReceived();
+        server.device.write("#");
+        if (alone < 0 || !server.clients.waitUntilAllFrom(0, int(callLine(kKnownNumber).size())))
+            return false;
+        const double during = ask(server);
+        server.device.write("RR");
+        if (during < 0)
+            return false;
+        if (i >= kWarmUpCalls) {
+            idle.push_back(alone);
+            afterCall.push_back(during);
+        }
+    }
+    return true;
+}
+
 double percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
     return values[size_t(fraction * (values.size() - 1) + 0.5)];
@@ -213,6 +251,8 @@ int main(int argc, char *argv[]) {
     const auto newCaller = [&newCallers] { return QByteArray::number(20000000 + ++newCallers); };
     std::vector<Row> rows;
     ResidentMemory perClient;
+    std::vector<double> idleRequests;
+    std::vector<double> requestsAfterCall;
     for (const int count : {1, 10, 50, 1000}) {
         const int added = count - serverProgram.clients.size();
         const ResidentMemory before = residentMemory(serverPid);
@@ -223,6 +263,10 @@ int main(int argc, char *argv[]) {
             }
         }
         const ResidentMemory after = residentMemory(serverPid);
+        if (count == 1 && !measureRequests(serverProgram, idleRequests, requestsAfterCall)) {
+            std::printf("server: a request was not answered\n");
+            return 1;
+        }
         perClient = {(after.all - before.all) / added,
                      (after.anonymous - before.anonymous) / added};
         rows.push_back(Row{QLocale(QLocale::English).toString(count), {}});
@@ -239,6 +283,11 @@ int main(int argc, char *argv[]) {
         "Server resident memory: idle %.1f MiB (heap %.1f MiB); per idle client, from 50 "
         "to 1,000 clients, %.1f KiB (heap %.1f KiB)\n",
         idle.all / 1024, idle.anonymous / 1024, perClient.all, perClient.anonymous);
+    std::printf(
+        "A request (\"%s\") answered in %.3f ms median alone; sent as a call's line "
+        "arrives, in %.3f ms median, %.3f ms p99, %.3f ms at most\n",
+        kRequest.constData(), percentile(idleRequests, 0.5), percentile(requestsAfterCall, 0.5),
+        percentile(requestsAfterCall, 0.99), percentile(requestsAfterCall, 1.0));
     printTable(rows);
     relay.terminate();
     relay.waitForFinished();

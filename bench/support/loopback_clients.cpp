@@ -83,6 +83,11 @@ bool LoopbackClients::waitUntilAllFrom(int first, int size, int timeoutMs) {
     return true;
 }
 
+bool LoopbackClients::send(int client, const QByteArray &bytes) {
+    return ::send(m_fds[client], bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) ==
+           bytes.size();
+}
+
 void LoopbackClients::clearReceived() {
     int none = 0;
     while (read(0, 0, 0, none) == kEvents) {

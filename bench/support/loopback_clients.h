@@ -26,6 +26,8 @@ public:
     bool connect(int count);
     // Waits until every client from `first` on holds at least `size` bytes.
     bool waitUntilAllFrom(int first, int size, int timeoutMs = 60000);
+    // Sends `bytes` from one client with one send(); false when not all went.
+    bool send(int client, const QByteArray &bytes);
     // Forgets what every client has received, and what has arrived unread.
     void clearReceived();
     // Every client leaves at once with a reset, so no port is held in TIME_WAIT.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
 
 #include "core/service.h"
 
@@ -20,21 +21,32 @@ QString plainLines(QString text) {
 
 HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
     : QObject(parent), m_out(stdout), m_err(stderr) {
+    // The device output comes a character at a time: it is written once per pass of the
+    // event loop, not with one system call for each.
     connect(&service, &Service::deviceOutputAppended, this, [this](const QString &text) {
         m_out << plainLines(text);
-        m_out.flush();
+        if (std::exchange(m_flushPending, true))
+            return;
+        QTimer::singleShot(0, this, &HeadlessFrontEnd::flushOutput);
     });
     connect(&service, &Service::message, this,
             [this](MessageIcon, const QString &title, const QString &text) {
+                flushOutput();
                 m_err << title << ": " << plainLines(text) << Qt::endl;
             });
     connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
     connect(&service, &Service::fatal, this,
             [this](FatalKind, const QString &title, const QString &text) {
+                flushOutput();
                 m_err << title << ": " << plainLines(text) << Qt::endl;
                 // There is no settings dialog without a desktop: the fatal path just ends.
                 QCoreApplication::exit(1);
             });
+}
+
+void HeadlessFrontEnd::flushOutput() {
+    m_flushPending = false;
+    m_out.flush();
 }
 
 void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {

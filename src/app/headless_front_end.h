@@ -15,12 +15,17 @@ class HeadlessFrontEnd : public QObject {
 public:
     explicit HeadlessFrontEnd(Service &service, QObject *parent = nullptr);
 
+    // Writes the device output that waits for the end of the event loop's pass, so that
+    // what is written next comes after it.
+    void flushOutput();
+
 private:
     void showHostingLabels(const HostingLabels &labels);
 
     HostingLabels m_shown;
     QString m_countShown = m_shown.connections;
     bool m_countPending = false;
+    bool m_flushPending = false;
     QTextStream m_out;
     QTextStream m_err;
 };

@@ -90,8 +90,18 @@ void warnOfOpenAccess(Service &service) {
     });
 }
 
+// While TZ is unset the C library looks at /etc/localtime again for every local time it
+// computes, a file-system call on each call and ring; named, the zone is read once. A
+// change of the machine's zone takes effect at the next start: fine for a service, not for
+// a laptop's desktop, which follows its zone as it travels.
+void readTimeZoneOnce() {
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
+
 int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
                 const BlockedSignals &blockedSignals) {
+    readTimeZoneOnce();
     const quint64 descriptorLimit = raiseDescriptorLimit();
     Service service(store, serviceEnvironment(parser));
     HeadlessFrontEnd frontEnd(service);
@@ -102,6 +112,7 @@ int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
     if (!service.start(Service::StartConnect::Always))
         return 1;
     // On a line of its own: the device output ends without a line break.
+    frontEnd.flushOutput();
     QTextStream(stdout) << "\nSettings: " << store.filePath()
                         << "\nDatabase: " << service.settings().dbPath
                         << "\nSerial port: " << serialPortText(service.selectedPort()) << Qt::endl;

@@ -99,7 +99,7 @@ struct Service::Parts {
               [&service](const QString &title, const QString &text) {
                   service.report(title, text);
               },
-              environment.databaseRetryMs),
+              environment.databaseRetryMs, environment.syncFile),
           databaseWatch(
               database,
               [&service](const QString &title, const QString &text) {
@@ -168,6 +168,15 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         emit hostingLabelsChanged(hostingLabels());
     });
     connect(&parts.logger, &CallLogger::waitingCallsStored, this, &Service::recentCallsChanged);
+    // The next character of the device is handled once the call before it is on the disk.
+    connect(&parts.logger, &CallLogger::logSyncStarted, this, [&parts] {
+        parts.serial.holdInput();
+        parts.modem.holdInput();
+    });
+    connect(&parts.logger, &CallLogger::logSynced, this, [&parts] {
+        parts.serial.releaseInput();
+        parts.modem.releaseInput();
+    });
     connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, [this] {
         m_parts->logger.forgetStoredCalls();
         emit recentCallsChanged();

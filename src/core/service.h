@@ -56,6 +56,8 @@ struct ServiceEnvironment {
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
     // How often calls that wait for the database are tried again.
     int databaseRetryMs = CallLogger::kDefaultRetryMs;
+    // How the syncing thread flushes the log; tests pass one that waits for them.
+    SyncFile syncFile = syncFileData;
     // Where hosting listens: on the ServerListen and ServerPort settings, unless a test
     // asks for another address or for a port of its own (0: any free one, which
     // listeningPort() then reports).

@@ -22,11 +22,14 @@ namespace {
 // SQLite opens a file it may not write read-only without a word, and then fails every
 // call; a folder it may not write fails the first write of the log.
 void requireWritable(SQLite::Database &connection, const QString &path) {
-    const QString folder = QFileInfo(path).absolutePath();
+    // The file's name as SQLite resolved it; empty for a database in memory, which has no
+    // folder (and ":memory:" would name a Qt resource).
+    const QString file = QFile::decodeName(sqlite3_db_filename(connection.getHandle(), "main"));
+    const QString folder = QFileInfo(file).absolutePath();
     QString problem;
     if (sqlite3_db_readonly(connection.getHandle(), "main") == 1)
         problem = QStringLiteral("the file is read-only to this user");
-    else if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+    else if (!file.isEmpty() && ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
         problem = QStringLiteral("its folder %1 is read-only to this user").arg(folder);
     if (!problem.isEmpty())
         throw DatabaseError(
@@ -54,6 +57,35 @@ void bindValue(SQLite::Statement &statement, int index, const QVariant &value) {
             statement.bind(index, value.toString().toStdString());
             break;
     }
+}
+
+// One data sync of the log through SQLite's own handle of it, where a checkpoint would also
+// copy the pages into the database and sync that too.
+void flushLog(SQLite::Database &connection) {
+    sqlite3_file *log = nullptr;
+    const int found =
+        sqlite3_file_control(connection.getHandle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
+    if (found != SQLITE_OK || !log || !log->pMethods)
+        return;  // no log written yet: nothing to flush
+    const int synced = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+    if (synced != SQLITE_OK)
+        throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
+}
+
+// The log of a database on a disk; none for one in memory. SQLite's own first flush of a new
+// log also flushes its folder, so that the log's name survives a power cut; the flushes
+// through the file returned are of its data alone.
+std::shared_ptr<const LogFile> openLogFile(SQLite::Database &connection) {
+    const sqlite3_filename database = sqlite3_db_filename(connection.getHandle(), "main");
+    if (!database || !*database)
+        return nullptr;
+    try {
+        flushLog(connection);
+    } catch (const DatabaseError &) {
+        // A disk that fails this flush fails the flush after the first call too, which is
+        // reported; the database itself opened fine.
+    }
+    return std::make_shared<const LogFile>(QFile::decodeName(sqlite3_filename_wal(database)));
 }
 
 }  // namespace
@@ -86,6 +118,7 @@ void Database::open(const QString &path, OpenMode mode, int busyTimeoutMs) {
         registerDanishCollation(connection->getHandle());
         registerUnicodeLike(*connection);
         connection->setBusyTimeout(kBusyTimeoutMs);
+        m_logFile = openLogFile(*connection);
         m_path = path;
         m_connection = std::move(connection);
         m_statements = std::make_shared<StatementCache>(*m_connection);
@@ -110,6 +143,7 @@ void Database::close() {
     // Destroying the connection closes it; SQLite finishes the WAL checkpoint itself. It
     // closes only once no statement is left.
     m_statements.reset();
+    m_logFile.reset();
     m_connection.reset();
     if (logLeft) {
         QFile::remove(m_path + QStringLiteral("-wal"));
@@ -142,16 +176,12 @@ qint64 Database::lastInsertRowId() const {
 }
 
 void Database::syncLog() {
-    // The log's own file handle: one data sync of the log, where a checkpoint would also
-    // copy the pages into the database and sync that too.
-    sqlite3_file *log = nullptr;
-    const int found =
-        sqlite3_file_control(connection().getHandle(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
-    if (found != SQLITE_OK || !log || !log->pMethods)
-        return;  // no log written yet: nothing to flush
-    const int synced = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
-    if (synced != SQLITE_OK)
-        throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
+    flushLog(connection());
+}
+
+std::shared_ptr<const LogFile> Database::logFile() const {
+    requireOpen();
+    return m_logFile;
 }
 
 StatementHandle Database::prepare(const QString &sql, const QVariantList &values) {

@@ -4,6 +4,7 @@
 #include <QVariantList>
 #include <memory>
 
+#include "db/log_file.h"
 #include "db/query.h"
 #include "db/statement_cache.h"
 
@@ -16,7 +17,7 @@ namespace ringwise {
 // The one connection to the call database. Every statement binds its values; nothing
 // a caller passes in becomes SQL text. A statement outside a Transaction commits as it
 // runs. Commits reach the write-ahead log at once, so a killed process loses nothing
-// committed; syncLog() makes them survive a power cut as well.
+// committed; syncLog(), or a LogSyncer given logFile(), makes them survive a power cut as well.
 class Database {
 public:
     enum class OpenMode { MustExist, CreateIfMissing };
@@ -53,6 +54,9 @@ public:
     qint64 lastInsertRowId() const;
     // Flushes what has been committed to the disk. Throws DatabaseError.
     void syncLog();
+    // The log, for flushing it on another thread; none for a database in memory. Throws
+    // DatabaseError when not open.
+    std::shared_ptr<const LogFile> logFile() const;
 
 private:
     StatementHandle prepare(const QString &sql, const QVariantList &values);
@@ -61,6 +65,7 @@ private:
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_connection;
+    std::shared_ptr<const LogFile> m_logFile;
     // Shared with the handles of statements in use, so that one outliving a close() is
     // finalized rather than given back to a cache that is gone.
     std::shared_ptr<StatementCache> m_statements;

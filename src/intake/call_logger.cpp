@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "call/call_line.h"
+#include "call/system_error.h"
 #include "db/database.h"
 #include "db/database_error.h"
 
@@ -66,16 +67,22 @@ QString reason(const DatabaseError &error) {
 
 CallLogger::CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                        std::function<void(const CallFields &call)> startLookup,
-                       SendText sendToClients, Report report, int retryMs, QObject *parent)
+                       SendText sendToClients, Report report, int retryMs, SyncFile syncFile,
+                       QObject *parent)
     : QObject(parent),
       m_database(database),
       m_record(record),
       m_lookupsEnabled(std::move(lookupsEnabled)),
       m_startLookup(std::move(startLookup)),
       m_sendToClients(std::move(sendToClients)),
-      m_report(std::move(report)) {
+      m_report(std::move(report)),
+      m_syncer(std::move(syncFile)) {
     m_retry.setInterval(retryMs);
     connect(&m_retry, &QTimer::timeout, this, &CallLogger::storeWaiting);
+    m_ringFlush.setSingleShot(true);
+    m_ringFlush.setInterval(kRingFlushMs);
+    connect(&m_ringFlush, &QTimer::timeout, this, &CallLogger::startFlush);
+    connect(&m_syncer, &LogSyncer::flushed, this, &CallLogger::noteFlushed);
 }
 
 void CallLogger::LogCall() {
@@ -119,12 +126,18 @@ void CallLogger::RecordRing() {
         noteWaiting(error);
         return;
     }
-    syncLog();
+    // A ring count is not worth holding the device for: the next call's flush takes it
+    // along, or this one a moment later.
+    if (!m_ringFlush.isActive())
+        m_ringFlush.start();
 }
 
 bool CallLogger::storeBeforeExit() {
     for (int attempt = 0; attempt < kExitAttempts && !m_waiting.empty(); ++attempt)
         storeWaiting();
+    // The syncing thread finishes this flush before the program ends.
+    if (m_ringFlush.isActive())
+        startFlush();
     if (m_waiting.empty())
         return true;
     const int unstored = waitingCalls();
@@ -175,13 +188,13 @@ void CallLogger::noteWaiting(const DatabaseError &error) {
 
 void CallLogger::store(Waiting &waiting) {
     CallFields call = waiting.fields;
-    Transaction transaction(m_database);
     if (!isCall(waiting)) {
+        // One statement is a transaction of its own.
         m_database.exec(QStringLiteral("UPDATE tblCalls SET CallRings = (?) WHERE ID = ?"),
                         {call[CallField::Rings], call[CallField::CallId]});
-        transaction.commit();
         return;
     }
+    Transaction transaction(m_database);
     // The number exactly as held, untrimmed.
     const QString number = call[CallField::Number];
     bool lookUp = false;
@@ -249,21 +262,54 @@ void CallLogger::copyContactToRecord(const CallFields &call) {
 }
 
 void CallLogger::syncLog() {
+    // The flush takes along every ring count committed before it.
+    m_ringFlush.stop();
+    if (startFlush())
+        emit logSyncStarted();
+}
+
+bool CallLogger::startFlush() {
+    std::shared_ptr<const LogFile> log;
     try {
-        m_database.syncLog();
-        m_reportedSyncFailure = false;
-    } catch (const DatabaseError &error) {
-        if (!std::exchange(m_reportedSyncFailure, true))
-            tell(QStringLiteral("the disk did not confirm the last write (%1); calls since "
-                                "then may be lost if the power fails.")
-                     .arg(error.description()));
+        log = m_database.logFile();
+    } catch (const DatabaseError &) {
+        return false;  // closed: nothing committed is left to flush
     }
+    if (!log)
+        return false;  // a database in memory has no log on a disk
+    m_syncer.sync(std::move(log));
+    return true;
+}
+
+void CallLogger::noteFlushed(int error) {
+    if (error == 0)
+        m_reportedSyncFailure = false;
+    else if (!std::exchange(m_reportedSyncFailure, true))
+        tell(QStringLiteral("the disk did not confirm the last write (%1); calls since "
+                            "then may be lost if the power fails.")
+                 .arg(systemErrorText(error)));
+    if (m_syncer.busy())
+        return;
+    emit logSynced();
+    // The characters released may hold another call, which holds the device again.
+    if (!m_syncer.busy())
+        reportNotes();
 }
 
 void CallLogger::tell(const QString &text) {
-    // After the character at hand has been shown, so that a call's line in the device
-    // output is not cut by the note.
-    QTimer::singleShot(0, this, [this, text] { m_report(kTitle, text); });
+    // After the characters at hand have been shown, those the device holds during a flush
+    // among them, so that a call's line in the device output is not cut by the note.
+    m_notes << text;
+    if (m_notes.size() == 1)
+        QTimer::singleShot(0, this, [this] {
+            if (!m_syncer.busy())
+                reportNotes();
+        });
+}
+
+void CallLogger::reportNotes() {
+    for (const QString &note : std::exchange(m_notes, {}))
+        m_report(kTitle, note);
 }
 
 CallLogger::Match CallLogger::match(CallFields &call) {

@@ -2,12 +2,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <deque>
 #include <functional>
 
 #include "call/call_record.h"
 #include "call/seams.h"
+#include "db/log_syncer.h"
 #include "intake/call_events.h"
 
 namespace ringwise {
@@ -21,11 +23,14 @@ class DatabaseError;
 // transaction. The phone is ringing now, so a call is announced whatever the database
 // does: one it cannot take (locked by another program, a full disk) waits in order, with
 // its own time, number and rings, and is stored as soon as the database takes it. Each
-// call and ring is flushed to disk after it is announced.
+// call is flushed to disk after it is announced, on the syncing thread: the device holds its
+// next character until logSynced(). A ring count is flushed within kRingFlushMs.
 class CallLogger : public QObject, public CallEvents {
     Q_OBJECT
 public:
     static constexpr int kDefaultRetryMs = 1000;
+    // How long a ring count may wait for a flush; a call's flush takes it along sooner.
+    static constexpr int kRingFlushMs = 1000;
     inline static const QString kTitle = QStringLiteral("Database");
 
     // lookupsEnabled is asked at the moment a lookup is considered; startLookup receives
@@ -33,7 +38,8 @@ public:
     // tells the user of calls that wait, and of the disk failing a sync.
     CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                std::function<void(const CallFields &call)> startLookup, SendText sendToClients,
-               Report report, int retryMs = kDefaultRetryMs, QObject *parent = nullptr);
+               Report report, int retryMs = kDefaultRetryMs, SyncFile syncFile = syncFileData,
+               QObject *parent = nullptr);
 
     void LogCall() override;
     void RecordRing() override;
@@ -49,6 +55,10 @@ public:
 signals:
     // Calls that waited are now in the database.
     void waitingCallsStored();
+    // A flush of the log has begun; the device holds its input until logSynced().
+    void logSyncStarted();
+    // Everything stored so far is on the disk, or the disk has failed a flush.
+    void logSynced();
 
 private:
     // A call that is not stored yet (its CallId is "0"), or the rings of a stored one.
@@ -70,8 +80,13 @@ private:
     int waitingCalls() const;
     Waiting *waitingFor(quint64 serial);
     void copyContactToRecord(const CallFields &call);
+    // Flushes the log, holding the device's input until logSynced().
     void syncLog();
+    // False when no database is open.
+    bool startFlush();
+    void noteFlushed(int error);
     void tell(const QString &text);
+    void reportNotes();
 
     Match match(CallFields &call);
     bool findContact(CallFields &call);
@@ -90,6 +105,9 @@ private:
     bool m_reportedWaiting = false;
     bool m_reportedSyncFailure = false;
     QTimer m_retry;
+    QTimer m_ringFlush;
+    QStringList m_notes;  // told once the device has shown what it holds
+    LogSyncer m_syncer;
 };
 
 }  // namespace ringwise

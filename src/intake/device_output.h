@@ -16,7 +16,7 @@ public:
 
     void append(const QString &text);
     // The last `limit` characters appended.
-    QString text() const { return m_text; }
+    QString text() const;
 
 signals:
     // Exactly what was appended, for the front ends that show the output as it grows.

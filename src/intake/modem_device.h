@@ -41,6 +41,9 @@ public:
               const QStringList &extraCommands, const QString &countryCode);
     // Closes the port and stops retrying and waiting.
     void close();
+    // As SerialDevice's: the modem's lines after the one handed on last wait.
+    void holdInput() { m_serial.holdInput(); }
+    void releaseInput() { m_serial.releaseInput(); }
     // The modem has answered its whole initialisation.
     bool isReady() const { return m_serial.isOpen() && m_commands.isEmpty() && m_sent.isEmpty(); }
 

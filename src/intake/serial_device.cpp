@@ -43,10 +43,7 @@ SerialDevice::SerialDevice(std::function<void(QChar)> receive, Report report, in
                            QObject *parent)
     : QObject(parent), m_receive(std::move(receive)), m_report(std::move(report)) {
     m_retryTimer.setInterval(retryIntervalMs);
-    connect(&m_port, &TerminalPort::received, this, [this](const QByteArray &bytes) {
-        for (const char byte : bytes)
-            m_receive(QLatin1Char(byte));
-    });
+    connect(&m_port, &TerminalPort::received, this, &SerialDevice::handOn);
     connect(&m_port, &TerminalPort::lost, this, [this](const QString &reason) {
         startRetrying(QStringLiteral("%1 was lost: %2.").arg(m_portText, reason));
     });
@@ -70,6 +67,7 @@ bool SerialDevice::open(const QString &portText, const QString &devicePath) {
 void SerialDevice::close() {
     m_retryTimer.stop();
     m_port.close();
+    m_held.clear();
 }
 
 bool SerialDevice::write(const QByteArray &bytes) {
@@ -78,6 +76,7 @@ bool SerialDevice::write(const QByteArray &bytes) {
 
 void SerialDevice::closeAndRetry(const std::optional<QString> &problem) {
     m_port.close();
+    m_held.clear();
     startRetrying(problem);
 }
 
@@ -90,9 +89,33 @@ void SerialDevice::retry() {
 
 QString SerialDevice::openPort() {
     const QString problem = m_port.open(m_devicePath, m_line);
-    if (problem.isEmpty())
-        emit opened();
+    if (!problem.isEmpty())
+        return problem;
+    m_port.setReading(!m_holding);
+    emit opened();
     return problem;
+}
+
+void SerialDevice::holdInput() {
+    m_holding = true;
+    m_port.setReading(false);
+}
+
+void SerialDevice::releaseInput() {
+    m_holding = false;
+    handOn(std::exchange(m_held, {}));
+    if (!m_holding)
+        m_port.setReading(true);
+}
+
+void SerialDevice::handOn(const QByteArray &bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (m_holding) {
+            m_held = bytes.mid(i);
+            return;
+        }
+        m_receive(QLatin1Char(bytes[i]));
+    }
 }
 
 void SerialDevice::startRetrying(const std::optional<QString> &problem) {

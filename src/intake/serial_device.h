@@ -41,6 +41,10 @@ public:
     // The device on the open port does not work: closes it and tries again at the retry
     // interval, reporting the problem unless it is nullopt (already reported).
     void closeAndRetry(const std::optional<QString> &problem);
+    // The character handed on last must finish its work first: the bytes after it wait,
+    // those not read yet in the port's buffer, until releaseInput().
+    void holdInput();
+    void releaseInput();
 
 signals:
     // The port has opened, at open() or at a retry.
@@ -51,6 +55,7 @@ private:
     // Empty when the port has opened; otherwise why it has not.
     QString openPort();
     void startRetrying(const std::optional<QString> &problem);
+    void handOn(const QByteArray &bytes);
 
     std::function<void(QChar)> m_receive;
     Report m_report;
@@ -59,6 +64,8 @@ private:
     QTimer m_retryTimer{this};
     QString m_portText;
     QString m_devicePath;
+    bool m_holding = false;
+    QByteArray m_held;  // read before the hold began
 };
 
 }  // namespace ringwise

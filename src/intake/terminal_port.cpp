@@ -121,6 +121,11 @@ bool TerminalPort::write(const QByteArray &bytes) {
     return isOpen();
 }
 
+void TerminalPort::setReading(bool reading) {
+    if (isOpen())
+        m_reader.setEnabled(reading);
+}
+
 void TerminalPort::readBytes() {
     // One read a notification: a device that floods its line cannot hold the event loop,
     // and what is left raises the notifier again.

@@ -39,6 +39,8 @@ public:
     bool isOpen() const { return m_descriptor >= 0; }
     // False when the port is not open or did not take every byte.
     bool write(const QByteArray &bytes);
+    // While off, the device's bytes wait in the system's buffer of the port. On at open().
+    void setReading(bool reading);
 
 signals:
     void received(const QByteArray &bytes);

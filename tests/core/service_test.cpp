@@ -1,3 +1,5 @@
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QtTest>
@@ -27,6 +29,13 @@ std::unique_ptr<QTcpSocket> greetedClient(quint16 port) {
     return receive(*client, kGreeting.size()) == kGreeting ? std::move(client) : nullptr;
 }
 
+// Start-up connects to the device at once; no call is looked up in a directory.
+void startOnDevice(SettingsStore &store, const PseudoTerminal &device) {
+    store.Write(key::ServerAutoStart, "True");
+    store.Write(key::ServerCOM, device.slavePath());
+    store.Write(key::ServerCheckDGS, "False");
+}
+
 }  // namespace
 
 class ServiceTest : public QObject {
@@ -40,9 +49,7 @@ private slots:
         TempEnvironment env;
         PseudoTerminal device;
         SettingsStore store(defaultSettingsPath());
-        store.Write(key::ServerAutoStart, "True");
-        store.Write(key::ServerCOM, device.slavePath());
-        store.Write(key::ServerCheckDGS, "False");
+        startOnDevice(store, device);
         Service service(store, loopbackEnvironment());
         QVERIFY(service.start());
         QVERIFY(service.isRunning());
@@ -63,6 +70,55 @@ private slots:
             " Fake outgoing: STATS:CNTS;00#, 1 ,  ,  ,  ,  ,  ,  , 1 , 12345678 "));
         service.fakeIncomingCall();
         QCOMPARE(receive(*client, 21), QByteArray("CALL_:,12345678,,,,,,"));
+    }
+
+    // The disk sync of a call runs beside the event loop: clients are answered meanwhile,
+    // and the device's next call is read only once the sync is done.
+    void nextCallWaitsForTheSyncWhileClientsAreAnswered() {
+        TempEnvironment env;
+        PseudoTerminal device;
+        SettingsStore store(defaultSettingsPath());
+        startOnDevice(store, device);
+        QSemaphore begun, done;
+        ServiceEnvironment environment = loopbackEnvironment();
+        environment.syncFile = [&](int) {
+            begun.release();
+            done.acquire();
+            return 0;
+        };
+        Service service(store, environment);
+        const auto endSyncs = qScopeGuard([&] { done.release(100); });
+        QVERIFY(service.start());
+        auto client = greetedClient(service.listeningPort());
+        QVERIFY(client);
+
+        QVERIFY(device.write("A11111111#A22222222#"));
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,11111111,,,,,,"));
+        QVERIFY(begun.tryAcquire(1, 5000));
+        client->write("STATS:LAST;10");
+        QVERIFY(receive(*client, 30).contains("11111111"));
+        QCOMPARE(service.callRecord().value(CallField::Number), QStringLiteral("11111111"));
+
+        done.release();
+        QCOMPARE(receive(*client, 21), QByteArray("CALL_:,22222222,,,,,,"));
+        QVERIFY(begun.tryAcquire(1, 5000));
+    }
+
+    // A disk that fails the flush is reported, with the system's words for it.
+    void failedFlushIsReported() {
+        TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        store.Write(key::ServerCheckDGS, "False");
+        ServiceEnvironment environment = fastEnvironment();
+        environment.syncFile = [](int) { return EIO; };
+        Service service(store, environment);
+        QSignalSpy messages(&service, &Service::message);
+        QVERIFY(service.start());
+        service.fakeIncomingCall();
+        QTRY_COMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().at(2).toString(),
+                 "the disk did not confirm the last write (Input/output error); calls since "
+                 "then may be lost if the power fails.");
     }
 
     // Scripts wait for the hosting line and then connect to either port.

@@ -47,6 +47,14 @@ private:
     }
 
 private slots:
+    // The fuzz targets keep their calls in memory: no file, no folder, no log to flush.
+    void opensADatabaseInMemory() {
+        Database db;
+        db.open(":memory:", Database::OpenMode::CreateIfMissing);
+        QVERIFY(!db.logFile());
+        QCOMPARE(db.exec("INSERT INTO tblCalls (CallNumber) VALUES('1')"), 1);
+    }
+
     // An empty file, and one that lost a table, get the whole schema. A total starts at 0,
     // and keys keep growing after the newest row is deleted.
     void schemaIsCompletedAndKeysKeepGrowing() {
