@@ -154,6 +154,11 @@ void Database::syncLog() {
         throw DatabaseError(synced, QString::fromUtf8(sqlite3_errstr(synced)));
 }
 
+void Database::releaseMemory() {
+    if (m_connection)
+        sqlite3_db_release_memory(m_connection->getHandle());
+}
+
 StatementHandle Database::prepare(const QString &sql, const QVariantList &values) {
     requireOpen();
     try {

@@ -53,6 +53,9 @@ public:
     qint64 lastInsertRowId() const;
     // Flushes what has been committed to the disk. Throws DatabaseError.
     void syncLog();
+    // Frees the page cache's pages that no statement uses: a large answer fills the cache,
+    // which would otherwise hold them while the server idles. The file system caches them too.
+    void releaseMemory();
 
 private:
     StatementHandle prepare(const QString &sql, const QVariantList &values);
