@@ -189,6 +189,11 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
             [this] { emit hostingLabelsChanged(hostingLabels()); });
     connect(&parts.protocol, &ClientProtocol::nextPingChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
+    // A request may read much of the book; the server idles small again after it.
+    connect(&parts.protocol, &ClientProtocol::requestHandled, this, [this] {
+        m_parts->database.releaseMemory();
+        m_parts->clients.trimMemorySoon();
+    });
 }
 
 Service::~Service() {

@@ -184,6 +184,11 @@ std::shared_ptr<const LogFile> Database::logFile() const {
     return m_logFile;
 }
 
+void Database::releaseMemory() {
+    if (m_connection)
+        sqlite3_db_release_memory(m_connection->getHandle());
+}
+
 StatementHandle Database::prepare(const QString &sql, const QVariantList &values) {
     requireOpen();
     try {

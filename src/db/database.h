@@ -57,6 +57,9 @@ public:
     // The log, for flushing it on another thread; none for a database in memory. Throws
     // DatabaseError when not open.
     std::shared_ptr<const LogFile> logFile() const;
+    // Frees the page cache's pages that no statement uses: a large answer fills the cache,
+    // which would otherwise hold them while the server idles. The file system caches them too.
+    void releaseMemory();
 
 private:
     StatementHandle prepare(const QString &sql, const QVariantList &values);

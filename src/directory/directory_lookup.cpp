@@ -18,7 +18,7 @@ const QString kSplitError = QStringLiteral("Error in Split");
 
 DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record, ReadText directoryHost,
                                  SendText sendToClients, Report report, int timeoutMs,
-                                 qint64 maxResponseBytes, const QSslConfiguration &tls,
+                                 qint64 maxResponseBytes, std::optional<QSslConfiguration> tls,
                                  QObject *parent)
     : QObject(parent),
       m_database(database),
@@ -28,7 +28,7 @@ DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record, ReadTex
       m_report(std::move(report)),
       m_timeoutMs(timeoutMs),
       m_maxResponseBytes(maxResponseBytes),
-      m_tls(tls) {
+      m_tls(std::move(tls)) {
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(m_timeoutMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
@@ -40,16 +40,25 @@ DirectoryLookup::DirectoryLookup(Database &database, CallRecord &record, ReadTex
     m_nextConnection.setSingleShot(true);
     m_nextConnection.setInterval(0);
     connect(&m_nextConnection, &QTimer::timeout, this, &DirectoryLookup::ConnectURL);
-    connect(&m_sckSync, &QSslSocket::connected, this, &DirectoryLookup::onConnected);
-    connect(&m_sckSync, &QSslSocket::encrypted, this, &DirectoryLookup::onConnected);
-    connect(&m_sckSync, &QSslSocket::readyRead, this, &DirectoryLookup::onReadyRead);
-    connect(&m_sckSync, &QSslSocket::disconnected, this, &DirectoryLookup::onDisconnected);
-    connect(&m_sckSync, &QSslSocket::errorOccurred, this, &DirectoryLookup::onSocketError);
 }
 
 DirectoryLookup::~DirectoryLookup() {
     // The socket closes itself as it is destroyed; that is no answer from the directory.
-    m_sckSync.disconnect(this);
+    if (m_sckSync)
+        m_sckSync->disconnect(this);
+}
+
+QSslSocket &DirectoryLookup::socket() {
+    if (!m_sckSync) {
+        m_sckSync = std::make_unique<QSslSocket>();
+        QSslSocket *socket = m_sckSync.get();
+        connect(socket, &QSslSocket::connected, this, &DirectoryLookup::onConnected);
+        connect(socket, &QSslSocket::encrypted, this, &DirectoryLookup::onConnected);
+        connect(socket, &QSslSocket::readyRead, this, &DirectoryLookup::onReadyRead);
+        connect(socket, &QSslSocket::disconnected, this, &DirectoryLookup::onDisconnected);
+        connect(socket, &QSslSocket::errorOccurred, this, &DirectoryLookup::onSocketError);
+    }
+    return *m_sckSync;
 }
 
 void DirectoryLookup::StartLookup(const CallFields &call) {
@@ -72,23 +81,26 @@ void DirectoryLookup::StartLookup(const CallFields &call) {
 
 void DirectoryLookup::ConnectURL() {
     m_strInput.clear();
-    m_sckSync.abort();
+    QSslSocket &connection = socket();
+    connection.abort();
     if (m_url.secure) {
-        m_sckSync.setSslConfiguration(m_tls);
-        m_sckSync.setPeerVerifyMode(QSslSocket::VerifyPeer);
-        m_sckSync.connectToHostEncrypted(m_url.strHost, quint16(m_url.lPort));
+        if (!m_tls)
+            m_tls = QSslConfiguration::defaultConfiguration();
+        connection.setSslConfiguration(*m_tls);
+        connection.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        connection.connectToHostEncrypted(m_url.strHost, quint16(m_url.lPort));
     } else {
-        m_sckSync.connectToHost(m_url.strHost, quint16(m_url.lPort));
+        connection.connectToHost(m_url.strHost, quint16(m_url.lPort));
     }
 }
 
 void DirectoryLookup::onConnected() {
     // Over HTTPS the request waits for the handshake to end.
-    if (m_state != State::Connecting || (m_url.secure && !m_sckSync.isEncrypted()))
+    if (m_state != State::Connecting || (m_url.secure && !m_sckSync->isEncrypted()))
         return;
-    m_sckSync.write(m_url.request());
+    m_sckSync->write(m_url.request());
     m_state = State::Receiving;
-    m_resetWatch.watch(m_sckSync.socketDescriptor());
+    m_resetWatch.watch(m_sckSync->socketDescriptor());
 }
 
 void DirectoryLookup::onReadyRead() {
@@ -125,14 +137,14 @@ void DirectoryLookup::onSocketError(QAbstractSocket::SocketError error) {
         error == QAbstractSocket::SslInternalError ||
         error == QAbstractSocket::SslInvalidUserDataError) {
         failLookup(QStringLiteral("The secure connection to the directory failed: %1")
-                       .arg(m_sckSync.errorString()));
+                       .arg(m_sckSync->errorString()));
         return;
     }
     failLookup(QString::number(socketErrorNumber(error)));
 }
 
 bool DirectoryLookup::takeArrivedBytes() {
-    m_strInput += m_sckSync.read(m_maxResponseBytes - m_strInput.size() + 1);
+    m_strInput += m_sckSync->read(m_maxResponseBytes - m_strInput.size() + 1);
     if (m_strInput.size() <= m_maxResponseBytes)
         return true;
     failLookup(
@@ -151,7 +163,7 @@ void DirectoryLookup::takeAnswer(const HttpAnswer &answer) {
     } else {
         m_state = State::Parsing;
         m_deadline.stop();
-        m_sckSync.abort();
+        m_sckSync->abort();
         ParseResult(answer.page);
     }
 }
@@ -230,7 +242,8 @@ void DirectoryLookup::endLookup() {
     m_state = State::Idle;
     m_deadline.stop();
     m_nextConnection.stop();
-    m_sckSync.abort();
+    if (m_sckSync)
+        m_sckSync->abort();
     m_resetWatch.release();
     m_url = DirectoryUrl();
     m_strInput.clear();

@@ -6,6 +6,8 @@
 #include <QSslSocket>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "call/call_record.h"
 #include "call/seams.h"
@@ -34,12 +36,12 @@ public:
 
     // directoryHost: "host" or "host:port" (HTTPS), or "http://host:port", asked at every
     // lookup. report: a message for the user (a message box, or a line on standard error).
-    // tls: the certificate authorities an HTTPS directory is verified against.
+    // tls: the certificate authorities an HTTPS directory is verified against; none: the
+    // system's, read at the first HTTPS lookup.
     DirectoryLookup(Database &database, CallRecord &record, ReadText directoryHost,
                     SendText sendToClients, Report report, int timeoutMs = kDefaultTimeoutMs,
                     qint64 maxResponseBytes = kDefaultMaxResponseBytes,
-                    const QSslConfiguration &tls = QSslConfiguration::defaultConfiguration(),
-                    QObject *parent = nullptr);
+                    std::optional<QSslConfiguration> tls = std::nullopt, QObject *parent = nullptr);
     ~DirectoryLookup() override;
 
     // Looks up the number of the call; the result goes to the call's contact. Does nothing
@@ -58,6 +60,9 @@ private:
     void ParseResult(const QByteArray &page);
     void nameContact(const QString &name, const QString &nameSuffix);
 
+    // The socket, made at the first lookup: making one starts Qt's TLS backend (OpenSSL),
+    // which a server that never looks a caller up does without.
+    QSslSocket &socket();
     void onConnected();
     void onReadyRead();
     void onDisconnected();
@@ -74,7 +79,7 @@ private:
     Report m_report;
     const int m_timeoutMs;
     const qint64 m_maxResponseBytes;
-    const QSslConfiguration m_tls;
+    std::optional<QSslConfiguration> m_tls;
 
     State m_state = State::Idle;
     CallFields m_call;
@@ -82,7 +87,7 @@ private:
     DirectoryUrl m_url;
     int m_redirects = 0;
     QByteArray m_strInput;
-    QSslSocket m_sckSync;
+    std::unique_ptr<QSslSocket> m_sckSync;
     ResetWatch m_resetWatch;
     QTimer m_deadline;
     // Connects to m_url once the socket has finished with the previous answer.

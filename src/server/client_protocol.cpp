@@ -64,6 +64,7 @@ void ClientProtocol::HandleClientText(int slot) {
                     return;
                 if (const std::optional<QString> answer = handler(QString::fromLatin1(bytes)))
                     m_table.sendTo(slot, *answer);
+                emit requestHandled();
                 return;
             }
             break;

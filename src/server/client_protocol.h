@@ -53,6 +53,8 @@ public:
 
 signals:
     void nextPingChanged(const QString &text);
+    // A request was handled; what it read may be freed.
+    void requestHandled();
 
 private:
     void refuse(int slot, const QString &password);

@@ -358,8 +358,6 @@ void ClientTable::stopWaiting(int slot) {
 }
 
 void ClientTable::trimMemorySoon() {
-    // The allocator keeps the memory of clients that have left for later use; after many
-    // have gone, it is handed back to the system.
     m_releasesSinceTrim = 0;
     if (m_trimPending)
         return;

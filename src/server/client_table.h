@@ -92,6 +92,9 @@ public:
     void reportSocketError(int error, const QString &description);
     // Notes one event, after the time, in the device output.
     void report(const QString &text);
+    // Hands the memory the allocator keeps for later use back to the system, after a short
+    // while: when many clients have left, or a large answer was made.
+    void trimMemorySoon();
 
 signals:
     // A client joined the connection list, or left it.
@@ -122,7 +125,6 @@ private:
     // Takes the slot off the connection list and out of the waiting connections.
     void unlist(int slot);
     void stopWaiting(int slot);
-    void trimMemorySoon();
     void handleEvents(int fd, std::uint32_t events);
     // Reads what has arrived, up to the message bound. When the connection has ended, the
     // system's error number (0 for an orderly close).

@@ -120,7 +120,7 @@ void Hosting::admitTls(int fd) {
     }
     ++m_handshakes;
     ++m_handshakesFrom[network];
-    socket->setSslConfiguration(m_tls);
+    socket->setSslConfiguration(*m_tls);
     auto *deadline = new QTimer(socket);
     deadline->setObjectName(kHandshakeDeadline);
     deadline->setSingleShot(true);

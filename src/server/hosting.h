@@ -5,6 +5,7 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QString>
+#include <optional>
 #include <unordered_map>
 
 #include "server/hosting_status.h"
@@ -76,7 +77,9 @@ private:
     // client table, which watches it itself, so no socket object per client is made.
     Listener m_server;
     Listener m_tlsServer;
-    QSslConfiguration m_tls;
+    // Made by StartTls: even an empty configuration starts Qt's TLS backend (OpenSSL and its
+    // certificate store), which a server without a TLS port does without.
+    std::optional<QSslConfiguration> m_tls;
     HostingStatus m_status;
     quint64 m_refusedOverCap = 0;
     // Set by a refusal over a cap, cleared by the next connection let in: a flood is one

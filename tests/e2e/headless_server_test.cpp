@@ -115,6 +115,10 @@ private slots:
         QTRY_VERIFY(server.standardOutput().contains("A12345678#RRR"));
         QVERIFY(server.standardOutput().contains("\nSerial port: " + device.slavePath().toUtf8() +
                                                  "\n"));
+        // Without a TLS port or a lookup, OpenSSL is neither started nor even loaded.
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(server.process().processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("libcrypto"));
 
         server.terminate();
         QVERIFY(server.waitForExit());
