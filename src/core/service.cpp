@@ -30,6 +30,8 @@ namespace ringwise {
 namespace {
 
 const QString kTlsTitle = QStringLiteral("TLS");
+// How long requests pause before their memory goes back.
+constexpr int kMemoryReleaseMs = 2000;
 
 QString openAccessText(quint16 port) {
     return QStringLiteral(
@@ -148,6 +150,7 @@ struct Service::Parts {
     DeviceParser parser;
     SerialDevice serial;
     ModemDevice modem;
+    QTimer memoryRelease;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
     std::optional<QString> openAccess;  // the warning last shown; none before start-up
@@ -189,11 +192,17 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
             [this] { emit hostingLabelsChanged(hostingLabels()); });
     connect(&parts.protocol, &ClientProtocol::nextPingChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
-    // A request may read much of the book; the server idles small again after it.
-    connect(&parts.protocol, &ClientProtocol::requestHandled, this, [this] {
+    // A request may read much of the book: once requests pause, the page cache and the
+    // allocator hand their memory back, so the server idles small. Requests that follow each
+    // other keep the cache.
+    parts.memoryRelease.setSingleShot(true);
+    parts.memoryRelease.setInterval(kMemoryReleaseMs);
+    connect(&parts.memoryRelease, &QTimer::timeout, this, [this] {
         m_parts->database.releaseMemory();
         m_parts->clients.trimMemorySoon();
     });
+    connect(&parts.protocol, &ClientProtocol::requestHandled, &parts.memoryRelease,
+            qOverload<>(&QTimer::start));
 }
 
 Service::~Service() {
