@@ -55,8 +55,9 @@ private slots:
         QCOMPARE(db.exec("INSERT INTO tblCalls (CallNumber) VALUES('1')"), 1);
     }
 
-    // An empty file, and one that lost a table, get the whole schema. A total starts at 0,
-    // and keys keep growing after the newest row is deleted.
+    // An empty file, and one that lost a table, get the whole schema; a phone index made
+    // before over every row is made again over the numbers alone. A total starts at 0, and
+    // keys keep growing after the newest row is deleted.
     void schemaIsCompletedAndKeysKeepGrowing() {
         test::TempEnvironment env;
         const QString path = env.filePath("empty.db");
@@ -65,9 +66,15 @@ private slots:
         db.open(path, Database::OpenMode::MustExist);
         checkSchema(db);
         db.exec("DROP TABLE tblCalls");
+        db.exec("DROP INDEX idxContactsHomePhone");
+        db.exec("CREATE INDEX idxContactsHomePhone ON tblContacts (HomePhone)");
         db.close();
         db.open(path, Database::OpenMode::MustExist);
         checkSchema(db);
+        QCOMPARE(db.query("SELECT sql FROM sqlite_master WHERE name = 'idxContactsHomePhone'")
+                     .field("sql"),
+                 "CREATE INDEX idxContactsHomePhone ON tblContacts (HomePhone) WHERE HomePhone "
+                 "IS NOT NULL");
 
         db.exec("INSERT INTO tblContacts (Unrecognized) VALUES('12345678')");
         QCOMPARE(db.query("SELECT TotalCalls FROM tblContacts").field("TotalCalls"), "0");
