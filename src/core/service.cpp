@@ -121,14 +121,28 @@ struct Service::Parts {
                      emit service.message(MessageIcon::Warning, title, text);
                  },
                  environment.serialRetryMs),
-          modem([this](const QString &line) { output.append(QStringLiteral("\r\n") + line); },
+          modem([this](const QString &line) { showDeviceLine(line); },
                 [this](const QString &characters) { parser.HandleMappedText(characters); },
                 [&service](const QString &title, const QString &text) {
                     emit service.message(MessageIcon::Warning, title, text);
                 },
                 tickCount,
                 ModemTimings{environment.modemAnswerMs, environment.serialRetryMs,
-                             environment.modemCallWindowMs}) {}
+                             environment.modemCallWindowMs}),
+          router(RouterSeams{
+                     [this](const QString &line) { showDeviceLine(line); },
+                     [this](const QString &characters) { parser.HandleMappedText(characters); },
+                     [this] { return record.serial(); },
+                     [this, &service](quint64 serial, const QString &rings) {
+                         logger.writeRings(serial, rings);
+                         emit service.recentCallsChanged();
+                     },
+                     [&service](const QString &title, const QString &text) {
+                         emit service.message(MessageIcon::Warning, title, text);
+                     }},
+                 environment.routerTimings) {}
+
+    void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -150,6 +164,7 @@ struct Service::Parts {
     DeviceParser parser;
     SerialDevice serial;
     ModemDevice modem;
+    RouterDevice router;
     QTimer memoryRelease;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
@@ -175,10 +190,12 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
     connect(&parts.logger, &CallLogger::logSyncStarted, this, [&parts] {
         parts.serial.holdInput();
         parts.modem.holdInput();
+        parts.router.holdInput();
     });
     connect(&parts.logger, &CallLogger::logSynced, this, [&parts] {
         parts.serial.releaseInput();
         parts.modem.releaseInput();
+        parts.router.releaseInput();
     });
     connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, [this] {
         m_parts->logger.forgetStoredCalls();
@@ -338,7 +355,12 @@ bool Service::connectAction() {
     // A port that cannot be opened is reported and retried; hosting starts all the same.
     const QString portText = serialPortText(parts.selectedPort);
     const QString devicePath = serialDevicePath(parts.selectedPort);
-    if (isModem(parts.store.Read(key::ServerDevice)))
+    const QString device = parts.store.Read(key::ServerDevice);
+    if (isRouter(device))
+        parts.router.open(storedOrDefault(parts.store, key::ServerRouterHost),
+                          routerPort(parts.store.Read(key::ServerRouterPort)),
+                          countryCode(parts.store.Read(key::ServerCountryCode)));
+    else if (isModem(device))
         parts.modem.open(portText, devicePath,
                          modemBaudRate(parts.store.Read(key::ServerModemBaud)),
                          modemCommands(parts.store.Read(key::ServerModemInit)),
@@ -385,6 +407,7 @@ void Service::disconnectAction() {
     emit runningChanged(false);
     parts.serial.close();
     parts.modem.close();
+    parts.router.close();
     parts.hosting.StopHosting();
 }
 
@@ -407,6 +430,7 @@ void Service::stopEverything() {
     Parts &parts = *m_parts;
     parts.serial.close();
     parts.modem.close();
+    parts.router.close();
     parts.hosting.StopHosting();
 }
 

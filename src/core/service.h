@@ -16,6 +16,7 @@
 #include "directory/directory_lookup.h"
 #include "intake/call_logger.h"
 #include "intake/modem_device.h"
+#include "intake/router_device.h"
 #include "intake/serial_device.h"
 #include "queries/last_calls.h"
 #include "server/client_protocol.h"
@@ -53,6 +54,7 @@ struct ServiceEnvironment {
     int serialRetryMs = SerialDevice::kDefaultRetryMs;
     int modemAnswerMs = ModemTimings::kDefaultAnswerMs;
     int modemCallWindowMs = ModemCalls::kDefaultCallWindowMs;
+    RouterTimings routerTimings;
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
     // How often calls that wait for the database are tried again.
     int databaseRetryMs = CallLogger::kDefaultRetryMs;
@@ -69,9 +71,9 @@ struct ServiceEnvironment {
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial
-// device and modem (ServerDevice picks one at each Connect), client table, protocol, hosting,
-// directory lookup and timers. The front ends show its state and forward the user's commands; they
-// hold no state of their own.
+// device, modem and router (ServerDevice picks one at each Connect), client table, protocol,
+// hosting, directory lookup and timers. The front ends show its state and forward the user's
+// commands; they hold no state of their own.
 class Service : public QObject {
     Q_OBJECT
 public:
