@@ -168,6 +168,7 @@ struct Service::Parts {
     QTimer memoryRelease;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
+    QString routerStatus;
     std::optional<QString> openAccess;  // the warning last shown; none before start-up
 };
 
@@ -197,6 +198,8 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         parts.modem.releaseInput();
         parts.router.releaseInput();
     });
+    connect(&parts.router, &RouterDevice::connectedChanged, this,
+            [this] { showRouterStatus(true); });
     connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, [this] {
         m_parts->logger.forgetStoredCalls();
         emit recentCallsChanged();
@@ -294,6 +297,9 @@ bool Service::isRunning() const {
 QString Service::selectedPort() const {
     return m_parts->selectedPort;
 }
+QString Service::routerStatus() const {
+    return m_parts->routerStatus;
+}
 QStringList Service::connectionList() const {
     return m_parts->clients.connectionList();
 }
@@ -356,11 +362,12 @@ bool Service::connectAction() {
     const QString portText = serialPortText(parts.selectedPort);
     const QString devicePath = serialDevicePath(parts.selectedPort);
     const QString device = parts.store.Read(key::ServerDevice);
-    if (isRouter(device))
+    if (isRouter(device)) {
         parts.router.open(storedOrDefault(parts.store, key::ServerRouterHost),
                           routerPort(parts.store.Read(key::ServerRouterPort)),
                           countryCode(parts.store.Read(key::ServerCountryCode)));
-    else if (isModem(device))
+        showRouterStatus(true);
+    } else if (isModem(device))
         parts.modem.open(portText, devicePath,
                          modemBaudRate(parts.store.Read(key::ServerModemBaud)),
                          modemCommands(parts.store.Read(key::ServerModemInit)),
@@ -408,7 +415,19 @@ void Service::disconnectAction() {
     parts.serial.close();
     parts.modem.close();
     parts.router.close();
+    showRouterStatus(false);
     parts.hosting.StopHosting();
+}
+
+void Service::showRouterStatus(bool inUse) {
+    const RouterDevice &router = m_parts->router;
+    const QString status =
+        !inUse ? QString()
+               : QStringLiteral("Router %1: %2")
+                     .arg(router.address(), router.isConnected() ? QStringLiteral("connected")
+                                                                 : QStringLiteral("not connected"));
+    if (std::exchange(m_parts->routerStatus, status) != status)
+        emit routerStatusChanged(status);
 }
 
 void Service::showOpenAccess() {
@@ -431,6 +450,7 @@ void Service::stopEverything() {
     parts.serial.close();
     parts.modem.close();
     parts.router.close();
+    showRouterStatus(false);
     parts.hosting.StopHosting();
 }
 

@@ -99,6 +99,9 @@ public:
     QString deviceOutput() const;  // the bounded device output kept in memory
     bool isRunning() const;        // Connect done: selector disabled, button "Disconnect"
     QString selectedPort() const;  // the port selector's text
+    // "Router HOST:PORT: connected" or "… not connected" while the router is the device at
+    // Connect; empty otherwise.
+    QString routerStatus() const;
     HostingLabels hostingLabels() const;
     // The connected clients, one line each in slot order; built when asked.
     QStringList connectionList() const;
@@ -120,6 +123,7 @@ signals:
     void deviceOutputAppended(const QString &text);
     void runningChanged(bool running);
     void selectedPortChanged(const QString &port);
+    void routerStatusChanged(const QString &status);
     void hostingLabelsChanged(const ringwise::HostingLabels &labels);
     // One client joined or left the connection list (and the count changed).
     void clientListed(int slot, const QString &line);
@@ -145,6 +149,7 @@ private:
     void disconnectAction();
     void stopEverything();
     void showOpenAccess();
+    void showRouterStatus(bool inUse);
 
     struct Parts;
     std::unique_ptr<Parts> m_parts;

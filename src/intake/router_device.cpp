@@ -62,6 +62,7 @@ void RouterDevice::open(const QString &host, quint16 port, const QString &countr
 
 void RouterDevice::close() {
     m_open = false;
+    m_connected = false;
     m_retryTimer.stop();
     m_socket.abort();
     m_held.clear();
@@ -88,7 +89,7 @@ void RouterDevice::noteConnected() {
     m_lines = ModemLineParser(kLongestRouterLine);
     m_calls = RouterCalls();
     m_held.clear();
-    m_awaySince.invalidate();
+    m_connected = true;
     if (std::exchange(m_reported, false))
         m_seams.report(kTitle, QStringLiteral("connected to %1 again.").arg(address()));
     emit connectedChanged(true);
@@ -98,7 +99,7 @@ void RouterDevice::noteLost(const QString &reason) {
     // An error and the close that follows it are one loss.
     if (!m_open || m_retryTimer.isActive())
         return;
-    const bool wasConnected = !m_awaySince.isValid();
+    const bool wasConnected = std::exchange(m_connected, false);
     if (wasConnected)
         m_awaySince.start();
     m_retryTimer.start(m_awaySince.elapsed() < m_timings.slowAfterMs ? m_timings.retryMs

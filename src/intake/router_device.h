@@ -54,7 +54,7 @@ public:
     // socket, until releaseInput().
     void holdInput() { m_holding = true; }
     void releaseInput();
-    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    bool isConnected() const { return m_connected; }
     // "host:port", as the messages name the router.
     QString address() const;
 
@@ -74,7 +74,9 @@ private:
     RouterTimings m_timings;
     QTcpSocket m_socket{this};
     QTimer m_retryTimer{this};
-    QElapsedTimer m_awaySince;  // valid while the router is away
+    // The socket still says connected while it reports the loss.
+    bool m_connected = false;
+    QElapsedTimer m_awaySince;  // since the router went away, or since open()
     QString m_host;
     quint16 m_port = kDefaultPort;
     QString m_countryCode;

@@ -713,6 +713,25 @@ private slots:
         QCOMPARE(window.findChildren<SettingsDialog *>(), open);
     }
 
+    // With the router as the device, the top row shows its connection as it comes and goes.
+    void routerStatusFollowsTheConnection() {
+        Fixture f;
+        QTcpServer router;
+        QVERIFY(router.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerDevice, "Router");
+        f.store.Write(key::ServerRouterHost, "127.0.0.1");
+        f.store.Write(key::ServerRouterPort, QString::number(router.serverPort()));
+        f.connect();
+        auto *status = f.find<QLabel>("lblRouterStatus");
+        const QString name = QStringLiteral("Router 127.0.0.1:%1: ").arg(router.serverPort());
+        QTRY_COMPARE(status->text(), name + "connected");
+        QTRY_VERIFY(router.hasPendingConnections());
+        delete router.nextPendingConnection();
+        QTRY_COMPARE(status->text(), name + "not connected");
+        f.click("cmdButton");
+        QVERIFY(status->isHidden());
+    }
+
     // While the box of a failed lookup is open, the next failure goes to the device output.
     void oneLookupFailureBoxAtATime() {
         Fixture f;
