@@ -121,14 +121,28 @@ struct Service::Parts {
                      emit service.message(MessageIcon::Warning, title, text);
                  },
                  environment.serialRetryMs),
-          modem([this](const QString &line) { output.append(QStringLiteral("\r\n") + line); },
+          modem([this](const QString &line) { showDeviceLine(line); },
                 [this](const QString &characters) { parser.HandleMappedText(characters); },
                 [&service](const QString &title, const QString &text) {
                     emit service.message(MessageIcon::Warning, title, text);
                 },
                 tickCount,
                 ModemTimings{environment.modemAnswerMs, environment.serialRetryMs,
-                             environment.modemCallWindowMs}) {}
+                             environment.modemCallWindowMs}),
+          router(RouterSeams{
+                     [this](const QString &line) { showDeviceLine(line); },
+                     [this](const QString &characters) { parser.HandleMappedText(characters); },
+                     [this] { return record.serial(); },
+                     [this, &service](quint64 serial, const QString &rings) {
+                         logger.writeRings(serial, rings);
+                         emit service.recentCallsChanged();
+                     },
+                     [&service](const QString &title, const QString &text) {
+                         emit service.message(MessageIcon::Warning, title, text);
+                     }},
+                 environment.routerTimings) {}
+
+    void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -150,9 +164,11 @@ struct Service::Parts {
     DeviceParser parser;
     SerialDevice serial;
     ModemDevice modem;
+    RouterDevice router;
     QTimer memoryRelease;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
+    QString routerStatus;
     std::optional<QString> openAccess;  // the warning last shown; none before start-up
 };
 
@@ -175,11 +191,15 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
     connect(&parts.logger, &CallLogger::logSyncStarted, this, [&parts] {
         parts.serial.holdInput();
         parts.modem.holdInput();
+        parts.router.holdInput();
     });
     connect(&parts.logger, &CallLogger::logSynced, this, [&parts] {
         parts.serial.releaseInput();
         parts.modem.releaseInput();
+        parts.router.releaseInput();
     });
+    connect(&parts.router, &RouterDevice::connectedChanged, this,
+            [this] { showRouterStatus(true); });
     connect(&parts.databaseWatch, &DatabaseWatch::reopened, this, [this] {
         m_parts->logger.forgetStoredCalls();
         emit recentCallsChanged();
@@ -277,6 +297,9 @@ bool Service::isRunning() const {
 QString Service::selectedPort() const {
     return m_parts->selectedPort;
 }
+QString Service::routerStatus() const {
+    return m_parts->routerStatus;
+}
 QStringList Service::connectionList() const {
     return m_parts->clients.connectionList();
 }
@@ -338,7 +361,13 @@ bool Service::connectAction() {
     // A port that cannot be opened is reported and retried; hosting starts all the same.
     const QString portText = serialPortText(parts.selectedPort);
     const QString devicePath = serialDevicePath(parts.selectedPort);
-    if (isModem(parts.store.Read(key::ServerDevice)))
+    const QString device = parts.store.Read(key::ServerDevice);
+    if (isRouter(device)) {
+        parts.router.open(storedOrDefault(parts.store, key::ServerRouterHost),
+                          routerPort(parts.store.Read(key::ServerRouterPort)),
+                          countryCode(parts.store.Read(key::ServerCountryCode)));
+        showRouterStatus(true);
+    } else if (isModem(device))
         parts.modem.open(portText, devicePath,
                          modemBaudRate(parts.store.Read(key::ServerModemBaud)),
                          modemCommands(parts.store.Read(key::ServerModemInit)),
@@ -385,7 +414,20 @@ void Service::disconnectAction() {
     emit runningChanged(false);
     parts.serial.close();
     parts.modem.close();
+    parts.router.close();
+    showRouterStatus(false);
     parts.hosting.StopHosting();
+}
+
+void Service::showRouterStatus(bool inUse) {
+    const RouterDevice &router = m_parts->router;
+    const QString status =
+        !inUse ? QString()
+               : QStringLiteral("Router %1: %2")
+                     .arg(router.address(), router.isConnected() ? QStringLiteral("connected")
+                                                                 : QStringLiteral("not connected"));
+    if (std::exchange(m_parts->routerStatus, status) != status)
+        emit routerStatusChanged(status);
 }
 
 void Service::showOpenAccess() {
@@ -407,6 +449,8 @@ void Service::stopEverything() {
     Parts &parts = *m_parts;
     parts.serial.close();
     parts.modem.close();
+    parts.router.close();
+    showRouterStatus(false);
     parts.hosting.StopHosting();
 }
 

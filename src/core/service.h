@@ -16,6 +16,7 @@
 #include "directory/directory_lookup.h"
 #include "intake/call_logger.h"
 #include "intake/modem_device.h"
+#include "intake/router_device.h"
 #include "intake/serial_device.h"
 #include "queries/last_calls.h"
 #include "server/client_protocol.h"
@@ -53,6 +54,7 @@ struct ServiceEnvironment {
     int serialRetryMs = SerialDevice::kDefaultRetryMs;
     int modemAnswerMs = ModemTimings::kDefaultAnswerMs;
     int modemCallWindowMs = ModemCalls::kDefaultCallWindowMs;
+    RouterTimings routerTimings;
     int lookupTimeoutMs = DirectoryLookup::kDefaultTimeoutMs;
     // How often calls that wait for the database are tried again.
     int databaseRetryMs = CallLogger::kDefaultRetryMs;
@@ -69,9 +71,9 @@ struct ServiceEnvironment {
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial
-// device and modem (ServerDevice picks one at each Connect), client table, protocol, hosting,
-// directory lookup and timers. The front ends show its state and forward the user's commands; they
-// hold no state of their own.
+// device, modem and router (ServerDevice picks one at each Connect), client table, protocol,
+// hosting, directory lookup and timers. The front ends show its state and forward the user's
+// commands; they hold no state of their own.
 class Service : public QObject {
     Q_OBJECT
 public:
@@ -97,6 +99,9 @@ public:
     QString deviceOutput() const;  // the bounded device output kept in memory
     bool isRunning() const;        // Connect done: selector disabled, button "Disconnect"
     QString selectedPort() const;  // the port selector's text
+    // "Router HOST:PORT: connected" or "… not connected" while the router is the device at
+    // Connect; empty otherwise.
+    QString routerStatus() const;
     HostingLabels hostingLabels() const;
     // The connected clients, one line each in slot order; built when asked.
     QStringList connectionList() const;
@@ -118,6 +123,7 @@ signals:
     void deviceOutputAppended(const QString &text);
     void runningChanged(bool running);
     void selectedPortChanged(const QString &port);
+    void routerStatusChanged(const QString &status);
     void hostingLabelsChanged(const ringwise::HostingLabels &labels);
     // One client joined or left the connection list (and the count changed).
     void clientListed(int slot, const QString &line);
@@ -143,6 +149,7 @@ private:
     void disconnectAction();
     void stopEverything();
     void showOpenAccess();
+    void showRouterStatus(bool inUse);
 
     struct Parts;
     std::unique_ptr<Parts> m_parts;

@@ -17,6 +17,7 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     // The interval shows what is stored, even nothing: start-up has written the default.
     form.ping = store.Read(key::ServerPing);
     form.device = storedOrDefault(store, key::ServerDevice);
+    form.routerHost = store.Read(key::ServerRouterHost);
     form.listen = store.Read(key::ServerListen);
     form.maxClients = storedOrDefault(store, key::ServerMaxClients);
     form.maxPerAddress = storedOrDefault(store, key::ServerMaxPerAddress);
@@ -42,8 +43,8 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::ServerPing, ping) && write(key::ServerAutoStart, flagText(autoStart)) &&
            write(key::ServerCheckDGS, flagText(checkDirectory)) &&
            write(key::ServerMinimized, flagText(startMinimized)) &&
-           write(key::ServerDevice, device) && write(key::ServerListen, listen) &&
-           write(key::ServerMaxClients, maxClients) &&
+           write(key::ServerDevice, device) && write(key::ServerRouterHost, routerHost) &&
+           write(key::ServerListen, listen) && write(key::ServerMaxClients, maxClients) &&
            write(key::ServerMaxPerAddress, maxPerAddress) && write(key::ServerTlsPort, tlsPort) &&
            write(key::ServerTlsCert, tlsCert) && write(key::ServerTlsKey, tlsKey) &&
            write(key::DesktopNotify, flagText(desktopNotify));

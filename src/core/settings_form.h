@@ -25,6 +25,7 @@ struct SettingsForm {
     bool startMinimized = false;
     QString ping;
     QString device = kBoxDevice;
+    QString routerHost;
     // Who may connect: the listen address, the caps, and the TLS port with its PEM files.
     QString listen;
     QString maxClients;

@@ -1,12 +1,14 @@
 #include "core/settings_table.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <algorithm>
 
 #include "call/phone_number.h"
 #include "core/paths.h"
 #include "core/settings_store.h"
 #include "intake/modem_device.h"
+#include "intake/router_device.h"
 
 namespace ringwise {
 
@@ -25,6 +27,12 @@ bool isPort(const QString &text) {
     bool ok = false;
     const int port = text.toInt(&ok);
     return ok && port >= 1 && port <= 65535;
+}
+
+bool isHost(const QString &text) {
+    static const QRegularExpression hostName(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,62})(\\.[A-Za-z0-9-]{1,63})*\\.?$"));
+    return !QHostAddress(text).isNull() || (text.size() <= 253 && hostName.match(text).hasMatch());
 }
 
 }  // namespace
@@ -46,6 +54,10 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerModemInit, SettingKind::Text, QString()},
         // The home country's calling code, dropped from numbers the line sends with it.
         {key::ServerCountryCode, SettingKind::CountryCode, QStringLiteral("45")},
+        // Where the router's call monitor listens, with ServerDevice=Router.
+        {key::ServerRouterHost, SettingKind::Host, QStringLiteral("fritz.box")},
+        {key::ServerRouterPort, SettingKind::OptionalPort,
+         QString::number(RouterDevice::kDefaultPort)},
         {key::ServerListen, SettingKind::Address, QString()},
         {key::ServerMaxClients, SettingKind::Count, QStringLiteral("10000")},
         {key::ServerMaxPerAddress, SettingKind::Count, QStringLiteral("64")},
@@ -106,8 +118,9 @@ QString settingRefusal(const Setting &setting, const QString &text) {
             break;
         case SettingKind::Device:
             if (!text.isEmpty() && !kDeviceNames.contains(text))
-                return QStringLiteral("%1 takes %2; got \"%3\".")
-                    .arg(setting.key, kDeviceNames.join(QStringLiteral(" or ")), text);
+                return QStringLiteral("%1 takes %2 or %3; got \"%4\".")
+                    .arg(setting.key, kDeviceNames.mid(0, kDeviceNames.size() - 1).join(", "),
+                         kDeviceNames.last(), text);
             break;
         case SettingKind::BaudRate:
             if (!text.isEmpty() && modemBaudRate(text) != text.toInt())
@@ -140,6 +153,11 @@ QString settingRefusal(const Setting &setting, const QString &text) {
                            "45; got \"%2\".")
                     .arg(setting.key, text);
             break;
+        case SettingKind::Host:
+            if (!text.isEmpty() && !isHost(text))
+                return QStringLiteral("%1 takes an address or a host name; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
         default:
             break;
     }
@@ -148,6 +166,14 @@ QString settingRefusal(const Setting &setting, const QString &text) {
 
 bool isModem(const QString &deviceText) {
     return deviceText == kModemDevice;
+}
+
+bool isRouter(const QString &deviceText) {
+    return deviceText == kRouterDevice;
+}
+
+quint16 routerPort(const QString &text) {
+    return isPort(text) ? quint16(text.toUInt()) : RouterDevice::kDefaultPort;
 }
 
 qint32 modemBaudRate(const QString &text) {

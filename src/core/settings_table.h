@@ -23,6 +23,8 @@ inline const QString ServerDevice = QStringLiteral("ServerDevice");
 inline const QString ServerModemBaud = QStringLiteral("ServerModemBaud");
 inline const QString ServerModemInit = QStringLiteral("ServerModemInit");
 inline const QString ServerCountryCode = QStringLiteral("ServerCountryCode");
+inline const QString ServerRouterHost = QStringLiteral("ServerRouterHost");
+inline const QString ServerRouterPort = QStringLiteral("ServerRouterPort");
 inline const QString ServerListen = QStringLiteral("ServerListen");
 inline const QString ServerMaxClients = QStringLiteral("ServerMaxClients");
 inline const QString ServerMaxPerAddress = QStringLiteral("ServerMaxPerAddress");
@@ -47,6 +49,7 @@ enum class SettingKind {
     Count,         // a whole number, 0 or more
     OptionalPort,  // empty for none, or a TCP port number
     CountryCode,   // a country calling code: 1 to 3 digits
+    Host,          // an IPv4 or IPv6 address or a host name
 };
 
 struct Setting {
@@ -81,12 +84,16 @@ inline const QString kPasswordNotLatin1Text = QStringLiteral(
 bool isTrue(const QString &text);
 QString flagText(bool set);
 
-// The kinds of caller-ID device: the box that sends characters, or a modem that sends
-// lines. An empty or unknown ServerDevice is the box.
+// The kinds of caller-ID device: the box that sends characters, a modem that sends lines, or
+// the call monitor of a router on the network. An empty or unknown ServerDevice is the box.
 inline const QString kBoxDevice = QStringLiteral("Box");
 inline const QString kModemDevice = QStringLiteral("Modem");
-inline const QStringList kDeviceNames = {kBoxDevice, kModemDevice};
+inline const QString kRouterDevice = QStringLiteral("Router");
+inline const QStringList kDeviceNames = {kBoxDevice, kModemDevice, kRouterDevice};
 bool isModem(const QString &deviceText);
+bool isRouter(const QString &deviceText);
+// A ServerRouterPort that is not a port number is the call monitor's usual one.
+quint16 routerPort(const QString &text);
 // A ServerModemBaud that is not a positive whole number is the modem's usual speed.
 qint32 modemBaudRate(const QString &text);
 // A ServerCountryCode that is not 1 to 3 digits is the default's.

@@ -112,7 +112,30 @@ void CallLogger::RecordRing() {
     // Before its "#" a call is not stored yet: it takes its rings along when it is.
     if (m_record.value(CallField::CallId) == kNotStored)
         return;
-    Waiting rings{m_record.serial(), m_record.fields()};
+    storeRings(Waiting{m_record.serial(), m_record.fields()});
+}
+
+void CallLogger::writeRings(quint64 serial, const QString &rings) {
+    if (serial == m_record.serial()) {
+        m_record.set(CallField::Rings, rings);
+        RecordRing();
+        return;
+    }
+    if (Waiting *waiting = waitingFor(serial)) {
+        waiting->fields[CallField::Rings] = rings;
+        return;
+    }
+    const auto stored = std::find_if(m_storedCalls.cbegin(), m_storedCalls.cend(),
+                                     [serial](const auto &call) { return call.first == serial; });
+    if (stored == m_storedCalls.cend())
+        return;
+    Waiting waiting{serial, CallFields()};
+    waiting.fields[CallField::CallId] = stored->second;
+    waiting.fields[CallField::Rings] = rings;
+    storeRings(waiting);
+}
+
+void CallLogger::storeRings(Waiting rings) {
     // Behind calls that wait, so that the log keeps their order.
     if (!m_waiting.empty()) {
         rings.waited = true;
@@ -219,6 +242,9 @@ void CallLogger::store(Waiting &waiting) {
     raiseTotalCalls(call[CallField::ContactId]);
     transaction.commit();
 
+    m_storedCalls.emplace_back(waiting.serial, call[CallField::CallId]);
+    if (m_storedCalls.size() > kRememberedCalls)
+        m_storedCalls.pop_front();
     waiting.fields = call;
     if (waiting.serial != m_record.serial())
         return;
@@ -243,6 +269,7 @@ void CallLogger::forgetStoredCalls() {
     m_waiting.erase(std::remove_if(m_waiting.begin(), m_waiting.end(),
                                    [](const Waiting &waiting) { return !isCall(waiting); }),
                     m_waiting.end());
+    m_storedCalls.clear();
     m_record.set(CallField::CallId, kNotStored);
 }
 

@@ -43,6 +43,11 @@ public:
 
     void LogCall() override;
     void RecordRing() override;
+    // The ring count of the call logged under this record serial, which need not be the
+    // record's call any more (a router reports calls that overlap). Only the last
+    // kRememberedCalls stored calls are known.
+    void writeRings(quint64 serial, const QString &rings);
+    static constexpr std::size_t kRememberedCalls = 16;
 
     // Calls and ring counts that wait for the database.
     int waitingCount() const { return int(m_waiting.size()); }
@@ -69,6 +74,8 @@ private:
     };
     enum class Match { Contact, Unrecognized, None };
 
+    // Stores a stored call's ring count, or keeps it waiting behind the calls that wait.
+    void storeRings(Waiting rings);
     // Stores what waits, oldest first, until the database refuses one.
     void storeWaiting();
     // Stores one call (or its rings) in one transaction; throws DatabaseError.
@@ -101,6 +108,7 @@ private:
     SendText m_sendToClients;
     Report m_report;
     std::deque<Waiting> m_waiting;
+    std::deque<std::pair<quint64, QString>> m_storedCalls;  // serial and CallId, newest last
     int m_storedAfterWaiting = 0;
     bool m_reportedWaiting = false;
     bool m_reportedSyncFailure = false;

@@ -15,7 +15,7 @@ std::optional<QString> ModemLineParser::take(char byte) {
     if (m_tooLong)
         return std::nullopt;
     m_line.append(byte);
-    if (m_line.size() > kLongestLine) {
+    if (m_line.size() > m_longestLine) {
         m_line.clear();
         m_tooLong = true;
     }

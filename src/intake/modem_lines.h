@@ -7,12 +7,14 @@
 
 namespace ringwise {
 
-// Cuts a modem's bytes into lines. A line ends at CR, LF or CR LF; empty lines are skipped.
-// Each byte is one Latin-1 character. A line longer than kLongestLine characters is
-// dropped whole, up to its end.
+// Cuts a device's bytes into lines (the modem's, the router's). A line ends at CR, LF or
+// CR LF; empty lines are skipped. Each byte is one Latin-1 character. A line longer than
+// longestLine characters is dropped whole, up to its end.
 class ModemLineParser {
 public:
     static constexpr qsizetype kLongestLine = 256;
+
+    explicit ModemLineParser(qsizetype longestLine = kLongestLine) : m_longestLine(longestLine) {}
 
     // The line that this byte completes, if any.
     std::optional<QString> take(char byte);
@@ -20,6 +22,7 @@ public:
     QStringList feed(const QByteArray &bytes);
 
 private:
+    qsizetype m_longestLine;
     QByteArray m_line;
     bool m_tooLong = false;
 };

@@ -244,6 +244,10 @@ QWidget *MainWindow::buildTopRow() {
     layout->addWidget(new QLabel(QStringLiteral("Select COM port")));
     layout->addWidget(m_combo1);
     layout->addWidget(m_cmdButton);
+    // The router's connection, where the serial port's selector shows the port.
+    m_routerStatus = new QLabel;
+    m_routerStatus->setObjectName(QStringLiteral("lblRouterStatus"));
+    layout->addWidget(m_routerStatus);
     layout->addStretch();
     layout->addWidget(m_chkDebug);
     return row;
@@ -410,6 +414,7 @@ void MainWindow::connectService() {
         m_lblDebug[fieldIndex(field)]->setValue(m_service.callRecord().value(field));
     }
     showSelectedPort(m_service.selectedPort());
+    showRouterStatus(m_service.routerStatus());
     showRunning(m_service.isRunning());
     showHostingLabels(m_service.hostingLabels());
     m_lstConnections->addItems(m_service.connectionList());
@@ -430,6 +435,7 @@ void MainWindow::connectService() {
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
     connect(&m_service, &Service::selectedPortChanged, this, &MainWindow::showSelectedPort);
+    connect(&m_service, &Service::routerStatusChanged, this, &MainWindow::showRouterStatus);
     connect(&m_service, &Service::hostingLabelsChanged, this, &MainWindow::showHostingLabels);
     connect(&m_service, &Service::openAccessChanged, this, &MainWindow::showOpenAccess);
     connect(&m_service, &Service::clientListed, this, [this](int slot, const QString &line) {
@@ -458,6 +464,11 @@ void MainWindow::showSelectedPort(const QString &port) {
     if (m_combo1->findText(port) < 0)
         m_combo1->addItem(port);
     m_combo1->setCurrentIndex(m_combo1->findText(port));
+}
+
+void MainWindow::showRouterStatus(const QString &status) {
+    m_routerStatus->setText(status);
+    m_routerStatus->setHidden(status.isEmpty());
 }
 
 void MainWindow::showRunning(bool running) {

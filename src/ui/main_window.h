@@ -69,6 +69,7 @@ private:
     void connectService();
 
     void showSelectedPort(const QString &port);
+    void showRouterStatus(const QString &status);
     void showRunning(bool running);
     void showHostingLabels(const HostingLabels &labels);
     void showOpenAccess(const QString &warning);
@@ -100,6 +101,7 @@ private:
     QPlainTextEdit *m_txtDevice = nullptr;
     QTreeWidget *m_lstRecentCalls = nullptr;
     QLabel *m_openAccess = nullptr;
+    QLabel *m_routerStatus = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
 };

@@ -63,6 +63,8 @@ void SettingsDialog::buildControls() {
     m_comPort->setEditable(true);
     m_device = named<QComboBox>("cboDevice");
     m_device->addItems(kDeviceNames);
+    m_routerHost = named<QLineEdit>("txtRouterHost");
+    m_routerHost->setPlaceholderText(settingDefault(key::ServerRouterHost));
     m_password = named<QLineEdit>("txtDebug2");
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
@@ -109,6 +111,7 @@ void SettingsDialog::buildControls() {
     rows->addRow(note(QStringLiteral("Note: Remember to specify the DB name. (eg. ") +
                       defaultDatabasePath() + QStringLiteral(")")));
     rows->addRow(QStringLiteral("Default COM port"), portRow);
+    rows->addRow(QStringLiteral("Router (address or host name)"), m_routerHost);
     rows->addRow(QStringLiteral("Password"), m_password);
     rows->addRow(note(QStringLiteral("Note: Password is saved as plain text.")));
     rows->addRow(QStringLiteral("Start minimized"), m_startMinimized);
@@ -139,6 +142,7 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_comPort->setEditText(form.comPort);
     // An unknown device is the box.
     m_device->setCurrentIndex(std::max(0, int(kDeviceNames.indexOf(form.device))));
+    m_routerHost->setText(form.routerHost);
     m_password->setText(form.password);
     m_startMinimized->setChecked(form.startMinimized);
     m_ping->clear();
@@ -161,6 +165,7 @@ SettingsForm SettingsDialog::form() const {
     form.database = m_database->text();
     form.comPort = m_comPort->currentText();
     form.device = m_device->currentText();
+    form.routerHost = m_routerHost->text();
     form.password = m_password->text();
     form.startMinimized = m_startMinimized->isChecked();
     form.ping = m_ping->currentText();

@@ -35,6 +35,7 @@ private:
     QLineEdit *m_database = nullptr;
     QComboBox *m_comPort = nullptr;
     QComboBox *m_device = nullptr;
+    QLineEdit *m_routerHost = nullptr;
     QLineEdit *m_password = nullptr;
     QCheckBox *m_startMinimized = nullptr;
     QComboBox *m_ping = nullptr;

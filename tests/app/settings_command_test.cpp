@@ -53,7 +53,7 @@ private slots:
                                 "ServerPassword=********\n"
                                 "ServerDirectoryHost=directory.example:8080\n"
                                 "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"
-                                "ServerCountryCode=\n"
+                                "ServerCountryCode=\nServerRouterHost=\nServerRouterPort=\n"
                                 "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
                                 "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"));
     }
@@ -83,7 +83,11 @@ private slots:
         row("ServerPassword=", "ServerPassword", "");
         row("ServerDevice=Modem", "ServerDevice", "Modem");
         row("ServerDevice=modem", "ServerDevice", "old",
-            "ServerDevice takes Box or Modem; got \"modem\".");
+            "ServerDevice takes Box, Modem or Router; got \"modem\".");
+        row("ServerRouterHost=192.168.178.1", "ServerRouterHost", "192.168.178.1");
+        row("ServerRouterHost=router.home.", "ServerRouterHost", "router.home.");
+        row("ServerRouterHost=router home", "ServerRouterHost", "old",
+            "ServerRouterHost takes an address or a host name; got \"router home\".");
         row("ServerModemBaud=57600", "ServerModemBaud", "57600");
         row("ServerModemBaud=fast", "ServerModemBaud", "old",
             "ServerModemBaud takes a speed in bit/s such as 115200; got \"fast\".");
@@ -99,7 +103,8 @@ private slots:
             "Unknown setting \"serverping\". The settings are: ServerPort, ServerAutoStart, "
             "ServerDB, ServerCOM, ServerCheckDGS, ServerMinimized, ServerPing, ServerPassword, "
             "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, "
-            "ServerCountryCode, ServerListen, ServerMaxClients, ServerMaxPerAddress, "
+            "ServerCountryCode, ServerRouterHost, ServerRouterPort, ServerListen, "
+            "ServerMaxClients, ServerMaxPerAddress, "
             "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",

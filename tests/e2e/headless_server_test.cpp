@@ -55,6 +55,13 @@ bool startOnDevice(ServerProcess &server, const PseudoTerminal &device) {
     return server.waitUntilListening();
 }
 
+// One value of the server's database: the column "v" of the first row.
+QString databaseValue(ServerProcess &server, const char *sql) {
+    Database db;
+    db.open(server.environment().databasePath(), Database::OpenMode::MustExist);
+    return db.query(sql).field("v");
+}
+
 // A server on a modem at the pty, logged-in client and all.
 struct ModemServer {
     PseudoTerminal pty;
@@ -69,10 +76,40 @@ struct ModemServer {
         client = loggedInClient(server.port());
         return client != nullptr;
     }
-    QString value(const char *sql) {
-        Database db;
-        db.open(server.environment().databasePath(), Database::OpenMode::MustExist);
-        return db.query(sql).field("v");
+};
+
+// A server on the call monitor of a fake router on loopback, logged-in client and all.
+struct RouterServer {
+    QTcpServer router;
+    std::unique_ptr<QTcpSocket> monitor;  // the server's connection, as the router holds it
+    ServerProcess server{RINGWISE_SERVER_BINARY};
+    std::unique_ptr<QTcpSocket> client;
+    QByteArray address;  // as the server's messages name the router
+
+    RouterServer() {
+        router.listen(QHostAddress::LocalHost);
+        address = "127.0.0.1:" + QByteArray::number(router.serverPort());
+        server.setSetting("ServerDevice", "Router");
+        server.setSetting("ServerRouterHost", "127.0.0.1");
+        server.setSetting("ServerRouterPort", QString::number(router.serverPort()));
+        server.setSetting("ServerPassword", kPassword);
+        server.setSetting("ServerCheckDGS", "False");
+    }
+    bool start() {
+        server.start();
+        client = server.waitUntilListening() ? loggedInClient(server.port()) : nullptr;
+        return client != nullptr && accept();
+    }
+    // Waits for the server to connect.
+    bool accept() {
+        if (!router.hasPendingConnections() && !router.waitForNewConnection(15000))
+            return false;
+        monitor.reset(router.nextPendingConnection());
+        return true;
+    }
+    void send(const QByteArray &lines) {
+        monitor->write(lines);
+        monitor->flush();
     }
 };
 
@@ -263,10 +300,12 @@ private slots:
         QVERIFY(m.pty.write("\r\nRING\r\n\r\n" + block + "\r\nRING\r\n"));
         const QByteArray line = "CALL_:,12345678,,,,,,";
         QCOMPARE(receive(*m.client, line.size()), line);
-        QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("2"));
+        QTRY_COMPARE(databaseValue(m.server, "SELECT CallRings AS v FROM tblCalls"),
+                     QStringLiteral("2"));
         QVERIFY(m.pty.write(block + "RING\r\n"));
-        QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("3"));
-        QCOMPARE(m.value("SELECT group_concat(CallNumber) AS v FROM tblCalls"),
+        QTRY_COMPARE(databaseValue(m.server, "SELECT CallRings AS v FROM tblCalls"),
+                     QStringLiteral("3"));
+        QCOMPARE(databaseValue(m.server, "SELECT group_concat(CallNumber) AS v FROM tblCalls"),
                  QStringLiteral("12345678"));
         QTRY_VERIFY(m.server.standardOutput().contains("\nTIME = 2015\nNMBR = +46 12 34 56 78"));
         m.server.terminate();
@@ -282,7 +321,8 @@ private slots:
         QVERIFY(m.pty.write("DATE=1206\r\nTIME=2015\r\nnmbr=P\r\nRING\r\n"));
         const QByteArray line = "CALL_:,Secret number,,,,,,";
         QCOMPARE(receive(*m.client, line.size()), line);
-        QTRY_COMPARE(m.value("SELECT CallRings AS v FROM tblCalls"), QStringLiteral("1"));
+        QTRY_COMPARE(databaseValue(m.server, "SELECT CallRings AS v FROM tblCalls"),
+                     QStringLiteral("1"));
     }
 
     void modemThatNeverAnswersIsReportedAndHostingRuns() {
@@ -294,6 +334,53 @@ private slots:
                                      " does not answer ATZ within 3 s. Trying again every 5 s.\n"),
                                  10000);
         QCOMPARE(m.modem.commands(), QStringList{"ATZ"});
+    }
+
+    // Two calls overlap; each gets its own ring count, from its RING to its CONNECT, or to its
+    // DISCONNECT when nobody answered. An outgoing call is only shown.
+    void routerCallsAreAnnouncedAsTheBoxsAndStoredWithTheirRings() {
+        RouterServer r;
+        QVERIFY2(r.start(), r.server.standardError().constData());
+        r.send("07.12.26 18:20:59;RING;0;+45 22334455;87654321;SIP0;\r\n");
+        QCOMPARE(receive(*r.client, 21), "CALL_:,22334455,,,,,,");
+        r.send("07.12.26 18:21:01;RING;1;;87654321;SIP0;\r\n");
+        QCOMPARE(receive(*r.client, 26), "CALL_:,Secret number,,,,,,");
+        r.send(
+            "07.12.26 18:21:21;CONNECT;1;4;;\r\n07.12.26 18:21:29;DISCONNECT;0;0;\r\n"
+            "07.12.26 18:22:10;CALL;2;4;87654321;004922334455;SIP0;\r\n"
+            "07.12.26 18:22:15;CONNECT;2;4;004922334455;\r\n");
+        QTRY_VERIFY(r.server.standardOutput().contains("\n07.12.26 18:22:15;CONNECT;2;"));
+        QCOMPARE(databaseValue(r.server,
+                               "SELECT group_concat(CallNumber || ':' || CallRings) AS v "
+                               "FROM (SELECT * FROM tblCalls ORDER BY ID)"),
+                 QStringLiteral("22334455:6,Secret number:4"));
+    }
+
+    void routerClosingIsReportedOnceAndReconnected() {
+        RouterServer r;
+        QVERIFY2(r.start(), r.server.standardError().constData());
+        r.monitor->disconnectFromHost();
+        QTRY_VERIFY(r.server.standardError().contains(
+            "Router: cannot reach " + r.address +
+            " (the remote host closed the connection). Is the call monitor switched on? Dial "
+            "#96*5* on a telephone connected to the router.\n"));
+        QVERIFY(r.accept());
+        QTRY_VERIFY(
+            r.server.standardError().contains("Router: connected to " + r.address + " again.\n"));
+        r.send("07.12.26 18:20:59;RING;0;22334455;87654321;SIP0;\r\n");
+        QCOMPARE(receive(*r.client, 21), "CALL_:,22334455,,,,,,");
+        QCOMPARE(r.server.standardError().count("Router:"), 2);
+    }
+
+    void routerThatIsNotThereIsReported() {
+        RouterServer r;
+        r.router.close();
+        r.server.start();
+        QVERIFY(r.server.waitUntilListening());
+        QTRY_VERIFY(r.server.standardError().contains(
+            "Router: cannot reach " + r.address +
+            " (connection refused). Is the call monitor switched on? Dial #96*5* on a telephone "
+            "connected to the router.\n"));
     }
 
     void listensOnlyOnServerListen_data() {

@@ -46,10 +46,10 @@ const QByteArray kCallLine = "CALL_:,12345678,,,,,,";
 const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
 // The settings dialog's controls in the order of SettingsForm.
-const QStringList kControls = {"txtDebug0",  "chkDebug0",  "chkDebug1",     "txtDebug1",
-                               "cboDebug0",  "txtDebug2",  "chkDebug2",     "cboDebug1",
-                               "cboDevice",  "txtListen",  "txtMaxClients", "txtMaxPerAddress",
-                               "txtTlsPort", "txtTlsCert", "txtTlsKey",     "chkDebug3"};
+const QStringList kControls = {
+    "txtDebug0",        "chkDebug0",  "chkDebug1",  "txtDebug1",     "cboDebug0", "txtDebug2",
+    "chkDebug2",        "cboDebug1",  "cboDevice",  "txtRouterHost", "txtListen", "txtMaxClients",
+    "txtMaxPerAddress", "txtTlsPort", "txtTlsCert", "txtTlsKey",     "chkDebug3"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
@@ -713,6 +713,25 @@ private slots:
         QCOMPARE(window.findChildren<SettingsDialog *>(), open);
     }
 
+    // With the router as the device, the top row shows its connection as it comes and goes.
+    void routerStatusFollowsTheConnection() {
+        Fixture f;
+        QTcpServer router;
+        QVERIFY(router.listen(QHostAddress::LocalHost, 0));
+        f.store.Write(key::ServerDevice, "Router");
+        f.store.Write(key::ServerRouterHost, "127.0.0.1");
+        f.store.Write(key::ServerRouterPort, QString::number(router.serverPort()));
+        f.connect();
+        auto *status = f.find<QLabel>("lblRouterStatus");
+        const QString name = QStringLiteral("Router 127.0.0.1:%1: ").arg(router.serverPort());
+        QTRY_COMPARE(status->text(), name + "connected");
+        QTRY_VERIFY(router.hasPendingConnections());
+        delete router.nextPendingConnection();
+        QTRY_COMPARE(status->text(), name + "not connected");
+        f.click("cmdButton");
+        QVERIFY(status->isHidden());
+    }
+
     // While the box of a failed lookup is open, the next failure goes to the device output.
     void oneLookupFailureBoxAtATime() {
         Fixture f;
@@ -769,8 +788,8 @@ private slots:
         const QString db = "<default>";
         QTest::newRow("nothing stored")
             << QStringList{}
-            << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",
-                           "Box",  "",      "10000", "64", "",     "", "",      "true"};
+            << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",    "Box",
+                           "",     "",      "10000", "64", "",     "", "",      "true"};
         QTest::newRow("all stored") << QStringList{"ServerPort=8000",
                                                    "ServerAutoStart=True",
                                                    "ServerCheckDGS=False",
@@ -783,6 +802,7 @@ private slots:
                                                    "ServerListen=::1",
                                                    "ServerMaxClients=500",
                                                    "ServerMaxPerAddress=0",
+                                                   "ServerRouterHost=router.home",
                                                    "ServerTlsPort=6997",
                                                    "ServerTlsCert=/etc/ringwise/cert.pem",
                                                    "ServerTlsKey=/etc/ringwise/key.pem",
@@ -796,6 +816,7 @@ private slots:
                                                    "true",
                                                    "45",
                                                    "Modem",
+                                                   "router.home",
                                                    "::1",
                                                    "500",
                                                    "0",
@@ -807,8 +828,8 @@ private slots:
             << QStringList{"ServerPort=",        "ServerAutoStart=true", "ServerCheckDGS=yes",
                            "ServerDB=",          "ServerCOM=",           "ServerMinimized=true",
                            "ServerDevice=modem", "DesktopNotify=no"}
-            << QStringList{"6996", "false", "false", db,   "COM1", "", "false", "",
-                           "Box",  "",      "10000", "64", "",     "", "",      "false"};
+            << QStringList{"6996", "false", "false", db,   "COM1", "", "false", "",     "Box",
+                           "",     "",      "10000", "64", "",     "", "",      "false"};
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -873,9 +894,10 @@ private slots:
             << "cmdButton1"
             << "[Settings]\nDesktopNotify=False\nServerAutoStart=True\nServerCOM=com9\n"
                "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
-               "ServerDevice=Modem\nServerListen=\nServerMaxClients=10000\n"
+               "ServerDevice=Router\nServerListen=\nServerMaxClients=10000\n"
                "ServerMaxPerAddress=64\nServerMinimized=False\nServerPassword=\n"
-               "ServerPing=45\nServerPort=\" port 80 \"\nServerTlsCert=\n"
+               "ServerPing=45\nServerPort=\" port 80 \"\nServerRouterHost=192.168.178.1\n"
+               "ServerTlsCert=\n"
                "ServerTlsKey=\nServerTlsPort=\n";
     }
     void cancelOrOk() {
@@ -887,7 +909,8 @@ private slots:
         f.find<QLineEdit>("txtDebug0")->setText(" port 80 ");
         f.find<QComboBox>("cboDebug0")->setEditText("com9");
         f.find<QComboBox>("cboDebug1")->setEditText("45");
-        f.find<QComboBox>("cboDevice")->setCurrentText("Modem");
+        f.find<QComboBox>("cboDevice")->setCurrentText("Router");
+        f.find<QLineEdit>("txtRouterHost")->setText("192.168.178.1");
         f.find<QLineEdit>("txtDebug1")->setText("/srv/calls.db");
         f.find<QCheckBox>("chkDebug0")->setChecked(true);
         f.find<QCheckBox>("chkDebug1")->setChecked(false);

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+
+#include "call/seams.h"
+#include "intake/modem_lines.h"
+#include "intake/router_calls.h"
+#include "intake/router_lines.h"
+
+namespace ringwise {
+
+// How often a router that cannot be reached is tried again; tests pass short ones.
+struct RouterTimings {
+    static constexpr int kDefaultRetryMs = 5000;
+    static constexpr int kDefaultSlowRetryMs = 30000;
+    static constexpr int kDefaultSlowAfterMs = 60000;
+
+    int retryMs = kDefaultRetryMs;
+    int slowRetryMs = kDefaultSlowRetryMs;  // once the router has been away this long:
+    int slowAfterMs = kDefaultSlowAfterMs;
+};
+
+struct RouterSeams {
+    SendText showLine;                       // each line the router sends
+    SendText handleCall;                     // the box's characters of an incoming call
+    std::function<quint64()> currentSerial;  // the record's serial, once a call is handed on
+    std::function<void(quint64 serial, const QString &rings)> writeRings;
+    Report report;
+};
+
+// The call monitor of a home router: a TCP connection on which the router writes one line per
+// call event. Every line is shown; incoming calls go on as the box's characters, and each
+// call's estimated ring count goes to that call. A router that cannot be reached, or that
+// closes the connection, is reported once and tried again every retryMs, after slowAfterMs
+// every slowRetryMs; coming back is reported once. TCP keep-alive notices a router that
+// vanishes without a word within two minutes.
+class RouterDevice : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 kDefaultPort = 1012;
+
+    RouterDevice(RouterSeams seams, RouterTimings timings = {}, QObject *parent = nullptr);
+
+    // Connects, and keeps connecting until close(); a number in the international form loses
+    // countryCode, the home country's.
+    void open(const QString &host, quint16 port, const QString &countryCode);
+    void close();
+    // As SerialDevice's: the lines after the one handed on last wait, unread ones in the
+    // socket, until releaseInput().
+    void holdInput() { m_holding = true; }
+    void releaseInput();
+    bool isConnected() const { return m_connected; }
+    // "host:port", as the messages name the router.
+    QString address() const;
+
+signals:
+    // Connected, or not any more.
+    void connectedChanged(bool connected);
+
+private:
+    void connectNow();
+    void noteConnected();
+    void noteLost(const QString &reason);
+    void readAvailable();
+    void handOn(const QByteArray &bytes);
+    void handleLine(const QString &line);
+
+    RouterSeams m_seams;
+    RouterTimings m_timings;
+    QTcpSocket m_socket{this};
+    QTimer m_retryTimer{this};
+    // The socket still says connected while it reports the loss.
+    bool m_connected = false;
+    QElapsedTimer m_awaySince;  // since the router went away, or since open()
+    QString m_host;
+    quint16 m_port = kDefaultPort;
+    QString m_countryCode;
+    bool m_open = false;
+    bool m_reported = false;  // the router's absence has been reported
+    bool m_holding = false;
+    QByteArray m_held;  // read before the hold began
+    ModemLineParser m_lines{kLongestRouterLine};
+    RouterCalls m_calls;
+};
+
+}  // namespace ringwise
