@@ -35,6 +35,10 @@ HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
                 m_err << title << ": " << plainLines(text) << Qt::endl;
             });
     connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
+    connect(&service, &Service::routerStatusChanged, this, [this](const QString &status) {
+        if (!status.isEmpty())
+            m_out << '\n' << status << Qt::endl;
+    });
     connect(&service, &Service::fatal, this,
             [this](FatalKind, const QString &title, const QString &text) {
                 flushOutput();

@@ -41,6 +41,12 @@ RouterDevice::RouterDevice(RouterSeams seams, RouterTimings timings, QObject *pa
     : QObject(parent), m_seams(std::move(seams)), m_timings(timings) {
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &RouterDevice::connectNow);
+    m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(m_timings.connectTimeoutMs);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        m_socket.abort();
+        noteLost(QStringLiteral("no answer within %1 s").arg(m_timings.connectTimeoutMs / 1000));
+    });
     connect(&m_socket, &QTcpSocket::connected, this, &RouterDevice::noteConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &RouterDevice::readAvailable);
     connect(&m_socket, &QTcpSocket::errorOccurred, this,
@@ -64,6 +70,7 @@ void RouterDevice::close() {
     m_open = false;
     m_connected = false;
     m_retryTimer.stop();
+    m_connectTimer.stop();
     m_socket.abort();
     m_held.clear();
 }
@@ -80,10 +87,12 @@ void RouterDevice::releaseInput() {
 
 void RouterDevice::connectNow() {
     m_socket.abort();
+    m_connectTimer.start();
     m_socket.connectToHost(m_host, m_port);
 }
 
 void RouterDevice::noteConnected() {
+    m_connectTimer.stop();
     setKeepAlive(m_socket);
     // Half a line, and calls, from before the connection was lost mean nothing now.
     m_lines = ModemLineParser(kLongestRouterLine);
@@ -96,6 +105,7 @@ void RouterDevice::noteConnected() {
 }
 
 void RouterDevice::noteLost(const QString &reason) {
+    m_connectTimer.stop();
     // An error and the close that follows it are one loss.
     if (!m_open || m_retryTimer.isActive())
         return;

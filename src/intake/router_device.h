@@ -20,9 +20,14 @@ struct RouterTimings {
     static constexpr int kDefaultSlowRetryMs = 30000;
     static constexpr int kDefaultSlowAfterMs = 60000;
 
+    static constexpr int kDefaultConnectTimeoutMs = 10000;
+
     int retryMs = kDefaultRetryMs;
     int slowRetryMs = kDefaultSlowRetryMs;  // once the router has been away this long:
     int slowAfterMs = kDefaultSlowAfterMs;
+    // A router that drops the connection attempt would otherwise be waited for as long as the
+    // system tries, two minutes.
+    int connectTimeoutMs = kDefaultConnectTimeoutMs;
 };
 
 struct RouterSeams {
@@ -74,6 +79,7 @@ private:
     RouterTimings m_timings;
     QTcpSocket m_socket{this};
     QTimer m_retryTimer{this};
+    QTimer m_connectTimer{this};
     // The socket still says connected while it reports the loss.
     bool m_connected = false;
     QElapsedTimer m_awaySince;  // since the router went away, or since open()
