@@ -113,14 +113,12 @@ int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
         return 1;
     // On a line of its own: the device output ends without a line break.
     frontEnd.flushOutput();
-    // A router's state line names it ("Router fritz.box:1012: not connected").
-    const QString device =
-        service.routerStatus().isEmpty()
-            ? QStringLiteral("Serial port: ") + serialPortText(service.selectedPort())
-            : service.routerStatus();
-    QTextStream(stdout) << "\nSettings: " << store.filePath()
-                        << "\nDatabase: " << service.settings().dbPath << "\n"
-                        << device << Qt::endl;
+    // A router has named itself already, in its state line.
+    QTextStream out(stdout);
+    out << "\nSettings: " << store.filePath() << "\nDatabase: " << service.settings().dbPath;
+    if (service.routerStatus().isEmpty())
+        out << "\nSerial port: " << serialPortText(service.selectedPort());
+    out << Qt::endl;
     noteDescriptorLimit(service, descriptorLimit);
     const int status = QCoreApplication::exec();
     return service.shutdown() ? status : 1;

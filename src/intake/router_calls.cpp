@@ -27,7 +27,8 @@ RouterStep RouterCalls::HandleLine(const RouterLine &line) {
                 break;
             const qint64 seconds = call->second.ringTime.secsTo(line.time);
             step.ringsOf = call->second.serial;
-            step.rings = int(std::max<qint64>(seconds / kSecondsPerRing, 1));
+            // The router's clock may jump (summer time) or lie: no call rings for an hour.
+            step.rings = int(std::clamp<qint64>(seconds / kSecondsPerRing, 1, kMostRings));
             m_calls.erase(call);
             break;
         }

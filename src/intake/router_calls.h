@@ -27,6 +27,8 @@ struct RouterStep {
 class RouterCalls {
 public:
     static constexpr int kSecondsPerRing = 5;
+    // Ten minutes of ringing; longer is a clock that jumped.
+    static constexpr int kMostRings = 120;
     // More calls at once than any line carries: a router that never ends its calls does not
     // fill memory.
     static constexpr std::size_t kMostCalls = 16;

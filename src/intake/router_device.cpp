@@ -16,6 +16,7 @@ const QString kTitle = QStringLiteral("Router");
 constexpr int kKeepAliveIdleS = 60;
 constexpr int kKeepAliveIntervalS = 10;
 constexpr int kKeepAliveProbes = 5;
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 
 void setKeepAlive(QTcpSocket &socket) {
     socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
@@ -37,10 +38,22 @@ QString lowerFirst(QString text) {
 
 }  // namespace
 
+RouterDevice::~RouterDevice() {
+    // The socket outlives the timers its close would touch.
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
 RouterDevice::RouterDevice(RouterSeams seams, RouterTimings timings, QObject *parent)
     : QObject(parent), m_seams(std::move(seams)), m_timings(timings) {
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &RouterDevice::connectNow);
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(m_timings.retryMs);
+    connect(&m_settleTimer, &QTimer::timeout, this, &RouterDevice::settle);
+    // While the device holds its input, the system's buffer fills and the router waits,
+    // rather than this program's memory growing.
+    m_socket.setReadBufferSize(kReadBufferBytes);
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(m_timings.connectTimeoutMs);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
@@ -99,9 +112,19 @@ void RouterDevice::noteConnected() {
     m_calls = RouterCalls();
     m_held.clear();
     m_connected = true;
+    m_settled = false;
+    m_settleTimer.start();
+    emit connectedChanged(true);
+}
+
+void RouterDevice::settle() {
+    // A peer that takes the connection and drops it at once (its monitor's connections are
+    // all taken, another program on the port) is still away: no "again", no faster retries.
+    if (std::exchange(m_settled, true))
+        return;
+    m_settleTimer.stop();
     if (std::exchange(m_reported, false))
         m_seams.report(kTitle, QStringLiteral("connected to %1 again.").arg(address()));
-    emit connectedChanged(true);
 }
 
 void RouterDevice::noteLost(const QString &reason) {
@@ -110,7 +133,8 @@ void RouterDevice::noteLost(const QString &reason) {
     if (!m_open || m_retryTimer.isActive())
         return;
     const bool wasConnected = std::exchange(m_connected, false);
-    if (wasConnected)
+    m_settleTimer.stop();
+    if (wasConnected && m_settled)
         m_awaySince.start();
     m_retryTimer.start(m_awaySince.elapsed() < m_timings.slowAfterMs ? m_timings.retryMs
                                                                      : m_timings.slowRetryMs);
@@ -140,6 +164,7 @@ void RouterDevice::handOn(const QByteArray &bytes) {
 }
 
 void RouterDevice::handleLine(const QString &line) {
+    settle();
     m_seams.showLine(line);
     const RouterLine parsed = parseRouterLine(line, m_countryCode);
     const RouterStep step = m_calls.HandleLine(parsed);

@@ -50,6 +50,7 @@ public:
     static constexpr quint16 kDefaultPort = 1012;
 
     RouterDevice(RouterSeams seams, RouterTimings timings = {}, QObject *parent = nullptr);
+    ~RouterDevice() override;
 
     // Connects, and keeps connecting until close(); a number in the international form loses
     // countryCode, the home country's.
@@ -70,6 +71,8 @@ signals:
 private:
     void connectNow();
     void noteConnected();
+    // The connection has lasted, or brought a line: the router is back.
+    void settle();
     void noteLost(const QString &reason);
     void readAvailable();
     void handOn(const QByteArray &bytes);
@@ -80,6 +83,8 @@ private:
     QTcpSocket m_socket{this};
     QTimer m_retryTimer{this};
     QTimer m_connectTimer{this};
+    QTimer m_settleTimer{this};
+    bool m_settled = false;
     // The socket still says connected while it reports the loss.
     bool m_connected = false;
     QElapsedTimer m_awaySince;  // since the router went away, or since open()
