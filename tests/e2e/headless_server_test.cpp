@@ -364,11 +364,12 @@ private slots:
             "Router: cannot reach " + r.address +
             " (the remote host closed the connection). Is the call monitor switched on? Dial "
             "#96*5* on a telephone connected to the router.\n"));
+        // Back once the connection brings a line: one that is dropped at once is not.
         QVERIFY(r.accept());
-        QTRY_VERIFY(
-            r.server.standardError().contains("Router: connected to " + r.address + " again.\n"));
         r.send("07.12.26 18:20:59;RING;0;22334455;87654321;SIP0;\r\n");
         QCOMPARE(receive(*r.client, 21), "CALL_:,22334455,,,,,,");
+        QTRY_VERIFY(
+            r.server.standardError().contains("Router: connected to " + r.address + " again.\n"));
         QCOMPARE(r.server.standardError().count("Router:"), 2);
     }
 
