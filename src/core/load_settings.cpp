@@ -83,6 +83,17 @@ quint16 readTlsPort(const QString &text, const MessageSink &messages) {
     return 0;
 }
 
+quint16 readWebPort(const QString &text, const MessageSink &messages) {
+    if (settingRefusal(*findSetting(key::ServerWebPort), text).isEmpty())
+        return quint16((text.isEmpty() ? settingDefault(key::ServerWebPort) : text).toUInt());
+    if (messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("ServerWebPort \"%1\" is not a port number between 1 and "
+                                "65535; the web page is off.")
+                     .arg(text));
+    return 0;
+}
+
 }  // namespace
 
 bool isSerialPortName(const QString &name) {
@@ -128,6 +139,7 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     settings.tlsPort = readTlsPort(store.Read(key::ServerTlsPort), messages);
     settings.tlsCertPath = store.Read(key::ServerTlsCert);
     settings.tlsKeyPath = store.Read(key::ServerTlsKey);
+    settings.webPort = readWebPort(store.Read(key::ServerWebPort), messages);
     return settings;
 }
 

@@ -17,6 +17,8 @@ ServerProcess::ServerProcess(QString binaryPath) : m_binaryPath(std::move(binary
     env.insert(QStringLiteral("RINGWISE_LISTEN"), QStringLiteral("127.0.0.1:0"));
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_environment.root());
+    // Servers run side by side: none takes the web page's usual port unless a test asks.
+    setSetting(QStringLiteral("ServerWebPort"), QStringLiteral("0"));
 }
 
 ServerProcess::~ServerProcess() {
