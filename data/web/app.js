@@ -130,9 +130,9 @@ function fillCall(item, call) {
 const shownCalls = new Map();  // call id -> {call, item} on the calls page
 let olderThan = null;
 let callsStale = false;
+let callsLoaded = false;
 let lastCaller = null;
 const liveCalls = [];  // the latest calls from the socket, newest last
-
 
 async function loadCalls(before) {
   const data = await api(before ? `/api/calls?before=${before}` : '/api/calls');
@@ -140,6 +140,7 @@ async function loadCalls(before) {
     shownCalls.clear();
     $('call-list').replaceChildren();
     callsStale = false;
+    callsLoaded = true;
   }
   for (const call of data.calls) addCall(call, false);
   // A call that came live while the page was on its way is newer than the page.
@@ -242,7 +243,8 @@ function connect() {
   socket.onmessage = (message) => onEvent(JSON.parse(message.data));
   socket.onclose = () => {
     setLive('offline');
-    if (!opened && shownCalls.size === 0) loadCalls().catch(showError);
+    // Without the live socket the page still shows the calls, once.
+    if (!opened && !callsLoaded) loadCalls().catch(showError);
     setTimeout(reconnect, retryDelay);
     retryDelay = Math.min(retryDelay * 2, 30000);
   };
@@ -268,9 +270,11 @@ function contactLabel(contact) {
   return contact.name || contact.number || t('unknownNumber');
 }
 
-function firstNumber(contact) {
-  for (const field of phoneFields) if (contact[field]) return contact[field];
-  return contact.number || contact.email || '';
+// The line under a contact's name in the list: its first number.
+function contactDetail(contact) {
+  if (!contact.name) return t('unknownNumber');
+  return phoneFields.map((field) => contact[field]).find(Boolean) || contact.number ||
+    contact.email || '';
 }
 
 async function search() {
@@ -281,7 +285,7 @@ async function search() {
     const link = el('a', 'who');
     link.href = `#contacts/${contact.id}`;
     link.append(el('span', 'name', contactLabel(contact)),
-      el('span', 'number', contact.unrecognized ? t('unknownNumber') : firstNumber(contact)));
+      el('span', 'number', contactDetail(contact)));
     const item = el('li');
     item.dataset.id = contact.id;
     item.append(link);
