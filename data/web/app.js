@@ -266,8 +266,9 @@ let searchSerial = 0;
 let searchTimer = 0;
 let shownContact = null;  // {contact, lastCalls} on the card, or {contact: null} for a new one
 
-function contactLabel(contact) {
-  return contact.name || contact.number || t('unknownNumber');
+// An unrecognised contact is known by its number, or else by that of its last call.
+function contactLabel(contact, lastCalls = []) {
+  return contact.name || contact.number || (lastCalls[0] || {}).number || t('unknownNumber');
 }
 
 // The line under a contact's name in the list: its first number.
@@ -325,7 +326,7 @@ function showContacts(id) {
 
 function fillCard() {
   const {contact, lastCalls} = shownContact;
-  $('card-name').textContent = contact ? contactLabel(contact) : t('newContact');
+  $('card-name').textContent = contact ? contactLabel(contact, lastCalls) : t('newContact');
   $('card-kind').textContent = contact && contact.unrecognized ? t('unrecognizedHint') : '';
   $('card-kind').hidden = !(contact && contact.unrecognized);
   const fields = [];
@@ -346,13 +347,11 @@ function fillCard() {
   markSelected();
 }
 
-// An unrecognised number keeps its number when it is given a name.
+// Saving a name on an unrecognised number makes it a contact; the server keeps the number.
 function openEditor() {
   const contact = shownContact.contact || {};
   const form = $('editor');
   for (const field of fieldNames) form.elements[field].value = contact[field] || '';
-  if (contact.unrecognized && !phoneFields.some((field) => contact[field]))
-    form.elements.home.value = contact.number || (shownContact.lastCalls[0] || {}).number || '';
   $('editor-error').hidden = true;
   form.hidden = false;
   $('edit').hidden = true;
