@@ -66,7 +66,8 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerTlsKey, SettingKind::Text, QString()},
         // A desktop notification for every call, read at each call.
         {key::DesktopNotify, SettingKind::Flag, kTrue},
-        // The web page's port, on ServerListen's address; 0 turns the page off.
+        // The web page's port, on ServerListen's address; empty or 0 turns the page off (the
+        // default stands only for a key never written).
         {key::ServerWebPort, SettingKind::PortOrOff, QStringLiteral("6997")},
     };
     return table;
@@ -163,7 +164,7 @@ QString settingRefusal(const Setting &setting, const QString &text) {
         case SettingKind::PortOrOff:
             if (!text.isEmpty() && text != QLatin1String("0") && !isPort(text))
                 return QStringLiteral(
-                           "%1 takes a port number between 1 and 65535, or 0 for off; "
+                           "%1 takes a port number between 1 and 65535, or 0 or nothing for off; "
                            "got \"%2\".")
                     .arg(setting.key, text);
             break;

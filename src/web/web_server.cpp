@@ -93,7 +93,9 @@ bool WebListener::admit(QTcpSocket *socket) {
     }
     ++fromAddress;
     ++m_connections;
-    connect(socket, &QObject::destroyed, this, [this, address] { release(address); });
+    // The count goes back with a child of the socket: Qt's server cuts every connection of
+    // the socket's own signals when it hands the socket to a WebSocket.
+    connect(new QObject(socket), &QObject::destroyed, this, [this, address] { release(address); });
     // Connected before the HTTP server connects its own, so the gate reads each new piece
     // first; a refused request's bytes are taken away before the server sees them.
     auto gate = std::make_shared<RequestGate>();
@@ -167,6 +169,8 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
                                 request.remoteAddress(),
                                 m_secure};
     write(makeResponder(request, socket), m_api.handle(webRequest));
+    if (webRequest.path == QLatin1String("/logout"))
+        closeEndedSessions();
     return true;
 }
 
@@ -200,9 +204,13 @@ void WebServer::forget(QWebSocket *webSocket) {
 }
 
 void WebServer::sendEvent(const QJsonObject &event) {
+    // A session that went idle too long gets no more events.
+    closeEndedSessions();
     const QString text = QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact));
-    for (const auto &webSocket : m_webSockets)
-        webSocket->sendTextMessage(text);
+    for (const auto &webSocket : m_webSockets) {
+        if (webSocket->state() == QAbstractSocket::ConnectedState)
+            webSocket->sendTextMessage(text);
+    }
 }
 
 void WebServer::closeEndedSessions() {

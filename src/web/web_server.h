@@ -59,7 +59,7 @@ public:
     // False when the port cannot be listened on.
     bool listen(const QHostAddress &address, quint16 port, std::optional<QSslConfiguration> tls);
     quint16 port() const;
-    // Sends the event to every open WebSocket.
+    // Sends the event to every WebSocket whose session is live.
     void sendEvent(const QJsonObject &event);
     // Closes the WebSockets whose session has ended (1008): after a logout or a new password.
     void closeEndedSessions();

@@ -184,10 +184,20 @@ private slots:
         QCOMPARE(f.http("GET /api/stats", {}, cookie).status, 401);
 
         const QByteArray loggedOut = f.logIn();
+        QWebSocket events;
+        QNetworkRequest upgrade(
+            QUrl(QStringLiteral("ws://127.0.0.1:%1/events").arg(f.service->webPort())));
+        upgrade.setRawHeader("Cookie", loggedOut.mid(8).trimmed());
+        QSignalSpy opened(&events, &QWebSocket::connected);
+        QSignalSpy closed(&events, &QWebSocket::disconnected);
+        events.open(upgrade);
+        QVERIFY(opened.wait());
         QCOMPARE(
             f.http("POST /logout", {}, loggedOut + f.tokenHeader(loggedOut)).header("Location"),
             "/login");
         QCOMPARE(f.http("GET /api/calls", {}, loggedOut).status, 401);
+        QTRY_COMPARE(closed.size(), 1);
+        QCOMPARE(events.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
 
         const QByteArray beforeChange = f.logIn();
         QVERIFY(f.store.Write(key::ServerPassword, "another password"));
