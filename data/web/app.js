@@ -6,7 +6,8 @@ const texts = {
   en: {
     calls: 'Calls', contacts: 'Contacts', stats: 'Statistics', logOut: 'Log out',
     connecting: 'Connecting…', live: 'Live', offline: 'Offline',
-    openNotice: 'No password is set: anyone on the network can read and change the calls and contacts.',
+    openNotice:
+      'No password is set: anyone on the network can read and change the calls and contacts.',
     noCalls: 'No calls yet.', older: 'Older calls', searchHint: 'Name or number',
     newContact: 'New contact', noContacts: 'No contacts found.', backToContacts: '‹ Contacts',
     edit: 'Edit', nameIt: 'Name this number', name: 'Name', home: 'Home', mobile: 'Mobile',
@@ -24,9 +25,11 @@ const texts = {
   da: {
     calls: 'Opkald', contacts: 'Kontakter', stats: 'Statistik', logOut: 'Log ud',
     connecting: 'Forbinder…', live: 'Live', offline: 'Afbrudt',
-    openNotice: 'Der er ingen adgangskode: alle på netværket kan læse og ændre opkald og kontakter.',
+    openNotice:
+      'Der er ingen adgangskode: alle på netværket kan læse og ændre opkald og kontakter.',
     noCalls: 'Ingen opkald endnu.', older: 'Ældre opkald', searchHint: 'Navn eller nummer',
-    newContact: 'Ny kontakt', noContacts: 'Ingen kontakter fundet.', backToContacts: '‹ Kontakter',
+    newContact: 'Ny kontakt', noContacts: 'Ingen kontakter fundet.',
+    backToContacts: '‹ Kontakter',
     edit: 'Redigér', nameIt: 'Giv nummeret et navn', name: 'Navn', home: 'Privat',
     mobile: 'Mobil', work: 'Arbejde', fax: 'Fax', email: 'E-mail', save: 'Gem',
     cancel: 'Annullér', lastCalls: 'Seneste opkald', last30: 'De seneste 30 dage.',
@@ -59,8 +62,10 @@ function el(tag, className, text) {
 function translate() {
   document.documentElement.lang = lang;
   for (const node of document.querySelectorAll('[data-t]')) node.textContent = t(node.dataset.t);
-  for (const node of document.querySelectorAll('[data-t-placeholder]'))
+  for (const node of document.querySelectorAll('[data-t-placeholder]')) {
     node.placeholder = t(node.dataset.tPlaceholder);
+    node.setAttribute('aria-label', node.placeholder);
+  }
 }
 
 // --- the server -------------------------------------------------------------------------
@@ -171,8 +176,7 @@ function updateCall(id, change) {
 // --- the tab in the background ----------------------------------------------------------
 
 function title() {
-  const view = currentView();
-  return `${t(view)} · Ringwise`;
+  return `${t(currentView())} · Ringwise`;
 }
 
 // A red disc with the caller's initials (or a number's last two digits) as the favicon.
@@ -327,7 +331,6 @@ function showContacts(id) {
 function fillCard() {
   const {contact, lastCalls} = shownContact;
   $('card-name').textContent = contact ? contactLabel(contact, lastCalls) : t('newContact');
-  $('card-kind').textContent = contact && contact.unrecognized ? t('unrecognizedHint') : '';
   $('card-kind').hidden = !(contact && contact.unrecognized);
   const fields = [];
   for (const field of contact ? [...phoneFields, 'email'] : []) {

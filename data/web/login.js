@@ -14,7 +14,8 @@ const texts = {
 };
 const lang = /^da\b/i.test(navigator.language || '') ? 'da' : 'en';
 document.documentElement.lang = lang;
-for (const node of document.querySelectorAll('[data-t]')) node.textContent = texts[lang][node.dataset.t];
+for (const node of document.querySelectorAll('[data-t]'))
+  node.textContent = texts[lang][node.dataset.t];
 document.title = `${texts[lang].logIn} · Ringwise`;
 
 const query = new URLSearchParams(location.search);

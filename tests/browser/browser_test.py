@@ -85,8 +85,8 @@ def main(server_binary, client_binary):
 
         # An unrecognised number becomes a named contact in one step, keeping its number.
         find(By.CSS_SELECTOR, '#call-list li:first-child a.who').click()
-        name = wait.until(seen.visibility_of_element_located((By.CSS_SELECTOR, '#editor [name=name]')))
-        name.send_keys('Karen Holm')
+        name = (By.CSS_SELECTOR, '#editor [name=name]')
+        wait.until(seen.visibility_of_element_located(name)).send_keys('Karen Holm')
         find(By.ID, 'save').click()
         text_of('#card-name', 'Karen Holm')
         assert client_record('karen')['home'] == '22334455'
@@ -111,8 +111,8 @@ def main(server_binary, client_binary):
         # The hostile name in a live call, and in the title and icon of a tab in the background.
         driver.get(server.url + '/#calls')
         text_of('#live', 'Live')
-        driver.execute_script(
-            'Object.defineProperty(document, "visibilityState", {value: "hidden", configurable: true})')
+        driver.execute_script('Object.defineProperty(document, "visibilityState",'
+                              '{value: "hidden", configurable: true})')
         server.device('A11112222#R')
         text_of('#call-list li:first-child .name', HOSTILE)
         assert driver.title == f'☎ {HOSTILE} · Ringwise', driver.title

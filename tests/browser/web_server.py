@@ -53,9 +53,9 @@ class WebServer:
                    RINGWISE_LISTEN='127.0.0.1:0')
         for name in ('DISPLAY', 'WAYLAND_DISPLAY'):
             env.pop(name, None)
-        self.process = subprocess.Popen([os.path.abspath(binary), '--headless'], env=env, cwd=self.root.name,
-                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                        text=True)
+        self.process = subprocess.Popen([os.path.abspath(binary), '--headless'], env=env,
+                                        cwd=self.root.name, stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT, text=True)
         threading.Thread(target=self._read, daemon=True).start()
         hosting = re.compile(r'Is hosting\? Yes .* Local port: (\d+)\n')
         wait_until(lambda: hosting.search(self.text()) or self.process.poll() is not None,
