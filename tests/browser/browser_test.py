@@ -132,6 +132,13 @@ def main(server_binary, client_binary):
         wait.until(seen.url_contains('/login'))
         driver.get(server.url + '/')
         wait.until(seen.url_contains('/login'))
+
+        # Danish in a Danish browser.
+        driver.execute_cdp_cmd('Network.setUserAgentOverride', {
+            'userAgent': driver.execute_script('return navigator.userAgent'),
+            'acceptLanguage': 'da-DK'})
+        driver.get(server.url + '/login?failed=1')
+        text_of('#failed', 'Forkert adgangskode.')
         print('browser test passed')
         return 0
     except Exception:
