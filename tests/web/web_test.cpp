@@ -277,6 +277,10 @@ private slots:
         QCOMPARE(second.value("calls").toArray().size(), 10);
         QCOMPARE(second.value("calls")[0]["number"], "00000010");
         QVERIFY(second.value("older").isNull());
+        const QJsonObject stats = f.http("GET /api/stats").json();
+        QCOMPARE(stats.value("unknown").toArray().size(), 20);
+        QCOMPARE(stats.value("unknown")[0]["calls"], 1);
+        QCOMPARE(stats.value("top").toArray().size(), 0);
     }
 };
 
