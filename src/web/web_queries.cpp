@@ -59,7 +59,7 @@ qint64 firstCallSince(Database &database, const QString &time) {
         const Query call = database.query(
             QStringLiteral("SELECT ID, CallTime FROM tblCalls WHERE ID >= ? ORDER BY ID LIMIT 1"),
             {middle});
-        if (call.field("CallTime") >= time)
+        if (call.atEnd() || call.field("CallTime") >= time)
             high = middle;
         else
             low = call.field("ID").toLongLong() + 1;

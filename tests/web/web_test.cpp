@@ -13,6 +13,7 @@
 #include "support/fast_environment.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
+#include "web/request_gate.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
@@ -158,6 +159,32 @@ private slots:
         QVERIFY2(answer.raw.contains(expected), answer.raw);
         QVERIFY(answer.header("Content-Security-Policy")
                     .startsWith("default-src 'self'; script-src 'self';"));
+    }
+
+    // The gate follows requests across reads and refuses by the head alone.
+    void gate_data() {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<int>("status");
+        const QByteArray post = "POST /api/contacts/new HTTP/1.1\r\nContent-Length: ";
+        QTest::newRow("head, body and the next head in pieces")
+            << QByteArrayList{post.left(20), post.mid(20) + "38\r", "\n\r\n{\"name\":\"",
+                              "\r\nContent-Length: 99999\r\n\r\n\"}GET / HTTP/1.1\r\n\r\n"}
+            << 0;
+        QTest::newRow("second request too large")
+            << QByteArrayList{"GET / HTTP/1.1\r\n\r\n" + post + "65537\r\n\r\n"} << 413;
+        QTest::newRow("chunked body") << QByteArrayList{"POST / HTTP/1.1\r\nTransfer-Encoding: "
+                                                        "chunked\r\n\r\n"}
+                                      << 411;
+        QTest::newRow("endless head")
+            << QByteArrayList{"GET / HTTP/1.1\r\nX: ", QByteArray(64 * 1024, 'x')} << 431;
+    }
+    void gate() {
+        QFETCH(QByteArrayList, pieces);
+        RequestGate gate;
+        int status = 0;
+        for (const QByteArray &piece : pieces)
+            status = std::max(status, gate.feed(piece).status);
+        QTEST(status, "status");
     }
 
     // A login opens a session for 30 days of idleness; wrong passwords count in the client
