@@ -83,6 +83,21 @@ quint16 readTlsPort(const QString &text, const MessageSink &messages) {
     return 0;
 }
 
+quint16 readWebPort(const SettingsStore &store, const MessageSink &messages) {
+    // A key never written is the usual port; written empty, as 0 too, it turns the page off.
+    if (!store.Holds(key::ServerWebPort))
+        return settingDefault(key::ServerWebPort).toUShort();
+    const QString text = store.Read(key::ServerWebPort);
+    if (settingRefusal(*findSetting(key::ServerWebPort), text).isEmpty())
+        return quint16(text.toUInt());
+    if (messages)
+        messages(MessageIcon::Warning, kSettingsTitle,
+                 QStringLiteral("ServerWebPort \"%1\" is not a port number between 1 and "
+                                "65535; the web page is off.")
+                     .arg(text));
+    return 0;
+}
+
 }  // namespace
 
 bool isSerialPortName(const QString &name) {
@@ -128,6 +143,7 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     settings.tlsPort = readTlsPort(store.Read(key::ServerTlsPort), messages);
     settings.tlsCertPath = store.Read(key::ServerTlsCert);
     settings.tlsKeyPath = store.Read(key::ServerTlsKey);
+    settings.webPort = readWebPort(store, messages);
     return settings;
 }
 

@@ -30,6 +30,7 @@ struct ServerSettings {
     quint16 tlsPort = 0;
     QString tlsCertPath;
     QString tlsKeyPath;
+    quint16 webPort = 0;  // the web page's port; 0: off
 };
 
 // Writes the defaults of the settings table that are written at start-up into the keys

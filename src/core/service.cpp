@@ -24,12 +24,16 @@
 #include "server/login_throttle.h"
 #include "server/tick_count.h"
 #include "server/tls_credentials.h"
+#include "web/web_api.h"
+#include "web/web_queries.h"
+#include "web/web_server.h"
 
 namespace ringwise {
 
 namespace {
 
 const QString kTlsTitle = QStringLiteral("TLS");
+const QString kWebTitle = QStringLiteral("Web page");
 // How long requests pause before their memory goes back.
 constexpr int kMemoryReleaseMs = 2000;
 
@@ -114,7 +118,10 @@ struct Service::Parts {
                   emit service.callLogged(record.fields());
                   emit service.recentCallsChanged();
               },
-              [&service] { emit service.recentCallsChanged(); }),
+              [this, &service] {
+                  sendRing(record.fields()[CallField::Rings]);
+                  emit service.recentCallsChanged();
+              }),
           parser(record, events, output, environment.now),
           serial([this](QChar character) { parser.HandleDeviceText(character); },
                  [&service](const QString &title, const QString &text) {
@@ -135,14 +142,44 @@ struct Service::Parts {
                      [this] { return record.serial(); },
                      [this, &service](quint64 serial, const QString &rings) {
                          logger.writeRings(serial, rings);
+                         if (serial == record.serial())
+                             sendRing(rings);
                          emit service.recentCallsChanged();
                      },
                      [&service](const QString &title, const QString &text) {
                          emit service.message(MessageIcon::Warning, title, text);
                      }},
-                 environment.routerTimings) {}
+                 environment.routerTimings),
+          webApi(
+              database,
+              WebSeams{
+                  [this] { return store.Read(key::ServerPassword); },
+                  [this](const QHostAddress &address) { return throttle.admits(address); },
+                  [this](const QHostAddress &address) { return throttle.wrongPassword(address); },
+                  [this](const QHostAddress &address) { throttle.loggedIn(address); },
+                  [this](std::optional<qint64> key, const QStringList &values) {
+                      // The very save of "CNTAC:SAVE"; its error answer's reason.
+                      const SavedContact saved = contacts.save(key, values, true);
+                      return WebSavedContact{saved.contactId,
+                                             saved.answer.mid(saved.answer.indexOf(u';') + 1)};
+                  },
+                  [this](const QString &term, int limit) {
+                      return contacts.findContacts(term, limit);
+                  },
+                  environment.now}) {}
 
     void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
+
+    void sendWebEvent(const QJsonObject &event) {
+        if (web)
+            web->sendEvent(event);
+    }
+    void sendRing(const QString &rings) {
+        bool stored = false;
+        const qint64 callId = record.fields()[CallField::CallId].toLongLong(&stored);
+        if (stored)
+            sendWebEvent({{"type", "ring"}, {"callId", callId}, {"rings", rings.toInt()}});
+    }
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -165,6 +202,8 @@ struct Service::Parts {
     SerialDevice serial;
     ModemDevice modem;
     RouterDevice router;
+    WebApi webApi;
+    std::unique_ptr<WebServer> web;  // while hosting, unless the page is off
     QTimer memoryRelease;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
@@ -208,6 +247,26 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         emit callerNamed(call);
         emit recentCallsChanged();
     });
+    // The web page's live events are the ones the desktop gets.
+    connect(this, &Service::callLogged, this, [this](const CallFields &call) {
+        Parts &parts = *m_parts;
+        bool stored = false;
+        const qint64 callId = call[CallField::CallId].toLongLong(&stored);
+        try {
+            const std::optional<QJsonObject> logged =
+                stored ? web_queries::call(parts.database, callId) : std::nullopt;
+            if (logged)
+                parts.sendWebEvent({{"type", "call"}, {"call", *logged}});
+        } catch (const DatabaseError &) {
+            // The page reads the call with the next page it loads.
+        }
+    });
+    connect(this, &Service::callerNamed, this, [this](const CallFields &call) {
+        m_parts->sendWebEvent({{"type", "naming"},
+                               {"callId", call[CallField::CallId].toLongLong()},
+                               {"contactId", call[CallField::ContactId].toLongLong()},
+                               {"name", call[CallField::Name].trimmed()}});
+    });
     connect(&parts.hosting, &Hosting::statusChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
     connect(&parts.protocol, &ClientProtocol::nextPingChanged, this,
@@ -237,6 +296,9 @@ bool Service::start(StartConnect startConnect) {
                       [this] {
                           if (m_parts->openAccess)
                               showOpenAccess();
+                          // A new password ends the page's sessions, and their WebSockets.
+                          if (m_parts->web)
+                              m_parts->web->closeEndedSessions();
                       });
     parts.settings =
         LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
@@ -322,6 +384,10 @@ quint16 Service::listeningPort() const {
     return m_parts->hosting.localPort();
 }
 
+quint16 Service::webPort() const {
+    return m_parts->web ? m_parts->web->port() : 0;
+}
+
 void Service::setSelectedPort(const QString &port) {
     Parts &parts = *m_parts;
     if (parts.running || parts.selectedPort == port)
@@ -381,6 +447,8 @@ bool Service::connectAction() {
     // takes connections.
     if (!address.isNull() && parts.settings.tlsPort != 0)
         startTls(address);
+    if (!address.isNull())
+        startWeb(address);
     if (address.isNull() ||
         !parts.hosting.StartHosting(
             address, parts.environment.listenPort.value_or(parts.settings.serverPort))) {
@@ -408,6 +476,38 @@ void Service::startTls(const QHostAddress &address) {
                          .arg(settings.tlsPort));
 }
 
+void Service::startWeb(const QHostAddress &address) {
+    // The page is an addition: when it cannot start, the client ports serve on regardless.
+    Parts &parts = *m_parts;
+    const int port = parts.environment.webPort.value_or(parts.settings.webPort);
+    if (port == ServiceEnvironment::kWebOff || (port == 0 && !parts.environment.webPort))
+        return;
+    std::optional<QSslConfiguration> tls;
+    const ServerSettings &settings = parts.settings;
+    if (!settings.tlsCertPath.isEmpty() || !settings.tlsKeyPath.isEmpty()) {
+        const TlsCredentials credentials =
+            loadTlsCredentials(settings.tlsCertPath, settings.tlsKeyPath);
+        if (!credentials.problem.isEmpty()) {
+            emit message(MessageIcon::Warning, kWebTitle,
+                         credentials.problem +
+                             QStringLiteral(" The web page is off: it speaks HTTPS only."));
+            return;
+        }
+        tls = credentials.configuration;
+    }
+    parts.web = std::make_unique<WebServer>(parts.webApi);
+    if (!parts.web->listen(address, quint16(port), tls)) {
+        parts.web.reset();
+        emit message(MessageIcon::Warning, kWebTitle,
+                     QStringLiteral("The web page's port %1 cannot be listened on (is it in use?).")
+                         .arg(port));
+        return;
+    }
+    noteInDeviceOutput(kWebTitle, QStringLiteral("%1://%2:%3/")
+                                      .arg(tls ? QStringLiteral("https") : QStringLiteral("http"),
+                                           address.toString(), QString::number(parts.web->port())));
+}
+
 void Service::disconnectAction() {
     Parts &parts = *m_parts;
     parts.running = false;
@@ -417,6 +517,7 @@ void Service::disconnectAction() {
     parts.router.close();
     showRouterStatus(false);
     parts.hosting.StopHosting();
+    parts.web.reset();
 }
 
 void Service::showRouterStatus(bool inUse) {
@@ -452,6 +553,7 @@ void Service::stopEverything() {
     parts.router.close();
     showRouterStatus(false);
     parts.hosting.StopHosting();
+    parts.web.reset();
 }
 
 }  // namespace ringwise

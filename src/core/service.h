@@ -68,6 +68,10 @@ struct ServiceEnvironment {
     // A database named on the command line: used instead of ServerDB for this run, and
     // created with its tables when missing, as the default one is.
     QString databasePath;
+    // The web page's port: ServerWebPort, unless a test turns the page off (kWebOff) or
+    // asks for any free port (0, which webPort() then reports).
+    static constexpr int kWebOff = -1;
+    std::optional<int> webPort;
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial
@@ -106,6 +110,7 @@ public:
     // The connected clients, one line each in slot order; built when asked.
     QStringList connectionList() const;
     quint16 listeningPort() const;  // the port bound while hosting
+    quint16 webPort() const;        // the web page's port while it listens; 0 otherwise
     // The newest calls from the database, newest first; empty while it is not open.
     std::vector<LoggedCall> recentCalls() const;
 
@@ -146,6 +151,7 @@ private:
     void report(const QString &title, const QString &text);
     bool connectAction();
     void startTls(const QHostAddress &address);
+    void startWeb(const QHostAddress &address);
     void disconnectAction();
     void stopEverything();
     void showOpenAccess();

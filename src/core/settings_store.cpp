@@ -132,6 +132,10 @@ QString SettingsStore::Read(const QString &key) const {
     return m_texts.value(kSection + key);
 }
 
+bool SettingsStore::Holds(const QString &key) const {
+    return m_texts.contains(kSection + key);
+}
+
 bool SettingsStore::Write(const QString &key, const QString &text) {
     makePrivateFolder(QFileInfo(m_filePath).absolutePath());
     // The lock QSettings takes for this file: one writer at a time.

@@ -27,6 +27,8 @@ public:
 
     // The key's text, or the empty text when it was never written.
     QString Read(const QString &key) const;
+    // Whether the key was ever written, an empty text and all.
+    bool Holds(const QString &key) const;
     // Stores the text and holds it at once. False, with writeFailure() saying why, when the
     // file could not be written, holds a line that cannot be read (which a rewrite would
     // lose), or would not read back as written: such a file is left as it is.

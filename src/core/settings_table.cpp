@@ -66,6 +66,9 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerTlsKey, SettingKind::Text, QString()},
         // A desktop notification for every call, read at each call.
         {key::DesktopNotify, SettingKind::Flag, kTrue},
+        // The web page's port, on ServerListen's address; empty or 0 turns the page off (the
+        // default stands only for a key never written).
+        {key::ServerWebPort, SettingKind::PortOrOff, QStringLiteral("6997")},
     };
     return table;
 }
@@ -156,6 +159,13 @@ QString settingRefusal(const Setting &setting, const QString &text) {
         case SettingKind::Host:
             if (!text.isEmpty() && !isHost(text))
                 return QStringLiteral("%1 takes an address or a host name; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::PortOrOff:
+            if (!text.isEmpty() && text != QLatin1String("0") && !isPort(text))
+                return QStringLiteral(
+                           "%1 takes a port number between 1 and 65535, or 0 or nothing for off; "
+                           "got \"%2\".")
                     .arg(setting.key, text);
             break;
         default:

@@ -32,6 +32,7 @@ inline const QString ServerTlsPort = QStringLiteral("ServerTlsPort");
 inline const QString ServerTlsCert = QStringLiteral("ServerTlsCert");
 inline const QString ServerTlsKey = QStringLiteral("ServerTlsKey");
 inline const QString DesktopNotify = QStringLiteral("DesktopNotify");
+inline const QString ServerWebPort = QStringLiteral("ServerWebPort");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -50,6 +51,7 @@ enum class SettingKind {
     OptionalPort,  // empty for none, or a TCP port number
     CountryCode,   // a country calling code: 1 to 3 digits
     Host,          // an IPv4 or IPv6 address or a host name
+    PortOrOff,     // a TCP port number, or 0 for off
 };
 
 struct Setting {

@@ -51,12 +51,8 @@ ContactRequest parseSave(QStringView payload) {
                 .arg(parts.size() - 1));
     ContactRequest request;
     request.kind = ContactRequest::Kind::Save;
-    for (qsizetype i = 1; i < kSaveParts; ++i) {
-        // The book would keep it whole, but every answer would end the value there.
-        if (parts[i].contains(QChar(0)))
-            return malformed(QStringLiteral("A contact value cannot hold a NUL character"));
+    for (qsizetype i = 1; i < kSaveParts; ++i)
         request.values << parts[i].toString();
-    }
     if (parts[0] == QLatin1String("NEW"))
         return request;
     request.contactKey = contactKey(parts[0]);

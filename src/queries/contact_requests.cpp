@@ -66,7 +66,7 @@ std::optional<QString> ContactRequests::HandleContactRequest(const QString &text
             case ContactRequest::Kind::Malformed:
                 return kErrorHead + request.problem;
             case ContactRequest::Kind::Save:
-                return save(request);
+                return save(request.contactKey, request.values).answer;
             case ContactRequest::Kind::Search:
                 return search(request);
         }
@@ -76,30 +76,57 @@ std::optional<QString> ContactRequests::HandleContactRequest(const QString &text
     return std::nullopt;
 }
 
-QString ContactRequests::save(const ContactRequest &request) {
-    QVariantList values;
-    for (const QString &value : request.values)
-        values << value;
+SavedContact ContactRequests::save(std::optional<qint64> contactKey, const QStringList &values,
+                                   bool naming) {
+    // The book would keep it whole, but every answer would end the value there.
+    for (const QString &value : values) {
+        if (value.contains(QChar(0)))
+            return {kErrorHead + QStringLiteral("A contact value cannot hold a NUL character"),
+                    std::nullopt};
+    }
+    QVariantList bound;
+    for (const QString &value : values)
+        bound << value;
 
-    if (!request.contactKey) {
+    if (!contactKey) {
         m_database.exec(
             QStringLiteral("INSERT INTO tblContacts (FullName, HomePhone, MobilePhone, Email, "
                            "BusinessPhone, BusinessFax) VALUES(?, ?, ?, ?, ?, ?)"),
-            values);
+            bound);
+        const qint64 added = m_database.lastInsertRowId();
         // A client told "saved" can rely on it: the contact is on the disk first.
         m_database.syncLog();
-        return QStringLiteral("CNTAC:SAVE;New record saved succesfully.");
+        return {QStringLiteral("CNTAC:SAVE;New record saved succesfully."), added};
     }
 
+    Transaction transaction(m_database);
     const int changed =
         m_database.exec(QStringLiteral("UPDATE tblContacts SET FullName = ?, HomePhone = ?, "
                                        "MobilePhone = ?, Email = ?, BusinessPhone = ?, "
                                        "BusinessFax = ? WHERE ID = ?"),
-                        values + QVariantList{*request.contactKey});
+                        bound + QVariantList{*contactKey});
     if (changed == 0)
-        return kErrorHead + QStringLiteral("No contact has the ID %1").arg(*request.contactKey);
+        return {kErrorHead + QStringLiteral("No contact has the ID %1").arg(*contactKey),
+                std::nullopt};
+    if (naming)
+        m_database.exec(
+            QStringLiteral(
+                "UPDATE tblContacts SET HomePhone = CASE WHEN ifnull(HomePhone, '') || "
+                "ifnull(MobilePhone, '') || ifnull(BusinessPhone, '') || ifnull(BusinessFax, "
+                "'') = '' THEN Unrecognized ELSE HomePhone END, Unrecognized = '' "
+                "WHERE ID = ? AND ifnull(Unrecognized, '') <> '' AND "
+                "trim(ifnull(FullName, '')) <> ''"),
+            {*contactKey});
+    transaction.commit();
     m_database.syncLog();
-    return QStringLiteral("CNTAC:SAVE;Record modified succesfully.");
+    return {QStringLiteral("CNTAC:SAVE;Record modified succesfully."), contactKey};
+}
+
+Query ContactRequests::findContacts(const QString &term, int limit) {
+    return m_database.query(QStringLiteral("SELECT * FROM tblContacts WHERE %1 ORDER BY "
+                                           "FullName COLLATE Danish LIMIT ?2")
+                                .arg(QLatin1String(condition(SearchField::AllFields))),
+                            {term, limit});
 }
 
 QString ContactRequests::search(const ContactRequest &request) {

@@ -1,12 +1,21 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
+
+#include "db/query.h"
 
 namespace ringwise {
 
 class Database;
 struct ContactRequest;
+
+// What saving a contact did: the "CNTAC:" answer, and the contact's key once it is saved.
+struct SavedContact {
+    QString answer;
+    std::optional<qint64> contactId;  // none: not saved, the answer says why
+};
 
 // Answers "CNTAC:" requests: "SAVE" adds or changes a contact, "SEAR" looks contacts up.
 // Everything a client sends is bound as a statement value, never joined into SQL.
@@ -18,8 +27,17 @@ public:
     // request or search field.
     std::optional<QString> HandleContactRequest(const QString &text);
 
+    // Adds (no key) or changes a contact: FullName, HomePhone, MobilePhone, Email,
+    // BusinessPhone, BusinessFax. With `naming`, a contact made for an unrecognised caller
+    // that now has a name becomes an ordinary contact, its number kept as the home number
+    // when no phone field holds one. Throws DatabaseError.
+    SavedContact save(std::optional<qint64> contactKey, const QStringList &values,
+                      bool naming = false);
+    // The contacts whose name, numbers or e-mail hold the term (case ignored, "%" and "_"
+    // wildcards), in Danish name order, at most `limit`. Throws DatabaseError.
+    Query findContacts(const QString &term, int limit);
+
 private:
-    QString save(const ContactRequest &request);
     QString search(const ContactRequest &request);
 
     Database &m_database;

@@ -55,7 +55,8 @@ private slots:
                                 "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"
                                 "ServerCountryCode=\nServerRouterHost=\nServerRouterPort=\n"
                                 "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
-                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"));
+                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"
+                                "ServerWebPort=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -88,6 +89,10 @@ private slots:
         row("ServerRouterHost=router.home.", "ServerRouterHost", "router.home.");
         row("ServerRouterHost=router home", "ServerRouterHost", "old",
             "ServerRouterHost takes an address or a host name; got \"router home\".");
+        row("ServerWebPort=0", "ServerWebPort", "0");
+        row("ServerWebPort=65536", "ServerWebPort", "old",
+            "ServerWebPort takes a port number between 1 and 65535, or 0 or nothing for off; "
+            "got \"65536\".");
         row("ServerModemBaud=57600", "ServerModemBaud", "57600");
         row("ServerModemBaud=fast", "ServerModemBaud", "old",
             "ServerModemBaud takes a speed in bit/s such as 115200; got \"fast\".");
@@ -105,7 +110,7 @@ private slots:
             "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, "
             "ServerCountryCode, ServerRouterHost, ServerRouterPort, ServerListen, "
             "ServerMaxClients, ServerMaxPerAddress, "
-            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify.");
+            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify, ServerWebPort.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",
             "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "

@@ -158,6 +158,34 @@ private slots:
         QCOMPARE(store.Read(key::ServerPort), stored);
     }
 
+    // A ServerWebPort never written is the usual port; written empty or 0, the page is off.
+    void webPort_data() {
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("never written") << false << "" << 6997 << false;
+        QTest::newRow("empty") << true << "" << 0 << false;
+        QTest::newRow("0") << true << "0" << 0 << false;
+        QTest::newRow("8080") << true << "8080" << 8080 << false;
+        QTest::newRow("65536") << true << "65536" << 0 << true;
+    }
+    void webPort() {
+        QFETCH(bool, written);
+        QFETCH(QString, stored);
+        test::TempEnvironment env;
+        SettingsStore store(defaultSettingsPath());
+        if (written)
+            QVERIFY(store.Write(key::ServerWebPort, stored));
+        int warnings = 0;
+        const ServerSettings settings =
+            LoadSettings(store, [&](MessageIcon, const QString &, const QString &) { ++warnings; });
+        QFETCH(int, port);
+        QFETCH(bool, warned);
+        QCOMPARE(int(settings.webPort), port);
+        QCOMPARE(warnings > 0, warned);
+    }
+
     void fileIsOwnerOnlyAndStaysSo() {
         test::TempEnvironment env;
         SettingsStore store(defaultSettingsPath());

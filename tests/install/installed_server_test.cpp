@@ -21,6 +21,7 @@ private slots:
             QSettings settings(config, QSettings::IniFormat);
             settings.setValue("Settings/ServerCOM", "/dev/ttyRingwiseMissing0");
             settings.setValue("Settings/ServerPassword", "correct-horse");
+            settings.setValue("Settings/ServerWebPort", "0");
             // --database wins over a ServerDB that would be a fatal error.
             settings.setValue("Settings/ServerDB", server.environment().filePath("typo.db"));
         }

@@ -4,12 +4,15 @@
 
 namespace ringwise::test {
 
-// A fixed clock and tick count, and a serial retry short enough for a test to see.
+// A fixed clock and tick count, a serial retry short enough for a test to see, and no web
+// page.
 inline ServiceEnvironment fastEnvironment() {
     ServiceEnvironment environment;
     environment.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
     environment.tickCount = [] { return qint32(1000); };
     environment.serialRetryMs = 50;
+    // Test programs run side by side: none takes the web page's usual port.
+    environment.webPort = ServiceEnvironment::kWebOff;
     return environment;
 }
 

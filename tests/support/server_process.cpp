@@ -38,6 +38,12 @@ void ServerProcess::setListen(const QString &addressAndPort) {
 }
 
 void ServerProcess::start(const QStringList &arguments) {
+    // Servers run side by side: none takes the web page's usual port unless a test asks (a
+    // test that names its own settings file sets it there).
+    const QString webPort = QStringLiteral("Settings/ServerWebPort");
+    if (!arguments.contains(QStringLiteral("--config")) &&
+        !QSettings(m_environment.settingsPath(), QSettings::IniFormat).contains(webPort))
+        setSetting(QStringLiteral("ServerWebPort"), QStringLiteral("0"));
     m_process.start(m_binaryPath, arguments);
 }
 

@@ -1,0 +1,224 @@
+#include "web/web_server.h"
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QSslSocket>
+
+#include "web/web_api.h"
+
+namespace ringwise {
+
+namespace {
+
+const QByteArray kEventsPath = QByteArrayLiteral("/events");
+
+QByteArray headerValue(const QHttpServerRequest &request, QByteArrayView name) {
+    QByteArray value;
+    for (const auto &[key, text] : request.headers()) {
+        if (QByteArrayView(key).compare(name, Qt::CaseInsensitive) == 0)
+            value += value.isEmpty() ? text : "; " + text;
+    }
+    return value;
+}
+
+QByteArray methodName(QHttpServerRequest::Method method) {
+    switch (method) {
+        case QHttpServerRequest::Method::Get:
+            return "GET";
+        case QHttpServerRequest::Method::Post:
+            return "POST";
+        default:
+            return "OTHER";
+    }
+}
+
+bool isWebSocketUpgrade(const QHttpServerRequest &request) {
+    return headerValue(request, "upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+void write(QHttpServerResponder responder, const WebResponse &response) {
+    responder.writeStatusLine(QHttpServerResponder::StatusCode(response.status));
+    for (const auto &[name, value] : securityHeaders())
+        responder.writeHeader(name, value);
+    for (const auto &[name, value] : response.headers)
+        responder.writeHeader(name, value);
+    if (!response.contentType.isEmpty())
+        responder.writeHeader("Content-Type", response.contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(response.body.size()));
+    responder.writeBody(response.body);
+}
+
+}  // namespace
+
+std::vector<std::pair<QByteArray, QByteArray>> securityHeaders() {
+    return {{"Content-Security-Policy",
+             "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+             "connect-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'"},
+            {"X-Content-Type-Options", "nosniff"},
+            {"Referrer-Policy", "no-referrer"}};
+}
+
+WebListener::WebListener(std::optional<QSslConfiguration> tls, QObject *parent)
+    : QSslServer(parent), m_tls(tls.has_value()) {
+    if (tls)
+        setSslConfiguration(*tls);
+}
+
+void WebListener::incomingConnection(qintptr descriptor) {
+    if (m_tls)
+        QSslServer::incomingConnection(descriptor);
+    else
+        QTcpServer::incomingConnection(descriptor);  // a plain socket
+}
+
+QTcpSocket *WebListener::nextPendingConnection() {
+    while (QTcpSocket *socket = QSslServer::nextPendingConnection()) {
+        if (admit(socket))
+            return socket;
+        socket->abort();
+        socket->deleteLater();
+    }
+    return nullptr;
+}
+
+bool WebListener::admit(QTcpSocket *socket) {
+    const QHostAddress address = socket->peerAddress();
+    int &fromAddress = m_perAddress[address];
+    if (m_connections >= kMaxConnections || fromAddress >= kMaxPerAddress) {
+        if (fromAddress == 0)
+            m_perAddress.remove(address);
+        return false;
+    }
+    ++fromAddress;
+    ++m_connections;
+    // The count goes back with a child of the socket: Qt's server cuts every connection of
+    // the socket's own signals when it hands the socket to a WebSocket.
+    connect(new QObject(socket), &QObject::destroyed, this, [this, address] { release(address); });
+    // Connected before the HTTP server connects its own, so the gate reads each new piece
+    // first; a refused request's bytes are taken away before the server sees them.
+    auto gate = std::make_shared<RequestGate>();
+    auto refused = std::make_shared<bool>(false);
+    connect(socket, &QTcpSocket::readyRead, socket, [socket, gate, refused] {
+        if (*refused) {
+            socket->readAll();
+            return;
+        }
+        const RequestGate::Verdict verdict = gate->feed(socket->peek(socket->bytesAvailable()));
+        if (verdict.status == 0)
+            return;
+        *refused = true;
+        socket->readAll();
+        refuse(socket, verdict);
+    });
+    return true;
+}
+
+void WebListener::release(const QHostAddress &address) {
+    --m_connections;
+    const auto count = m_perAddress.find(address);
+    if (count != m_perAddress.end() && --*count == 0)
+        m_perAddress.erase(count);
+}
+
+void WebListener::refuse(QTcpSocket *socket, const RequestGate::Verdict &verdict) {
+    const QByteArray body = "{\"error\":\"" + verdict.error + "\"}";
+    QByteArray answer = "HTTP/1.1 " + QByteArray::number(verdict.status) + " Refused\r\n";
+    for (const auto &[name, value] : securityHeaders())
+        answer += name + ": " + value + "\r\n";
+    answer +=
+        "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+        "\r\nConnection: close\r\n\r\n" + body;
+    socket->write(answer);
+    socket->disconnectFromHost();
+}
+
+WebServer::WebServer(WebApi &api, QObject *parent) : QAbstractHttpServer(parent), m_api(api) {
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::takeWebSockets);
+}
+
+WebServer::~WebServer() = default;
+
+bool WebServer::listen(const QHostAddress &address, quint16 port,
+                       std::optional<QSslConfiguration> tls) {
+    m_secure = tls.has_value();
+    auto listener = std::make_unique<WebListener>(std::move(tls));
+    if (!listener->listen(address, port))
+        return false;
+    m_listener = listener.release();
+    bind(m_listener);  // the HTTP server owns it from here
+    return true;
+}
+
+quint16 WebServer::port() const {
+    return m_listener ? m_listener->serverPort() : 0;
+}
+
+bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) {
+    // An upgrade the server takes becomes a WebSocket; one it refuses goes to missingHandler.
+    if (isWebSocketUpgrade(request))
+        return request.url().path() == QLatin1String(kEventsPath) &&
+               m_api.admitsCookies(headerValue(request, "cookie"));
+    const WebRequest webRequest{methodName(request.method()),
+                                request.url().path(),
+                                request.query(),
+                                headerValue(request, "cookie"),
+                                headerValue(request, "x-ringwise-token"),
+                                request.body(),
+                                request.remoteAddress(),
+                                m_secure};
+    write(makeResponder(request, socket), m_api.handle(webRequest));
+    if (webRequest.path == QLatin1String("/logout"))
+        closeEndedSessions();
+    return true;
+}
+
+void WebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) {
+    const bool events = request.url().path() == QLatin1String(kEventsPath);
+    write(makeResponder(request, socket),
+          events ? WebResponse{401, "application/json", R"({"error":"login"})", {}}
+                 : WebResponse{404, "application/json", R"({"error":"notFound"})", {}});
+}
+
+void WebServer::takeWebSockets() {
+    while (std::unique_ptr<QWebSocket> webSocket = nextPendingWebSocketConnection()) {
+        QWebSocket *socket = webSocket.get();
+        // The page sends nothing: a big message is no one's.
+        socket->setMaxAllowedIncomingMessageSize(RequestGate::kMaxBytes);
+        socket->setMaxAllowedIncomingFrameSize(RequestGate::kMaxBytes);
+        connect(socket, &QWebSocket::disconnected, this, [this, socket] { forget(socket); });
+        m_webSockets.push_back(std::move(webSocket));
+    }
+}
+
+void WebServer::forget(QWebSocket *webSocket) {
+    const auto found =
+        std::find_if(m_webSockets.begin(), m_webSockets.end(),
+                     [webSocket](const auto &held) { return held.get() == webSocket; });
+    if (found == m_webSockets.end())
+        return;
+    // Its own signal is running: it goes once that returns.
+    found->release()->deleteLater();
+    m_webSockets.erase(found);
+}
+
+void WebServer::sendEvent(const QJsonObject &event) {
+    // A session that went idle too long gets no more events.
+    closeEndedSessions();
+    const QString text = QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact));
+    for (const auto &webSocket : m_webSockets) {
+        if (webSocket->state() == QAbstractSocket::ConnectedState)
+            webSocket->sendTextMessage(text);
+    }
+}
+
+void WebServer::closeEndedSessions() {
+    for (const auto &webSocket : m_webSockets) {
+        if (!m_api.stillAdmits(webSocket->request().rawHeader("Cookie")))
+            webSocket->close(QWebSocketProtocol::CloseCodePolicyViolated,
+                             QStringLiteral("session ended"));
+    }
+}
+
+}  // namespace ringwise
