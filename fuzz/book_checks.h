@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstddef>
+#include <cstdint>
 
 #include "book/book_table.h"
 #include "book/card_writer.h"
@@ -28,7 +30,6 @@ inline void checkReadsBack(const std::vector<BookContact> &contacts, const CardF
 // The file imported into the seeded book: a failed file changes nothing; the same file
 // again adds and updates nothing; the export of the book reads back as the book.
 inline void checkImport(SeededDatabase &seeded, const QByteArray &bytes) {
-    seeded.reseed();
     Database &database = seeded.database();
     ContactImport import(database, QStringLiteral("45"));
     const ImportSummary first = import.run(bytes, {});
@@ -44,6 +45,19 @@ inline void checkImport(SeededDatabase &seeded, const QByteArray &bytes) {
     checkReadsBack(named, readVCards(writeVCards(named)));
     checkReadsBack(named, readCsv(writeCsv(named)));
     seeded.checkIntegrity();
+    seeded.reseed();
+}
+
+// One input of a reader's target: a file the reader fails keeps no card, and a file the
+// import reads with this reader goes through checkImport.
+inline void checkReader(const std::uint8_t *data, std::size_t size,
+                        CardFile (*read)(const QByteArray &), bool readsVCards) {
+    static SeededDatabase seeded;
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const CardFile file = read(bytes);
+    check(file.failure.isEmpty() || file.cards.empty(), "a failed file kept cards");
+    if (looksLikeVCard(bytes) == readsVCards)
+        checkImport(seeded, bytes);
 }
 
 }  // namespace ringwise::fuzz

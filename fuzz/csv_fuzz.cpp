@@ -5,14 +5,7 @@
 
 #include "fuzz/book_checks.h"
 
-using namespace ringwise;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    static fuzz::SeededDatabase seeded;
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const CardFile file = readCsv(bytes);
-    fuzz::check(file.failure.isEmpty() || file.cards.empty(), "a failed file kept cards");
-    if (!looksLikeVCard(bytes))
-        fuzz::checkImport(seeded, bytes);
+    ringwise::fuzz::checkReader(data, size, ringwise::readCsv, false);
     return 0;
 }

@@ -28,13 +28,15 @@ const QHash<QString, Column> &knownColumns() {
         add(Column::Given, {"firstname", "givenname", "fornavn"});
         add(Column::Middle, {"middlename", "additionalname", "mellemnavn"});
         add(Column::Family, {"lastname", "familyname", "surname", "efternavn"});
-        add(Column::Email, {"email", "emailaddress", "email1value", "mail", "emailadresse"});
+        add(Column::Email,
+            {"email", "emailaddress", "email1value", "primaryemail", "mail", "emailadresse"});
         add(Column::Home, {"homephone", "homephone2", "home", "privat", "telefonprivat", "hjem"});
-        add(Column::Mobile,
-            {"mobilephone", "mobile", "cell", "cellphone", "mobil", "mobiltelefon"});
+        add(Column::Mobile, {"mobilephone", "mobilenumber", "mobile", "cell", "cellphone", "mobil",
+                             "mobiltelefon"});
         add(Column::Work,
             {"businessphone", "businessphone2", "workphone", "work", "arbejde", "telefonarbejde"});
-        add(Column::Fax, {"businessfax", "homefax", "workfax", "otherfax", "fax"});
+        add(Column::Fax,
+            {"businessfax", "homefax", "workfax", "otherfax", "faxnumber", "fax", "faxarbejde"});
         add(Column::Phone, {"phone", "telephone", "otherphone", "primaryphone", "telefon", "tlf"});
         return table;
     }();
