@@ -30,6 +30,15 @@ QString cardLabel(const ContactCard &card) {
                                : QStringLiteral("line %1 \"%2\"").arg(card.line).arg(card.name);
 }
 
+// A number the book holds as digits is in the line's form already: normalising it again
+// could change it ("0045102032", which "+45 0045 10 20 32" became, would lose its "0045").
+// Only one typed in another form ("22 33 44 55") is normalised.
+QString storedNumber(const QString &phone, const QString &countryCode) {
+    const bool digitsOnly =
+        std::all_of(phone.cbegin(), phone.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return digitsOnly ? phone : nationalNumber(phone, countryCode);
+}
+
 bool isUnrecognized(const BookContact &contact) {
     return !contact.unrecognized.isEmpty();
 }
@@ -45,11 +54,11 @@ BookMerge::BookMerge(std::vector<BookContact> book, QString countryCode, bool re
 void BookMerge::index(std::size_t at) {
     const BookContact &contact = m_book[at];
     if (isUnrecognized(contact)) {
-        m_unrecognized.insert(nationalNumber(contact.unrecognized, m_countryCode), at);
+        m_unrecognized.insert(storedNumber(contact.unrecognized, m_countryCode), at);
         return;
     }
     for (const QString &phone : contact.phones) {
-        const QString digits = nationalNumber(phone, m_countryCode);
+        const QString digits = storedNumber(phone, m_countryCode);
         if (!digits.isEmpty() && !m_named.contains(digits, at))
             m_named.insert(digits, at);
     }
@@ -80,7 +89,7 @@ void BookMerge::placeNumbers(BookContact &contact, const std::vector<Number> &nu
                              const QString &label) {
     // The numbers a contact holds are kept in the form the line reports.
     for (QString &phone : contact.phones) {
-        const QString digits = nationalNumber(phone, m_countryCode);
+        const QString digits = storedNumber(phone, m_countryCode);
         if (!digits.isEmpty())
             phone = digits;
     }
@@ -154,7 +163,7 @@ void BookMerge::merge(const ContactCard &card) {
     BookContact contact = m_book[target];
     if (isUnrecognized(contact)) {
         // The name the directory may have given an unknown caller gives way to the user's.
-        m_unrecognized.remove(nationalNumber(contact.unrecognized, m_countryCode), target);
+        m_unrecognized.remove(storedNumber(contact.unrecognized, m_countryCode), target);
         contact.unrecognized.clear();
         contact.name = card.name;
     } else {
@@ -164,7 +173,7 @@ void BookMerge::merge(const ContactCard &card) {
     placeNumbers(contact, numbers, label);
 
     for (const std::size_t from : unrecognized) {
-        m_unrecognized.remove(nationalNumber(m_book[from].unrecognized, m_countryCode), from);
+        m_unrecognized.remove(storedNumber(m_book[from].unrecognized, m_countryCode), from);
         m_folds.emplace_back(from, target);
     }
     const bool added = m_book[target].id == 0 && !m_changed.count(target);

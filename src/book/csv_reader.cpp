@@ -191,7 +191,7 @@ ContactCard cardOf(const Row &row, const Layout &layout) {
     card.line = row.line;
     QStringList nameParts[3];
     for (const auto &[index, column] : layout.columns) {
-        const QString value = row.fields.value(index).simplified();
+        const QString value = cleanText(row.fields.value(index));
         if (value.isEmpty())
             continue;
         switch (column) {

@@ -41,4 +41,11 @@ QString decodeCharset(const QByteArray &bytes, const QString &charset) {
     return decodeFileText(bytes);
 }
 
+QString cleanText(const QString &text) {
+    QString kept;
+    for (const QChar character : text)
+        kept += character.category() == QChar::Other_Control ? QChar(u' ') : character;
+    return kept.simplified();
+}
+
 }  // namespace ringwise

@@ -13,4 +13,7 @@ QString decodeFileText(const QByteArray &bytes);
 // "windows-1252"); an unknown or absent name reads as decodeFileText does.
 QString decodeCharset(const QByteArray &bytes, const QString &charset);
 
+// A name or e-mail as the book keeps it: control characters dropped, blanks collapsed.
+QString cleanText(const QString &text);
+
 }  // namespace ringwise

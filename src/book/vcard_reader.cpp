@@ -131,7 +131,8 @@ QString propertyText(const Property &property) {
         property.charset);
 }
 
-// Splits at every separator that no backslash escapes, and resolves the escapes:
+// Splits at every separator (none when it is null) that no backslash escapes, and
+// resolves the escapes:
 // "\n" is a line break (a blank in a name), any other escaped character is itself.
 QStringList unescapedParts(const QString &text, QChar separator) {
     QStringList parts(QString{});
@@ -139,7 +140,7 @@ QStringList unescapedParts(const QString &text, QChar separator) {
         if (text[i] == u'\\' && i + 1 < text.size()) {
             const QChar next = text[++i];
             parts.back() += next == u'n' || next == u'N' ? QChar(u' ') : next;
-        } else if (text[i] == separator) {
+        } else if (!separator.isNull() && text[i] == separator) {
             parts << QString();
         } else {
             parts.back() += text[i];
@@ -150,7 +151,7 @@ QStringList unescapedParts(const QString &text, QChar separator) {
 
 // A text value with its escapes resolved, blanks collapsed.
 QString unescaped(const QString &text) {
-    return unescapedParts(text, QChar()).join(QString()).simplified();
+    return cleanText(unescapedParts(text, QChar()).join(QString()));
 }
 
 // N is family;given;additional;prefixes;suffixes; it is spoken prefixes, given,
@@ -158,7 +159,7 @@ QString unescaped(const QString &text) {
 QString nameFromParts(const QStringList &parts) {
     QStringList spoken;
     for (const int index : {3, 1, 2, 0, 4}) {
-        const QString part = parts.value(index).replace(u',', u' ').simplified();
+        const QString part = cleanText(parts.value(index).replace(u',', u' '));
         if (!part.isEmpty())
             spoken << part;
     }

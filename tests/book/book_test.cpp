@@ -198,6 +198,10 @@ private slots:
             << "Added 0, updated 0, unchanged 0, refused 3.\nline 1 \"Both\": refused, its numbers "
                "belong to 2 contacts: \"Jens Hansen\", \"Ane\"\nline 7: refused, no name\nline 11 "
                "\"X\": refused, no phone number";
+        QTest::newRow("home code twice, stored as the line reports it")
+            << QStringList{"X||0045102032||||"} << card("FN:X\r\nTEL:+45 0045 10 20 32\r\n")
+            << false << QStringList{"X||0045102032||||"}
+            << "Added 0, updated 0, unchanged 1, refused 0.";
         QTest::newRow("same card twice")
             << QStringList{} << card("FN:A\r\nTEL:1\r\n") + card("FN:A\r\nTEL:+451\r\n") << false
             << QStringList{"A|1|||||"} << "Added 1, updated 0, unchanged 1, refused 0.";
