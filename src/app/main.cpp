@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/blocked_signals.h"
+#include "app/contact_command.h"
 #include "app/descriptor_limit.h"
 #include "app/headless_front_end.h"
 #include "app/settings_command.h"
@@ -72,6 +73,7 @@ void describeOptions(QCommandLineParser &parser) {
                                      "created when missing."),
                       QStringLiteral("FILE")});
     addSettingsOptions(parser);
+    addContactOptions(parser);
 }
 
 // Said once, after start-up has read ServerMaxClients.
@@ -165,8 +167,8 @@ QStringList commandLine(int argc, char *argv[]) {
 bool wantsDesktop(const QStringList &arguments, QCommandLineParser &parser) {
     parser.parse(arguments);
     if (parser.isSet(QStringLiteral("headless")) || isSettingsCommand(parser) ||
-        parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
-        parser.isSet(QStringLiteral("version")))
+        isContactCommand(parser) || parser.isSet(QStringLiteral("help")) ||
+        parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version")))
         return false;
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -201,6 +203,11 @@ int main(int argc, char *argv[]) {
         QTextStream out(stdout);
         QTextStream err(stderr);
         return runSettingsCommand(store, parser, out, err);
+    }
+    if (isContactCommand(parser)) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runContactCommand(store, parser, out, err);
     }
 #ifdef RINGWISE_GUI
     if (qobject_cast<QApplication *>(app.get()))

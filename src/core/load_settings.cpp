@@ -120,6 +120,12 @@ QString serialPortText(const QString &name) {
     return devicePath == name ? name : QStringLiteral("%1 (%2)").arg(name, devicePath);
 }
 
+void readDatabasePath(const SettingsStore &store, ServerSettings &settings) {
+    const QString dbPath = store.Read(key::ServerDB);
+    settings.dbPathIsDefault = dbPath.isEmpty();
+    settings.dbPath = dbPath.isEmpty() ? defaultDatabasePath() : dbPath;
+}
+
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     // The defaults go in first, so this start reads what every later start will. A file the
     // rewrite would change otherwise is left as it is (the store refuses the write).
@@ -131,9 +137,7 @@ ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages) {
     ServerSettings settings;
     settings.serverPort = readServerPort(store.Read(key::ServerPort), messages);
 
-    const QString dbPath = store.Read(key::ServerDB);
-    settings.dbPathIsDefault = dbPath.isEmpty();
-    settings.dbPath = dbPath.isEmpty() ? defaultDatabasePath() : dbPath;
+    readDatabasePath(store, settings);
 
     settings.serialPort = readSerialPort(store.Read(key::ServerCOM), messages);
     settings.listenAddress = readListenAddress(store.Read(key::ServerListen), messages);

@@ -39,6 +39,8 @@ struct ServerSettings {
 // port, a ServerListen that is not an address and caps that are not counts are reported
 // through the sink.
 ServerSettings LoadSettings(SettingsStore &store, const MessageSink &messages);
+// ServerDB, or the default database when it is empty; only the default may be created.
+void readDatabasePath(const SettingsStore &store, ServerSettings &settings);
 
 // True for "COM1".."COM7" and for an absolute path ("/dev/ttyUSB0", a socat link in /tmp).
 bool isSerialPortName(const QString &name);

@@ -420,6 +420,20 @@ void Service::noteInDeviceOutput(const QString &title, const QString &text) {
                                .arg(m_parts->environment.now().toString(kTimeFormat), title, text));
 }
 
+ImportSummary Service::importContacts(const QString &path, ImportOptions options) {
+    Parts &parts = *m_parts;
+    ImportSummary summary = importContactFile(
+        parts.database, countryCode(parts.store.Read(key::ServerCountryCode)), path, options);
+    // The recent calls show their callers' names, which the import may have given.
+    if (summary.failure.isEmpty() && !options.dryRun)
+        emit recentCallsChanged();
+    return summary;
+}
+
+ExportOutcome Service::exportContacts(const QString &path) {
+    return exportContactFile(m_parts->database, path);
+}
+
 bool Service::connectAction() {
     Parts &parts = *m_parts;
     parts.running = true;

@@ -11,6 +11,7 @@
 
 #include "call/call_record.h"
 #include "call/seams.h"
+#include "core/contact_files.h"
 #include "core/load_settings.h"
 #include "core/message.h"
 #include "directory/directory_lookup.h"
@@ -122,6 +123,10 @@ public:
     void fakeOutgoingRequest();
     // A message a front end does not show as a box: a stamped line in the device output.
     void noteInDeviceOutput(const QString &title, const QString &text);
+    // File > Import and File > Export: the contact book in and out of the open database,
+    // numbers normalised with ServerCountryCode as it reads now.
+    ImportSummary importContacts(const QString &path, ImportOptions options);
+    ExportOutcome exportContacts(const QString &path);
 
 signals:
     void callFieldChanged(ringwise::CallField field, const QString &value);

@@ -58,6 +58,10 @@ DesktopHooks DesktopHooks::desktop() {
     hooks.postMessage = postBox;
     hooks.runModal = [](QDialog &dialog) { dialog.exec(); };
     hooks.chooseFile = chooseDatabaseFile;
+    hooks.chooseSaveFile = [](QWidget *parent, const QString &title, const QString &preset,
+                              const QString &filter) {
+        return QFileDialog::getSaveFileName(parent, title, preset, filter);
+    };
     hooks.hasNotificationArea = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     hooks.endProgram = [](int status) { QApplication::exit(status); };
     return hooks;

@@ -29,6 +29,8 @@ struct DesktopHooks {
     std::function<void(QDialog &dialog)> runModal;
     // The file-open dialog: the chosen file with its full path, or empty when cancelled.
     ChooseFile chooseFile;
+    // The file-save dialog, the same way.
+    ChooseFile chooseSaveFile;
     // False on a desktop without a notification area for the tray icon.
     std::function<bool()> hasNotificationArea;
     // Ends the program's event loop with the status.

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "book/contact_export.h"
 #include "call/call_line.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -179,6 +181,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 
 void MainWindow::buildMenus() {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Import…"), this, &MainWindow::importContacts);
+    file->addAction(QStringLiteral("E&xport…"), this, &MainWindow::exportContacts);
+    file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X), this,
                     &QWidget::close);
 
@@ -197,6 +202,31 @@ void MainWindow::buildMenus() {
     help->addSeparator();
     help->addAction(QStringLiteral("&About"), QKeySequence(Qt::CTRL | Qt::Key_A), this,
                     &MainWindow::openAbout);
+}
+
+void MainWindow::importContacts() {
+    const QString path =
+        m_hooks.chooseFile(this, QStringLiteral("Import contacts"), QDir::homePath(),
+                           QStringLiteral("Contacts (*.vcf *.vcard *.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    const ImportSummary summary = m_service.importContacts(path, ImportOptions{});
+    m_hooks.showMessage(this,
+                        summary.failure.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
+                        QStringLiteral("Import"), summary.text());
+}
+
+void MainWindow::exportContacts() {
+    QString path = m_hooks.chooseSaveFile(this, QStringLiteral("Export contacts"),
+                                          QDir::homePath() + QStringLiteral("/contacts.vcf"),
+                                          QStringLiteral("vCard (*.vcf);;CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!bookFormatOf(path))
+        path += QStringLiteral(".vcf");
+    const ExportOutcome outcome = m_service.exportContacts(path);
+    m_hooks.showMessage(this, outcome.written ? MessageIcon::Information : MessageIcon::Warning,
+                        QStringLiteral("Export"), outcome.text);
 }
 
 void MainWindow::buildTrayMenu() {

@@ -48,6 +48,9 @@ public:
     // Neither box blocks the window; opening one that is open only brings it forward.
     void openSettings();
     void openAbout();
+    // File > Import…, File > Export…: the summary, or why nothing happened, in a box.
+    void importContacts();
+    void exportContacts();
 
     Tray &tray() { return *m_tray1; }
 

@@ -113,6 +113,17 @@ struct RouterServer {
     }
 };
 
+// The server binary run as a one-shot command beside the running server: what it printed,
+// standard output when it succeeded, standard error otherwise.
+QByteArray runCommand(const QStringList &arguments) {
+    QProcess command;
+    command.start(QStringLiteral(RINGWISE_SERVER_BINARY), arguments);
+    if (!command.waitForFinished(30000))
+        return "did not finish";
+    return command.exitCode() == 0 ? command.readAllStandardOutput()
+                                   : command.readAllStandardError();
+}
+
 // True when the server closes the connection without a byte.
 bool closedUnseen(QTcpSocket &client) {
     QSignalSpy closed(&client, &QTcpSocket::disconnected);
@@ -161,6 +172,44 @@ private slots:
         QVERIFY(server.waitForExit());
         QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(server.process().exitCode(), 0);
+    }
+
+    // An import beside the running server names the next call of a caller it did not know,
+    // whose calls stay with the contact; the export, imported again, changes nothing.
+    void importWhileRunningNamesTheNextCall() {
+        PseudoTerminal device;
+        QVERIFY(device.isValid());
+        ServerProcess server(RINGWISE_SERVER_BINARY);
+        QVERIFY2(startOnDevice(server, device), server.standardError().constData());
+        auto client = loggedInClient(server.port());
+        QVERIFY(client);
+        QVERIFY(device.write("A22334455#"));
+        const QByteArray unknown = "CALL_:,22334455,,,,,,";
+        QCOMPARE(receive(*client, unknown.size()), unknown);
+
+        const QString contacts = server.environment().filePath(QStringLiteral("contacts.vcf"));
+        QFile file(contacts);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Jens Hansen\r\nTEL;type=CELL:+45 22 33 44 "
+            "55\r\nEND:VCARD\r\n");
+        file.close();
+        QCOMPARE(runCommand({"--import", contacts}),
+                 "Added 0, updated 1, unchanged 0, refused 0.\n");
+        QVERIFY(device.write("A22334455#"));
+        const QByteArray named = "CALL_:,22334455,Jens Hansen,,22334455,,,";
+        QCOMPARE(receive(*client, named.size()), named);
+        QCOMPARE(databaseValue(server, "SELECT group_concat(ContactID) AS v FROM tblCalls"),
+                 QStringLiteral("1,1"));
+
+        const QString exported = server.environment().filePath(QStringLiteral("book.csv"));
+        QCOMPARE(runCommand({"--export", exported}),
+                 "Contacts written to " + exported.toUtf8() + ".\n");
+        QCOMPARE(runCommand({"--import", exported, "--dry-run"}),
+                 "Added 0, updated 0, unchanged 1, refused 0.\nDry run: nothing was changed.\n");
+        QCOMPARE(runCommand({"--replace"}),
+                 "Give either --import FILE (with --replace or --dry-run if "
+                 "wanted) or --export FILE.\n");
     }
 
     // A server killed right after it announced a call has kept that call, and its pty

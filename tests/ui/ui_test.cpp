@@ -81,6 +81,7 @@ struct Desktop {
             steps << title + '|' + preset + '|' + filter;
             return nextFile;
         };
+        hooks.chooseSaveFile = hooks.chooseFile;
         hooks.hasNotificationArea = [] { return true; };
         hooks.endProgram = [this](int status) { steps << QStringLiteral("end %1").arg(status); };
         return hooks;
@@ -438,6 +439,34 @@ private slots:
             f.click("Command1");
         QCOMPARE(list->topLevelItemCount(), 50);
         QCOMPARE(rows().first(), time + "12345678|3");
+    }
+
+    // File > Import… names the caller in the recent calls and shows the summary; File >
+    // Export… adds ".vcf" to a name without an ending.
+    void importAndExportFromTheFileMenu() {
+        Fixture f;
+        QVERIFY(f.create().start());
+        f.click("Command1");
+        const auto action = [&f](const QString &text) {
+            for (QAction *item : f.window->findChildren<QAction *>())
+                if (item->text() == text)
+                    return item;
+            return static_cast<QAction *>(nullptr);
+        };
+        f.desktop.nextFile = f.env.filePath("contacts.vcf");
+        QFile file(f.desktop.nextFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("BEGIN:VCARD\nFN:Ib Holm\nTEL:+45 12 34 56 78\nEND:VCARD\n");
+        file.close();
+        action("&Import…")->trigger();
+        QCOMPARE(f.desktop.steps.last(),
+                 "information Import: Added 0, updated 1, unchanged 0, refused 0.");
+        QTRY_COMPARE(f.find<QTreeWidget>("lstRecentCalls")->topLevelItem(0)->text(1), "Ib Holm");
+
+        f.desktop.nextFile = f.env.filePath("book");
+        action("E&xport…")->trigger();
+        QCOMPARE(f.desktop.steps.last(),
+                 "information Export: Contacts written to " + f.desktop.nextFile + ".vcf.");
     }
 
     void notificationForEveryCallAndNaming_data() {
