@@ -35,7 +35,7 @@ DesktopNotifier::DesktopNotifier(QDBusConnection bus, QString appName, QImage ap
       m_appName(std::move(appName)),
       m_appIcon(std::move(appIcon)) {}
 
-void DesktopNotifier::notify(const QString &title, const QString &body) {
+void DesktopNotifier::notify(const QString &title, const QString &body, const QString &tag) {
     if (!m_bus.isConnected()) {
         emit failed(title, body);
         return;
@@ -43,16 +43,24 @@ void DesktopNotifier::notify(const QString &title, const QString &body) {
     QVariantMap hints;
     if (!m_appIcon.isNull())
         hints.insert(QStringLiteral("image-data"), imageData(m_appIcon));
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ringwise-server"));
+    if (!tag.isEmpty())
+        hints.insert(QStringLiteral("category"), QStringLiteral("x-ringwise.call"));
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    call << m_appName << uint(0) << QString() << title << body << QStringList() << hints
+    const uint replacesId = !tag.isEmpty() && tag == m_lastTag ? m_lastId : 0;
+    call << m_appName << replacesId << QString() << title << body << QStringList() << hints
          << kServerTimeout;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, title, body](QDBusPendingCallWatcher *finished) {
+            [this, title, body, tag](QDBusPendingCallWatcher *finished) {
                 finished->deleteLater();
                 if (finished->isError())
                     emit failed(title, body);
+                else if (!tag.isEmpty()) {
+                    m_lastTag = tag;
+                    m_lastId = QDBusPendingReply<uint>(*finished).value();
+                }
             });
 }
 

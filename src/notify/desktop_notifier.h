@@ -15,8 +15,10 @@ public:
     DesktopNotifier(QDBusConnection bus, QString appName, QImage appIcon,
                     QObject *parent = nullptr);
 
-    // Returns at once; a bus or service that cannot take it emits failed().
-    void notify(const QString &title, const QString &body);
+    // Returns at once; a bus or service that cannot take it emits failed(). A notification
+    // with the tag of the last tagged one replaces it (the call's, when the directory names
+    // the caller) instead of popping up a second; a tagged one is a call's.
+    void notify(const QString &title, const QString &body, const QString &tag = QString());
 
 signals:
     // No notification service took the notification: the caller may show it another way.
@@ -26,6 +28,9 @@ private:
     QDBusConnection m_bus;
     QString m_appName;
     QImage m_appIcon;
+    // The last tagged notification and the service's id for it.
+    QString m_lastTag;
+    uint m_lastId = 0;
 };
 
 }  // namespace ringwise

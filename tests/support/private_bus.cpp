@@ -44,10 +44,10 @@ FakeNotifications::~FakeNotifications() {
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-notifications"));
 }
 
-uint FakeNotifications::Notify(const QString &appName, uint, const QString &,
+uint FakeNotifications::Notify(const QString &appName, uint replacesId, const QString &,
                                const QString &summary, const QString &body, const QStringList &,
                                const QVariantMap &hints, int) {
-    received.append({appName, summary, body, hints});
+    received.append({appName, summary, body, hints, replacesId});
     return uint(received.size());
 }
 

@@ -29,6 +29,7 @@ struct ReceivedNotification {
     QString summary;
     QString body;
     QVariantMap hints;
+    uint replacesId = 0;
 };
 
 // A notification service on the given bus that records every Notify call.
