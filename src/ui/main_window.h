@@ -29,7 +29,8 @@ class TrayWindowControl;
 class ValueLabel;
 
 // frmMain: shows the service's state and forwards the user's commands to it. Every value
-// on it comes from the service; closing it shuts the service down and ends the program.
+// on it comes from the service. Closing it hides it to the tray while the tray icon is
+// shown; Quit, or closing it without a tray, shuts the service down and ends the program.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -48,6 +49,8 @@ public:
     // Neither box blocks the window; opening one that is open only brings it forward.
     void openSettings();
     void openAbout();
+    // Shuts the service down and ends the program, tray or not.
+    void quit();
 
     Tray &tray() { return *m_tray1; }
 
@@ -73,10 +76,14 @@ private:
     void showRunning(bool running);
     void showHostingLabels(const HostingLabels &labels);
     void showOpenAccess(const QString &warning);
+    void showInStatusBar(QLabel &label, const QString &text);
     void appendDeviceOutput(const QString &text);
     void showRecentCalls();
     void notifyCall(const CallFields &call);
     void setDebugView(bool debug);
+    void hideToTray();
+    void showTrayTip();
+    void askToReconnect();
     void showSettingsModally();
     void restoreWindowState();
     void saveWindowState() const;
@@ -99,11 +106,16 @@ private:
     std::array<ValueLabel *, 5> m_lblWSDebug = {};
     QListWidget *m_lstConnections = nullptr;
     QPlainTextEdit *m_txtDevice = nullptr;
+    QWidget *m_debugView = nullptr;
     QTreeWidget *m_lstRecentCalls = nullptr;
     QLabel *m_openAccess = nullptr;
+    QLabel *m_directoryStatus = nullptr;
     QLabel *m_routerStatus = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
+    bool m_quitting = false;
+    bool m_toldOfTray = false;
+    QString m_lastCaller;
 };
 
 }  // namespace ringwise
