@@ -488,6 +488,8 @@ void MainWindow::connectService() {
                 if (m_tray1->IsVisible())
                     m_tray1->showMessage(title, body);
             });
+    connect(m_notifier, &DesktopNotifier::copyRequested, this,
+            [](const QString &number) { QGuiApplication::clipboard()->setText(number); });
     connect(&m_service, &Service::recentCallsChanged, this, &MainWindow::showRecentCalls);
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
@@ -622,7 +624,8 @@ void MainWindow::notifyCall(const CallFields &call) {
     const CallNotification notification = callNotification(call);
     // The naming replaces the call's notification: both carry the call's number and time.
     m_notifier->notify(notification.title, notification.body,
-                       call[CallField::Number] + QLatin1Char(' ') + call[CallField::CallTime]);
+                       call[CallField::Number] + QLatin1Char(' ') + call[CallField::CallTime],
+                       call[CallField::Number]);
 }
 
 void MainWindow::restoreWindowState() {

@@ -1,5 +1,6 @@
 #include "support/private_bus.h"
 
+#include <QDBusMessage>
 #include <QStandardPaths>
 
 namespace ringwise::test {
@@ -49,6 +50,11 @@ uint FakeNotifications::Notify(const QString &appName, uint replacesId, const QS
                                const QVariantMap &hints, int) {
     received.append({appName, summary, body, hints, replacesId});
     return uint(received.size());
+}
+
+void FakeNotifications::invokeAction(uint id, const QString &action) {
+    m_bus.send(QDBusMessage::createSignal(kPath, kService, QStringLiteral("ActionInvoked"))
+               << id << action);
 }
 
 QStringList FakeNotifications::GetCapabilities() const {

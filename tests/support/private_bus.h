@@ -42,6 +42,8 @@ public:
 
     bool isRegistered() const { return m_registered; }
     QList<ReceivedNotification> received;
+    // Tells the notifiers that the user chose the action on the notification.
+    void invokeAction(uint id, const QString &action);
 
 public slots:
     uint Notify(const QString &appName, uint replacesId, const QString &appIcon,

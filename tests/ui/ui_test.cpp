@@ -492,9 +492,14 @@ private slots:
             QVERIFY(notification.hints.contains("image-data"));
             QCOMPARE(notification.hints.value("desktop-entry"), QVariant("ringwise-server"));
         }
-        // The naming replaces the unknown caller's notification, the second one shown.
-        if (!notified.isEmpty())
-            QCOMPARE(service.received.last().replacesId, 2u);
+        // The naming replaces the unknown caller's notification, the second one shown, which
+        // offers to copy the number.
+        if (notified.isEmpty())
+            return;
+        QCOMPARE(service.received.last().replacesId, 2u);
+        QGuiApplication::clipboard()->clear();
+        service.invokeAction(2, "copy-number");
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("22222222"));
     }
 
     // Without a notification service the call goes on as ever; no box, no failure.
