@@ -151,6 +151,7 @@ bool MainWindow::start() {
         show();
         // Boxes of the start-up were posted before the window was there to hold them.
         m_failures.bringBoxesForward();
+        m_boxesFollowPlacement = true;
     }
     return started;
 }
@@ -198,6 +199,12 @@ void MainWindow::closeEvent(QCloseEvent *event) {
             m_hooks.endProgram(nothingLost ? 0 : 1);
     }
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::moveEvent(QMoveEvent *event) {
+    if (std::exchange(m_boxesFollowPlacement, false))
+        m_failures.bringBoxesForward();
+    QMainWindow::moveEvent(event);
 }
 
 void MainWindow::buildMenus() {

@@ -56,6 +56,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void buildMenus();
@@ -115,6 +116,8 @@ private:
     QPointer<AboutDialog> m_aboutDialog;
     bool m_quitting = false;
     bool m_toldOfTray = false;
+    // The window manager places a new window after it is shown: the boxes follow once.
+    bool m_boxesFollowPlacement = false;
     QString m_lastCaller;
 };
 
