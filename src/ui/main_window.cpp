@@ -410,9 +410,6 @@ void MainWindow::showRecentCalls() {
 // keep their size.
 void MainWindow::buildStatusBar() {
     auto *texts = new QWidget;
-    QSizePolicy policy = texts->sizePolicy();
-    policy.setHeightForWidth(true);
-    texts->setSizePolicy(policy);
     auto *column = new QVBoxLayout(texts);
     column->setContentsMargins(0, 0, 0, 0);
     m_openAccess = new QLabel;
