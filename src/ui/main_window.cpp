@@ -43,8 +43,8 @@ namespace ringwise {
 
 namespace {
 
-// Logical pixels: Qt scales them with the screen's device pixel ratio. The normal view
-// cuts the window off below the "TCP/IP status" panel.
+// Logical pixels: Qt scales them with the screen's device pixel ratio. The size at start
+// and after "View debug" changes; the user may resize the window freely.
 constexpr int kWindowWidth = 515;
 constexpr int kNormalHeight = 408;
 constexpr int kDebugHeight = 578;
@@ -134,7 +134,6 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
     buildTrayMenu();
     layOut();
     buildStatusBar();
-    setFixedWidth(kWindowWidth);
     resize(kWindowWidth, kNormalHeight);
     connectService();
 }
@@ -429,16 +428,11 @@ void MainWindow::buildStatusBar() {
 }
 
 void MainWindow::layOut() {
-    // The content keeps the debug view's size whatever the window's height: the height
-    // decides how much of it shows, and nothing is squeezed.
-    auto *viewport = new QWidget;
-    setCentralWidget(viewport);
-    const int menuHeight = menuBar()->sizeHint().height();
-    auto *content = new QWidget(viewport);
-    content->setGeometry(0, 0, kWindowWidth, kDebugHeight - menuHeight);
+    // The window resizes freely: the connection list and the device output take the room.
+    auto *content = new QWidget;
+    setCentralWidget(content);
 
     auto *normalView = new QWidget;
-    normalView->setFixedHeight(kNormalHeight - menuHeight);
     auto *normalLayout = new QVBoxLayout(normalView);
     normalLayout->setContentsMargins(6, 4, 6, 4);
     normalLayout->addWidget(buildTopRow());
@@ -462,9 +456,8 @@ void MainWindow::layOut() {
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(normalView);
+    layout->addWidget(normalView, 2);
     layout->addWidget(debugView, 1);
-    layout->addStretch();
 }
 
 void MainWindow::connectService() {
@@ -564,7 +557,7 @@ void MainWindow::showInStatusBar(QLabel &label, const QString &text) {
         // of the event loop.
         statusBar()->layout()->invalidate();
         statusBar()->layout()->activate();
-        statusBar()->setFixedHeight(statusBar()->heightForWidth(kWindowWidth));
+        statusBar()->setFixedHeight(statusBar()->heightForWidth(width()));
     }
     setDebugView(m_chkDebug->isChecked());
 }
@@ -579,6 +572,12 @@ void MainWindow::appendDeviceOutput(const QString &text) {
 
 void MainWindow::setDebugView(bool debug) {
     m_debugView->setVisible(debug);
+    // The smaller minimum of the view without the debug pane counts at once.
+    layout()->invalidate();
+    layout()->activate();
+    // A maximised or full-screen window keeps the screen's size.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
     const int statusHeight = statusBar()->isHidden() ? 0 : statusBar()->height();
     resize(width(), (debug ? kDebugHeight : kNormalHeight) + statusHeight);
 }
