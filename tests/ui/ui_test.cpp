@@ -674,6 +674,9 @@ private slots:
         QVERIFY(window.isHidden());
         trigger(1);
         QVERIFY(f.service->isRunning());
+        QCOMPARE(window.tray().TrayToolTip(), QStringLiteral("Ringwise Server: port %1, %2")
+                                                  .arg(f.service->listeningPort())
+                                                  .arg(kNoDevice));
         QCOMPARE(texts(), QStringLiteral("&Show window|&Disconnect|&Settings…||&Quit"));
         trigger(0);
         QVERIFY(window.isVisible());
