@@ -9,6 +9,7 @@
 #include "app/headless_front_end.h"
 #include "app/settings_command.h"
 #include "app/signal_watcher.h"
+#include "app/x_display.h"
 #include "core/paths.h"
 #include "core/service.h"
 #include "core/settings_store.h"
@@ -145,7 +146,9 @@ int runDesktop(SettingsStore &store, const QCommandLineParser &parser,
     warnOfOpenAccess(service);
     SignalWatcher signalWatcher(blockedSignals);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
-                     [&window] { window.close(); });
+                     &MainWindow::quit);
+    // Logging out ends the program rather than hiding the window to a tray that goes away.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, &MainWindow::quit);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      &MainWindow::bringToFront);
     if (!window.start())
@@ -170,8 +173,20 @@ bool wantsDesktop(const QStringList &arguments, QCommandLineParser &parser) {
         isContactCommand(parser) || parser.isSet(QStringLiteral("help")) ||
         parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version")))
         return false;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty())
+        return false;
+    // Another platform (offscreen, wayland) does not need the X server.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if ((platform.isEmpty() || platform.startsWith(QLatin1String("xcb"))) &&
+        !localXServerAnswers(display)) {
+        QTextStream(stderr) << "No X server answers on DISPLAY=" << display << "; running headless."
+                            << Qt::endl;
+        return false;
+    }
+    return true;
 }
 #endif
 

@@ -13,7 +13,8 @@ class SettingsStore;
 // The title of the messages about settings.
 inline const QString kSettingsTitle = QStringLiteral("Settings");
 
-// The values loaded once at start-up; every other key is read when it is used.
+// The values loaded at start-up, and again at a Connect after the texts of its keys changed
+// (the database path excepted); every other key is read when it is used.
 struct ServerSettings {
     quint16 serverPort = settingDefault(key::ServerPort).toUShort();
     QString dbPath;

@@ -4,6 +4,7 @@
 
 #include "call/time_format.h"
 #include "core/database_watch.h"
+#include "core/failure_streak.h"
 #include "core/open_database.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -42,6 +43,16 @@ QString openAccessText(quint16 port) {
                "No password is set: anyone who can reach port %1 can read and change the call "
                "log and contacts. Set one with --set ServerPassword=…")
         .arg(port);
+}
+
+// The texts of what Connect uses from the settings read at start-up.
+QStringList connectionTexts(const SettingsStore &store) {
+    QStringList texts;
+    for (const QString &key :
+         {key::ServerPort, key::ServerCOM, key::ServerListen, key::ServerMaxClients,
+          key::ServerMaxPerAddress, key::ServerTlsPort, key::ServerTlsCert, key::ServerTlsKey})
+        texts << store.Read(key);
+    return texts;
 }
 
 // How many calls the desktop's list of recent calls holds.
@@ -95,7 +106,7 @@ struct Service::Parts {
               database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
               [this](const QString &text) { clients.SendToClients(text); },
               [&service](const QString &title, const QString &text) {
-                  emit service.message(MessageIcon::Warning, title, text);
+                  service.reportLookupFailure(title, text);
               },
               environment.lookupTimeoutMs),
           logger(
@@ -185,6 +196,7 @@ struct Service::Parts {
     ServiceEnvironment environment;
     TickCount tickCount;
     ServerSettings settings;
+    QStringList connectionTexts;  // what `settings` was read from
     Database database;
     CallRecord record;
     DeviceOutput output;
@@ -205,6 +217,7 @@ struct Service::Parts {
     WebApi webApi;
     std::unique_ptr<WebServer> web;  // while hosting, unless the page is off
     QTimer memoryRelease;
+    FailureStreak lookupFailures{QStringLiteral("Directory")};
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
     QString routerStatus;
@@ -267,6 +280,12 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
                                {"contactId", call[CallField::ContactId].toLongLong()},
                                {"name", call[CallField::Name].trimmed()}});
     });
+    connect(&parts.lookup, &DirectoryLookup::answered, this, [this] {
+        if (directoryStatus().isEmpty())
+            return;
+        m_parts->lookupFailures.succeed();
+        emit directoryStatusChanged(QString());
+    });
     connect(&parts.hosting, &Hosting::statusChanged, this,
             [this] { emit hostingLabelsChanged(hostingLabels()); });
     connect(&parts.protocol, &ClientProtocol::nextPingChanged, this,
@@ -303,6 +322,7 @@ bool Service::start(StartConnect startConnect) {
     parts.settings =
         LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
                                          const QString &text) { emit message(icon, title, text); });
+    parts.connectionTexts = connectionTexts(parts.store);
     if (!parts.environment.databasePath.isEmpty()) {
         parts.settings.dbPath = parts.environment.databasePath;
         parts.settings.dbPathIsDefault = true;
@@ -342,6 +362,19 @@ bool Service::shutdown() {
 void Service::report(const QString &title, const QString &text) {
     noteInDeviceOutput(title, text);
     emit message(MessageIcon::Warning, title, text);
+}
+
+void Service::reportLookupFailure(const QString &title, const QString &text) {
+    Parts &parts = *m_parts;
+    if (parts.lookupFailures.fail(text, parts.environment.now()))
+        emit message(MessageIcon::Warning, title, text);
+    else
+        noteInDeviceOutput(title, text);
+    emit directoryStatusChanged(parts.lookupFailures.status());
+}
+
+QString Service::directoryStatus() const {
+    return m_parts->lookupFailures.status();
 }
 
 const ServerSettings &Service::settings() const {
@@ -434,8 +467,30 @@ ExportOutcome Service::exportContacts(const QString &path) {
     return exportContactFile(m_parts->database, path);
 }
 
+void Service::reloadConnectionSettings() {
+    Parts &parts = *m_parts;
+    const QStringList texts = connectionTexts(parts.store);
+    if (texts == parts.connectionTexts)
+        return;
+    parts.connectionTexts = texts;
+    ServerSettings fresh =
+        LoadSettings(parts.store, [this](MessageIcon icon, const QString &title,
+                                         const QString &text) { emit message(icon, title, text); });
+    // The database stays the one opened at start-up.
+    fresh.dbPath = parts.settings.dbPath;
+    fresh.dbPathIsDefault = parts.settings.dbPathIsDefault;
+    // A new default port replaces the selector's choice; an unchanged one leaves it.
+    const bool newSerialPort = fresh.serialPort != parts.settings.serialPort;
+    parts.settings = fresh;
+    if (newSerialPort)
+        setSelectedPort(fresh.serialPort);
+    if (parts.openAccess)
+        showOpenAccess();
+}
+
 bool Service::connectAction() {
     Parts &parts = *m_parts;
+    reloadConnectionSettings();
     parts.running = true;
     emit runningChanged(true);
     // A port that cannot be opened is reported and retried; hosting starts all the same.

@@ -108,6 +108,8 @@ public:
     // Connect; empty otherwise.
     QString routerStatus() const;
     HostingLabels hostingLabels() const;
+    // "Directory: not reachable (113) since 05:09" while lookups keep failing; empty otherwise.
+    QString directoryStatus() const;
     // The connected clients, one line each in slot order; built when asked.
     QStringList connectionList() const;
     quint16 listeningPort() const;  // the port bound while hosting
@@ -150,10 +152,15 @@ signals:
     // No password is set (the warning), or one is now (empty): from start-up on, at each change.
     void openAccessChanged(const QString &warning);
     void fatal(ringwise::FatalKind kind, const QString &title, const QString &text);
+    void directoryStatusChanged(const QString &status);
 
 private:
     // A message that the device output keeps too.
     void report(const QString &title, const QString &text);
+    // The first failure of a streak is a message; the same one again only a device output line.
+    void reportLookupFailure(const QString &title, const QString &text);
+    // Rereads what Connect uses when the dialog or --set has changed it since it was read.
+    void reloadConnectionSettings();
     bool connectAction();
     void startTls(const QHostAddress &address);
     void startWeb(const QHostAddress &address);

@@ -50,6 +50,15 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::DesktopNotify, flagText(desktopNotify));
 }
 
+bool SettingsForm::changesConnection(const SettingsForm &before) const {
+    const auto connection = [](const SettingsForm &form) {
+        return QStringList{form.port,    form.comPort,    form.device,        form.routerHost,
+                           form.listen,  form.maxClients, form.maxPerAddress, form.tlsPort,
+                           form.tlsCert, form.tlsKey};
+    };
+    return connection(*this) != connection(before);
+}
+
 WriteSetting writerFor(SettingsStore &store) {
     return [&store](const QString &key, const QString &text) { return store.Write(key, text); };
 }

@@ -43,6 +43,9 @@ struct SettingsForm {
     // Writes every key, texts unchanged, in the dialog's order and stops at the first
     // refused write: the keys before it keep their new values, the others their old ones.
     bool save(const WriteSetting &write) const;
+    // Whether the values differ from `before` in what the next Connect reads: the port,
+    // listen address, caps, TLS, device, router or serial port.
+    bool changesConnection(const SettingsForm &before) const;
 };
 
 // The store's Write as a WriteSetting.

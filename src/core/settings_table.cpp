@@ -3,8 +3,10 @@
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 #include "call/phone_number.h"
+#include "core/load_settings.h"
 #include "core/paths.h"
 #include "core/settings_store.h"
 #include "intake/modem_device.h"
@@ -27,6 +29,11 @@ bool isPort(const QString &text) {
     bool ok = false;
     const int port = text.toInt(&ok);
     return ok && port >= 1 && port <= 65535;
+}
+
+bool isSeconds(const QString &text) {
+    bool ok = false;
+    return std::isfinite(text.toDouble(&ok)) && ok;
 }
 
 bool isHost(const QString &text) {
@@ -140,6 +147,23 @@ QString settingRefusal(const Setting &setting, const QString &text) {
         case SettingKind::Count:
             if (!text.isEmpty() && !isCount(text))
                 return QStringLiteral("%1 takes a whole number; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::Port:
+            if (!text.isEmpty() && !isPort(text))
+                return QStringLiteral("%1 takes a port number between 1 and 65535; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::SerialPort:
+            if (!text.isEmpty() && !isSerialPortName(text))
+                return QStringLiteral(
+                           "%1 takes COM1 to COM7 or a device path such as /dev/ttyUSB0; "
+                           "got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::Seconds:
+            if (!text.isEmpty() && !isSeconds(text))
+                return QStringLiteral("%1 takes a number of seconds such as 120; got \"%2\".")
                     .arg(setting.key, text);
             break;
         case SettingKind::OptionalPort:

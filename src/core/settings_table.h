@@ -72,9 +72,10 @@ QString settingDefault(const QString &key);
 QString storedOrDefault(const SettingsStore &store, const QString &key);
 
 // Why the text may not be stored under the setting, by the rules of the settings dialog;
-// empty when it may. No setting holds a NUL byte or a text the settings file would read back
-// as another; flags, the password, the device, the baud rate, addresses, counts, optional
-// ports and the country code have rules of their own.
+// empty when it may; `--set` and the dialog both ask it. No setting holds a NUL byte or a
+// text the settings file would read back as another; flags, the password, the device, the
+// baud rate, ports, serial ports, seconds, addresses, counts and the country code have rules
+// of their own.
 QString settingRefusal(const Setting &setting, const QString &text);
 inline const QString kPasswordTooShortText =
     QStringLiteral("Your password must be more than 8 characters long.");

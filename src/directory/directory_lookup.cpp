@@ -192,9 +192,11 @@ void DirectoryLookup::ParseResult(const QByteArray &page) {
     try {
         switch (result.outcome) {
             case ResultPage::Outcome::Name:
+                emit answered();
                 nameContact(trimBlanks(result.name), QStringLiteral(" (New)"));
                 break;
             case ResultPage::Outcome::NoMarker:
+                emit answered();
                 nameContact(QStringLiteral("Unidentified"), QString());
                 break;
             case ResultPage::Outcome::ErrorPage:

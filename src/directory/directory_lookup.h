@@ -52,6 +52,8 @@ public:
 signals:
     // The caller's contact is named, stored and announced.
     void contactNamed(const ringwise::CallFields &call);
+    // The directory gave a result page: a name, or none for the number.
+    void answered();
 
 private:
     void ConnectURL();

@@ -32,6 +32,15 @@ void DesktopFailurePath::message(MessageIcon icon, const QString &title, const Q
     open = m_hooks.postMessage(m_parent, icon, title, text);
 }
 
+void DesktopFailurePath::bringBoxesForward() {
+    for (const QPointer<QWidget> &box : std::as_const(m_openBoxes)) {
+        if (!box)
+            continue;
+        box->move(m_parent->frameGeometry().center() - box->rect().center());
+        box->raise();
+    }
+}
+
 void DesktopFailurePath::fatal(FatalKind kind, const QString &title, const QString &text) {
     // The modal boxes run the event loop, so another failure may be reported meanwhile.
     if (m_ended)

@@ -29,6 +29,9 @@ public:
     // that does not block would close with it unread.
     void endingSoon() { m_endingSoon = true; }
     void fatal(FatalKind kind, const QString &title, const QString &text);
+    // Centres the open boxes over the parent and raises them: boxes posted while it was
+    // hidden would stay behind it or wherever the screen put them.
+    void bringBoxesForward();
 
     // True from the first fatal request on; later requests are ignored.
     bool hasEnded() const { return m_ended; }

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 
 namespace ringwise {
@@ -29,6 +30,15 @@ QMessageBox::Icon boxIcon(MessageIcon icon) {
 void showModalBox(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool askBox(QWidget *parent, const QString &title, const QString &text, const QString &action) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton *chosen = box.addButton(action, QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(chosen);
+    box.exec();
+    return box.clickedButton() == chosen;
 }
 
 QWidget *postBox(QWidget *parent, MessageIcon icon, const QString &title, const QString &text) {
@@ -56,6 +66,7 @@ DesktopHooks DesktopHooks::desktop() {
     DesktopHooks hooks;
     hooks.showMessage = showModalBox;
     hooks.postMessage = postBox;
+    hooks.ask = askBox;
     hooks.runModal = [](QDialog &dialog) { dialog.exec(); };
     hooks.chooseFile = chooseDatabaseFile;
     hooks.chooseSaveFile = [](QWidget *parent, const QString &title, const QString &preset,

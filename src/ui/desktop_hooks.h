@@ -25,6 +25,10 @@ struct DesktopHooks {
     using PostMessage = std::function<QWidget *(QWidget *parent, MessageIcon icon,
                                                 const QString &title, const QString &text)>;
     PostMessage postMessage;
+    // A question box offering `action` beside "Later"; true when the user chose the action.
+    std::function<bool(QWidget *parent, const QString &title, const QString &text,
+                       const QString &action)>
+        ask;
     // Shows the dialog modally and returns when it has been closed.
     std::function<void(QDialog &dialog)> runModal;
     // The file-open dialog: the chosen file with its full path, or empty when cancelled.

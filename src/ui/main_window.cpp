@@ -35,6 +35,7 @@
 #include "notify/desktop_notifier.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/serial_port_choices.h"
 #include "ui/settings_dialog.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
@@ -44,8 +45,8 @@ namespace ringwise {
 
 namespace {
 
-// Logical pixels: Qt scales them with the screen's device pixel ratio. The normal view
-// cuts the window off below the "TCP/IP status" panel.
+// Logical pixels: Qt scales them with the screen's device pixel ratio. The size at start
+// and after "View debug" changes; the user may resize the window freely.
 constexpr int kWindowWidth = 515;
 constexpr int kNormalHeight = 408;
 constexpr int kDebugHeight = 578;
@@ -53,6 +54,8 @@ constexpr int kDebugHeight = 578;
 constexpr int kDeviceOutputLines = 2000;
 const QString kPositionKey = QStringLiteral("Window/Position");
 const QString kDebugKey = QStringLiteral("Window/ViewDebug");
+const QString kInTrayText =
+    QStringLiteral("Ringwise Server keeps running in the tray. Quit from its menu.");
 
 constexpr std::array<CallField, 6> kLeftColumn = {CallField::CallType,  CallField::Number,
                                                   CallField::Rings,     CallField::CallTime,
@@ -133,7 +136,6 @@ MainWindow::MainWindow(Service &service, SettingsStore &store, DesktopHooks hook
     buildTrayMenu();
     layOut();
     buildStatusBar();
-    setFixedWidth(kWindowWidth);
     resize(kWindowWidth, kNormalHeight);
     connectService();
 }
@@ -146,8 +148,12 @@ bool MainWindow::start() {
     disconnect(watch);
     showRecentCalls();
     restoreWindowState();
-    if (started && !minimized)
+    if (started && !minimized) {
         show();
+        // Boxes of the start-up were posted before the window was there to hold them.
+        m_failures.bringBoxesForward();
+        m_boxesFollowPlacement = true;
+    }
     return started;
 }
 
@@ -160,14 +166,31 @@ void MainWindow::bringToFront() {
 }
 
 void MainWindow::openSettings() {
-    showNonModal(m_settingsDialog, [this] { return new SettingsDialog(m_store, m_hooks, this); });
+    showNonModal(m_settingsDialog, [this] {
+        auto *dialog = new SettingsDialog(m_store, m_hooks, this);
+        connect(dialog, &SettingsDialog::connectionSettingsChanged, this,
+                &MainWindow::askToReconnect);
+        return dialog;
+    });
 }
 
 void MainWindow::openAbout() {
     showNonModal(m_aboutDialog, [this] { return new AboutDialog(this); });
 }
 
+void MainWindow::quit() {
+    m_quitting = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
+    // With the icon in the tray the window can come back: closing it only hides it.
+    if (!m_quitting && !m_failures.hasEnded() && m_hooks.hasNotificationArea() &&
+        m_tray1->IsVisible()) {
+        event->ignore();
+        hideToTray();
+        return;
+    }
     // After a fatal failure the program is already ending, without the shut-down.
     if (!m_failures.hasEnded()) {
         saveWindowState();
@@ -179,13 +202,19 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     QMainWindow::closeEvent(event);
 }
 
+void MainWindow::moveEvent(QMoveEvent *event) {
+    if (std::exchange(m_boxesFollowPlacement, false))
+        m_failures.bringBoxesForward();
+    QMainWindow::moveEvent(event);
+}
+
 void MainWindow::buildMenus() {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Import…"), this, &MainWindow::importContacts);
     file->addAction(QStringLiteral("E&xport…"), this, &MainWindow::exportContacts);
     file->addSeparator();
-    file->addAction(QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X), this,
-                    &QWidget::close);
+    file->addAction(QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this,
+                    &MainWindow::quit);
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->addAction(QStringLiteral("&Minimize to tray"), QKeySequence(Qt::Key_F12), this,
@@ -240,8 +269,8 @@ void MainWindow::buildTrayMenu() {
     m_trayConnect = menu->addAction(QString(), &m_service, &Service::toggleConnection);
     menu->addAction(QStringLiteral("&Settings…"), this, &MainWindow::openSettings);
     menu->addSeparator();
-    // Quitting is closing the window: the service shuts down in order.
-    menu->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    menu->addAction(QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), this,
+                    &MainWindow::quit);
     connect(menu, &QMenu::aboutToShow, this, &MainWindow::showTrayMenuState);
     m_tray1->setContextMenu(menu);
     showTrayMenuState();
@@ -257,7 +286,7 @@ void MainWindow::showTrayMenuState() {
 QWidget *MainWindow::buildTopRow() {
     m_combo1 = new QComboBox;
     m_combo1->setObjectName(QStringLiteral("Combo1"));
-    m_combo1->addItems(kComPortNames);
+    addSerialPortChoices(*m_combo1);
     m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_cmdButton = new QPushButton;
     m_cmdButton->setObjectName(QStringLiteral("cmdButton"));
@@ -347,8 +376,21 @@ QWidget *MainWindow::buildTestButtons() {
     fakeCall->setObjectName(QStringLiteral("Command1"));
     auto *fakeOutgoing = new QPushButton(QStringLiteral("Fake outgoing"));
     fakeOutgoing->setObjectName(QStringLiteral("Command2"));
-    connect(fakeCall, &QPushButton::clicked, &m_service, &Service::fakeIncomingCall);
-    connect(fakeOutgoing, &QPushButton::clicked, &m_service, &Service::fakeOutgoingRequest);
+    fakeCall->setToolTip(
+        QStringLiteral("Test: logs the call 12345678 with 3 rings into the real call log and "
+                       "announces it to the clients."));
+    fakeOutgoing->setToolTip(
+        QStringLiteral("Test: shows the answer to STATS:CNTS;00, the whole contact list, in the "
+                       "device output; no client receives it."));
+    // Hidden, the buttons take no keys; the check keeps any other way out as well.
+    connect(fakeCall, &QPushButton::clicked, this, [this] {
+        if (m_chkDebug->isChecked())
+            m_service.fakeIncomingCall();
+    });
+    connect(fakeOutgoing, &QPushButton::clicked, this, [this] {
+        if (m_chkDebug->isChecked())
+            m_service.fakeOutgoingRequest();
+    });
 
     auto *row = new QWidget;
     auto *layout = new QHBoxLayout(row);
@@ -393,27 +435,34 @@ void MainWindow::showRecentCalls() {
     m_lstRecentCalls->addTopLevelItems(items);
 }
 
-// Shown only while no password is set, below the panels, which keep their size.
+// Shown only while no password is set or lookups keep failing, below the panels, which
+// keep their size.
 void MainWindow::buildStatusBar() {
+    auto *texts = new QWidget;
+    auto *column = new QVBoxLayout(texts);
+    column->setContentsMargins(0, 0, 0, 0);
     m_openAccess = new QLabel;
     m_openAccess->setObjectName(QStringLiteral("lblOpenAccess"));
     m_openAccess->setWordWrap(true);
-    statusBar()->addPermanentWidget(m_openAccess, 1);
+    m_directoryStatus = new QLabel;
+    m_directoryStatus->setObjectName(QStringLiteral("lblDirectoryStatus"));
+    m_directoryStatus->setWordWrap(true);
+    // Both stay in place, an empty one without height, so that the bar keeps asking the
+    // height for its width.
+    column->setSpacing(0);
+    column->addWidget(m_openAccess);
+    column->addWidget(m_directoryStatus);
+    statusBar()->addPermanentWidget(texts, 1);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
 
 void MainWindow::layOut() {
-    // The content keeps the debug view's size whatever the window's height: the height
-    // decides how much of it shows, and nothing is squeezed.
-    auto *viewport = new QWidget;
-    setCentralWidget(viewport);
-    const int menuHeight = menuBar()->sizeHint().height();
-    auto *content = new QWidget(viewport);
-    content->setGeometry(0, 0, kWindowWidth, kDebugHeight - menuHeight);
+    // The window resizes freely: the connection list and the device output take the room.
+    auto *content = new QWidget;
+    setCentralWidget(content);
 
     auto *normalView = new QWidget;
-    normalView->setFixedHeight(kNormalHeight - menuHeight);
     auto *normalLayout = new QVBoxLayout(normalView);
     normalLayout->setContentsMargins(6, 4, 6, 4);
     normalLayout->addWidget(buildTopRow());
@@ -425,7 +474,10 @@ void MainWindow::layOut() {
     normalLayout->addWidget(calls);
     normalLayout->addWidget(buildStatusPanel(), 1);
 
+    // Hidden while "View debug" is off, so Tab never stops on what the window cuts off.
     auto *debugView = new QWidget;
+    debugView->hide();
+    m_debugView = debugView;
     auto *debugLayout = new QVBoxLayout(debugView);
     debugLayout->setContentsMargins(6, 0, 6, 6);
     debugLayout->addWidget(buildDevicePanel(), 1);
@@ -434,7 +486,7 @@ void MainWindow::layOut() {
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(normalView);
+    layout->addWidget(normalView, 2);
     layout->addWidget(debugView, 1);
 }
 
@@ -456,11 +508,15 @@ void MainWindow::connectService() {
             });
     connect(&m_service, &Service::callLogged, this, &MainWindow::notifyCall);
     connect(&m_service, &Service::callerNamed, this, &MainWindow::notifyCall);
+    connect(&m_service, &Service::hostingLabelsChanged, this, &MainWindow::showTrayTip);
+    connect(&m_service, &Service::routerStatusChanged, this, &MainWindow::showTrayTip);
     connect(m_notifier, &DesktopNotifier::failed, this,
             [this](const QString &title, const QString &body) {
                 if (m_tray1->IsVisible())
                     m_tray1->showMessage(title, body);
             });
+    connect(m_notifier, &DesktopNotifier::copyRequested, this,
+            [](const QString &number) { QGuiApplication::clipboard()->setText(number); });
     connect(&m_service, &Service::recentCallsChanged, this, &MainWindow::showRecentCalls);
     connect(&m_service, &Service::deviceOutputAppended, this, &MainWindow::appendDeviceOutput);
     connect(&m_service, &Service::runningChanged, this, &MainWindow::showRunning);
@@ -468,6 +524,8 @@ void MainWindow::connectService() {
     connect(&m_service, &Service::routerStatusChanged, this, &MainWindow::showRouterStatus);
     connect(&m_service, &Service::hostingLabelsChanged, this, &MainWindow::showHostingLabels);
     connect(&m_service, &Service::openAccessChanged, this, &MainWindow::showOpenAccess);
+    connect(&m_service, &Service::directoryStatusChanged, this,
+            [this](const QString &status) { showInStatusBar(*m_directoryStatus, status); });
     connect(&m_service, &Service::clientListed, this, [this](int slot, const QString &line) {
         m_lstConnections->insertItem(rowOfSlot(*m_lstConnections, slot), line);
     });
@@ -502,6 +560,7 @@ void MainWindow::showRouterStatus(const QString &status) {
 }
 
 void MainWindow::showRunning(bool running) {
+    showTrayTip();
     m_combo1->setEnabled(!running);
     m_cmdButton->setText(running ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     showTrayMenuState();
@@ -515,11 +574,21 @@ void MainWindow::showHostingLabels(const HostingLabels &labels) {
 }
 
 void MainWindow::showOpenAccess(const QString &warning) {
-    m_openAccess->setText(warning);
-    statusBar()->setHidden(warning.isEmpty());
-    // A wrapped label asks for the height of a narrow one; the bar takes what the window's
-    // width needs.
-    statusBar()->setFixedHeight(statusBar()->heightForWidth(kWindowWidth));
+    showInStatusBar(*m_openAccess, warning);
+}
+
+void MainWindow::showInStatusBar(QLabel &label, const QString &text) {
+    label.setText(text);
+    const bool empty = m_openAccess->text().isEmpty() && m_directoryStatus->text().isEmpty();
+    statusBar()->setHidden(empty);
+    if (!empty) {
+        // A wrapped label asks for the height of a narrow one; the bar takes what the
+        // window's width needs. Its layout would learn of the new text only at the next turn
+        // of the event loop.
+        statusBar()->layout()->invalidate();
+        statusBar()->layout()->activate();
+        statusBar()->setFixedHeight(statusBar()->heightForWidth(width()));
+    }
     setDebugView(m_chkDebug->isChecked());
 }
 
@@ -532,16 +601,64 @@ void MainWindow::appendDeviceOutput(const QString &text) {
 }
 
 void MainWindow::setDebugView(bool debug) {
+    m_debugView->setVisible(debug);
+    // The smaller minimum of the view without the debug pane counts at once.
+    layout()->invalidate();
+    layout()->activate();
+    // A maximised or full-screen window keeps the screen's size.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
     const int statusHeight = statusBar()->isHidden() ? 0 : statusBar()->height();
     resize(width(), (debug ? kDebugHeight : kNormalHeight) + statusHeight);
 }
 
+void MainWindow::hideToTray() {
+    saveWindowState();
+    hide();
+    if (!std::exchange(m_toldOfTray, true))
+        m_notifier->notify(kProductName, kInTrayText);
+}
+
+void MainWindow::askToReconnect() {
+    // Stopped, the next Connect reads the changes anyway.
+    if (!m_service.isRunning())
+        return;
+    if (m_hooks.ask(this, kSettingsTitle,
+                    QStringLiteral("The changes take effect at the next Connect."),
+                    QStringLiteral("Reconnect now"))) {
+        m_service.toggleConnection();
+        m_service.toggleConnection();
+    }
+}
+
+// The tip holds 64 characters: the hosting state, the device and the last caller.
+void MainWindow::showTrayTip() {
+    const HostingLabels labels = m_service.hostingLabels();
+    const QString hosting = m_service.isRunning() && labels.isHosting == QLatin1String("Yes")
+                                ? QStringLiteral("port ") + labels.localPort
+                                : QStringLiteral("not connected");
+    const QString device =
+        m_service.routerStatus().isEmpty() ? m_service.selectedPort() : m_service.routerStatus();
+    QStringList parts = {hosting, device};
+    if (!m_lastCaller.isEmpty())
+        parts << QStringLiteral("last: ") + m_lastCaller;
+    m_tray1->setTrayToolTip(kProductName + QStringLiteral(": ") + parts.join(QStringLiteral(", ")));
+    if (m_tray1->IsVisible())
+        m_tray1->Show(true);
+}
+
 void MainWindow::notifyCall(const CallFields &call) {
+    const QString name = trimBlanks(call[CallField::Name]);
+    m_lastCaller = name.isEmpty() ? call[CallField::Number] : name;
+    showTrayTip();
     // Read at each call, so the settings dialog's choice acts at once.
     if (!isTrue(storedOrDefault(m_store, key::DesktopNotify)))
         return;
     const CallNotification notification = callNotification(call);
-    m_notifier->notify(notification.title, notification.body);
+    // The naming replaces the call's notification: both carry the call's number and time.
+    m_notifier->notify(notification.title, notification.body,
+                       call[CallField::Number] + QLatin1Char(' ') + call[CallField::CallTime],
+                       call[CallField::Number]);
 }
 
 void MainWindow::restoreWindowState() {

@@ -29,7 +29,8 @@ class TrayWindowControl;
 class ValueLabel;
 
 // frmMain: shows the service's state and forwards the user's commands to it. Every value
-// on it comes from the service; closing it shuts the service down and ends the program.
+// on it comes from the service. Closing it hides it to the tray while the tray icon is
+// shown; Quit, or closing it without a tray, shuts the service down and ends the program.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -51,11 +52,14 @@ public:
     // File > Import…, File > Export…: the summary, or why nothing happened, in a box.
     void importContacts();
     void exportContacts();
+    // Shuts the service down and ends the program, tray or not.
+    void quit();
 
     Tray &tray() { return *m_tray1; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void buildMenus();
@@ -76,10 +80,14 @@ private:
     void showRunning(bool running);
     void showHostingLabels(const HostingLabels &labels);
     void showOpenAccess(const QString &warning);
+    void showInStatusBar(QLabel &label, const QString &text);
     void appendDeviceOutput(const QString &text);
     void showRecentCalls();
     void notifyCall(const CallFields &call);
     void setDebugView(bool debug);
+    void hideToTray();
+    void showTrayTip();
+    void askToReconnect();
     void showSettingsModally();
     void restoreWindowState();
     void saveWindowState() const;
@@ -102,11 +110,18 @@ private:
     std::array<ValueLabel *, 5> m_lblWSDebug = {};
     QListWidget *m_lstConnections = nullptr;
     QPlainTextEdit *m_txtDevice = nullptr;
+    QWidget *m_debugView = nullptr;
     QTreeWidget *m_lstRecentCalls = nullptr;
     QLabel *m_openAccess = nullptr;
+    QLabel *m_directoryStatus = nullptr;
     QLabel *m_routerStatus = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
+    bool m_quitting = false;
+    bool m_toldOfTray = false;
+    // The window manager places a new window after it is shown: the boxes follow once.
+    bool m_boxesFollowPlacement = false;
+    QString m_lastCaller;
 };
 
 }  // namespace ringwise

@@ -15,6 +15,7 @@
 #include "core/settings_form.h"
 #include "core/settings_table.h"
 #include "core/version.h"
+#include "ui/serial_port_choices.h"
 
 namespace ringwise {
 
@@ -48,8 +49,11 @@ SettingsDialog::SettingsDialog(SettingsStore &store, DesktopHooks hooks, QWidget
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(kProductName + QStringLiteral(" [Settings]"));
     buildControls();
-    fill(SettingsForm::load(m_store));
+    m_loaded = std::make_unique<SettingsForm>(SettingsForm::load(m_store));
+    fill(*m_loaded);
 }
+
+SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::buildControls() {
     m_port = named<QLineEdit>("txtDebug0");
@@ -102,8 +106,9 @@ void SettingsDialog::buildControls() {
 
     auto *rows = new QFormLayout(this);
     rows->addRow(
-        note(QStringLiteral("Please enter the default settings. You need to restart the "
-                            "application before the changes will take action.")));
+        note(QStringLiteral("Please enter the default settings. Changes to the port, address, "
+                            "TLS, device or COM port take effect at the next Connect; a new DB "
+                            "location at the next start.")));
     rows->addRow(QStringLiteral("Enter default port:"), m_port);
     rows->addRow(QStringLiteral("Auto connect at startup:"), m_autoStart);
     rows->addRow(QStringLiteral("Check with De Gule Sider"), m_checkDirectory);
@@ -138,7 +143,7 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_database->setText(form.database);
     m_database->setCursorPosition(0);
     m_comPort->clear();
-    m_comPort->addItems(kComPortNames);
+    addSerialPortChoices(*m_comPort);
     m_comPort->setEditText(form.comPort);
     // An unknown device is the box.
     m_device->setCurrentIndex(std::max(0, int(kDeviceNames.indexOf(form.device))));
@@ -196,6 +201,8 @@ void SettingsDialog::save() {
     }
     if (values.save(writerFor(m_store))) {
         accept();
+        if (values.changesConnection(*m_loaded))
+            emit connectionSettingsChanged();
         return;
     }
     m_hooks.showMessage(this, MessageIcon::Warning, kSettingsTitle, kNotSavedText);

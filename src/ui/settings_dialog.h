@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 #include "ui/desktop_hooks.h"
 
@@ -19,6 +20,11 @@ class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
     SettingsDialog(SettingsStore &store, DesktopHooks hooks, QWidget *parent = nullptr);
+    ~SettingsDialog() override;
+
+signals:
+    // "Ok" has saved changes that the next Connect puts into effect.
+    void connectionSettingsChanged();
 
 private:
     void buildControls();
@@ -29,6 +35,7 @@ private:
 
     SettingsStore &m_store;
     DesktopHooks m_hooks;
+    std::unique_ptr<SettingsForm> m_loaded;
     QLineEdit *m_port = nullptr;
     QCheckBox *m_autoStart = nullptr;
     QCheckBox *m_checkDirectory = nullptr;

@@ -38,8 +38,12 @@ void TrayWindowControl::bringToFront() {
 }
 
 void TrayWindowControl::onMouseClick(int button) {
-    if (button == kLeftButton && m_window.isHidden())
+    if (button != kLeftButton)
+        return;
+    if (m_window.isHidden() || m_window.isMinimized())
         bringToFront();
+    else
+        MinimizeToTray();
 }
 
 }  // namespace ringwise

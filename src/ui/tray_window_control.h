@@ -9,8 +9,8 @@ namespace ringwise {
 
 class Tray;
 
-// Hides a window to the notification area and brings it back on a left click on the
-// tray icon. A right click, or a left click on a visible window, does nothing.
+// Hides a window to the notification area and brings it back: a left click on the tray
+// icon toggles the window; a right click leaves it to the icon's menu.
 class TrayWindowControl : public QObject {
     Q_OBJECT
 public:

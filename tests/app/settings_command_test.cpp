@@ -70,7 +70,7 @@ private slots:
         };
         row("ServerPing=45", "ServerPing", "45");
         row("ServerDB=/srv/a=b.db", "ServerDB", "/srv/a=b.db");
-        row("ServerCOM= COM3 ", "ServerCOM", " COM3 ");
+        row("ServerCOM=/dev/ttyUSB0", "ServerCOM", "/dev/ttyUSB0");
         row("ServerAutoStart=True", "ServerAutoStart", "True");
         row("ServerCheckDGS=true", "ServerCheckDGS", "old",
             "ServerCheckDGS takes True or False; got \"true\".");
@@ -121,6 +121,12 @@ private slots:
         row("ServerTlsPort=", "ServerTlsPort", "");
         row("ServerTlsPort=70000", "ServerTlsPort", "old",
             "ServerTlsPort takes a port number between 1 and 65535, or nothing; got \"70000\".");
+        row("ServerPort=70000", "ServerPort", "old",
+            "ServerPort takes a port number between 1 and 65535; got \"70000\".");
+        row("ServerPort=abc", "ServerPort", "old",
+            "ServerPort takes a port number between 1 and 65535; got \"abc\".");
+        row("ServerCOM=com9", "ServerCOM", "old",
+            "ServerCOM takes COM1 to COM7 or a device path such as /dev/ttyUSB0; got \"com9\".");
         row("ServerPing", "ServerPing", "old",
             "--set needs KEY=VALUE, for example --set ServerPing=60; got \"ServerPing\".");
     }

@@ -1,5 +1,6 @@
 #include "support/private_bus.h"
 
+#include <QDBusMessage>
 #include <QStandardPaths>
 
 namespace ringwise::test {
@@ -44,11 +45,16 @@ FakeNotifications::~FakeNotifications() {
     QDBusConnection::disconnectFromBus(QStringLiteral("fake-notifications"));
 }
 
-uint FakeNotifications::Notify(const QString &appName, uint, const QString &,
+uint FakeNotifications::Notify(const QString &appName, uint replacesId, const QString &,
                                const QString &summary, const QString &body, const QStringList &,
                                const QVariantMap &hints, int) {
-    received.append({appName, summary, body, hints});
+    received.append({appName, summary, body, hints, replacesId});
     return uint(received.size());
+}
+
+void FakeNotifications::invokeAction(uint id, const QString &action) {
+    m_bus.send(QDBusMessage::createSignal(kPath, kService, QStringLiteral("ActionInvoked"))
+               << id << action);
 }
 
 QStringList FakeNotifications::GetCapabilities() const {

@@ -29,6 +29,7 @@ struct ReceivedNotification {
     QString summary;
     QString body;
     QVariantMap hints;
+    uint replacesId = 0;
 };
 
 // A notification service on the given bus that records every Notify call.
@@ -41,6 +42,8 @@ public:
 
     bool isRegistered() const { return m_registered; }
     QList<ReceivedNotification> received;
+    // Tells the notifiers that the user chose the action on the notification.
+    void invokeAction(uint id, const QString &action);
 
 public slots:
     uint Notify(const QString &appName, uint replacesId, const QString &appIcon,
