@@ -2,7 +2,7 @@
 
 #include "client/call_message.h"
 #include "client/client_command.h"
-#include "client/terminal_text.h"
+#include "call/safe_text.h"
 
 using namespace ringwise;
 
