@@ -4,6 +4,7 @@
 
 #include "call/time_format.h"
 #include "core/database_watch.h"
+#include "core/mqtt_settings.h"
 #include "core/open_database.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -89,7 +90,7 @@ struct Service::Parts {
           hosting(clients, protocol, throttle, versionText),
           lookup(
               database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
-              [this](const QString &text) { clients.SendToClients(text); },
+              [this](const QString &text) { announce(text); },
               [&service](const QString &title, const QString &text) {
                   emit service.message(MessageIcon::Warning, title, text);
               },
@@ -97,7 +98,7 @@ struct Service::Parts {
           logger(
               database, record, [this] { return isTrue(store.Read(key::ServerCheckDGS)); },
               [this](const CallFields &call) { lookup.StartLookup(call); },
-              [this](const QString &text) { clients.SendToClients(text); },
+              [this](const QString &text) { announce(text); },
               [&service](const QString &title, const QString &text) {
                   service.report(title, text);
               },
@@ -140,9 +141,17 @@ struct Service::Parts {
                      [&service](const QString &title, const QString &text) {
                          emit service.message(MessageIcon::Warning, title, text);
                      }},
-                 environment.routerTimings) {}
+                 environment.routerTimings),
+          publisher(environment.now, [&service](const QString &title, const QString &text) {
+              emit service.message(MessageIcon::Warning, title, text);
+          }) {}
 
     void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
+    // The clients have the line before the broker: publishing only queues it.
+    void announce(const QString &text) {
+        clients.SendToClients(text);
+        publisher.publishLine(text);
+    }
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -165,6 +174,7 @@ struct Service::Parts {
     SerialDevice serial;
     ModemDevice modem;
     RouterDevice router;
+    MqttPublisher publisher;
     QTimer memoryRelease;
     bool running = false;
     QString selectedPort = settingDefault(key::ServerCOM);
@@ -264,12 +274,14 @@ bool Service::start(StartConnect startConnect) {
     }
     parts.databaseWatch.watch();
     showOpenAccess();
+    parts.publisher.start(mqttSettings(parts.store));
     return true;
 }
 
 bool Service::shutdown() {
     Parts &parts = *m_parts;
     emit trayIconRequested(false);
+    parts.publisher.stop();
     // Clients see their connections drop without a farewell text.
     stopEverything();
     const bool nothingLost = parts.logger.storeBeforeExit();

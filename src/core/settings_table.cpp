@@ -66,6 +66,15 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerTlsKey, SettingKind::Text, QString()},
         // A desktop notification for every call, read at each call.
         {key::DesktopNotify, SettingKind::Flag, kTrue},
+        // Publishing calls to an MQTT broker; an empty host leaves it off.
+        {key::MqttHost, SettingKind::Host, QString()},
+        {key::MqttPort, SettingKind::OptionalPort, QString()},
+        {key::MqttUser, SettingKind::Text, QString()},
+        {key::MqttPassword, SettingKind::Secret, QString()},
+        {key::MqttTls, SettingKind::Flag, kFalse},
+        {key::MqttCa, SettingKind::Text, QString()},
+        {key::MqttTopic, SettingKind::Topic, QStringLiteral("ringwise")},
+        {key::MqttDiscovery, SettingKind::Flag, kTrue},
     };
     return table;
 }
@@ -158,6 +167,15 @@ QString settingRefusal(const Setting &setting, const QString &text) {
                 return QStringLiteral("%1 takes an address or a host name; got \"%2\".")
                     .arg(setting.key, text);
             break;
+        case SettingKind::Topic:
+            if (text.contains(QLatin1Char('+')) || text.contains(QLatin1Char('#')) ||
+                text.startsWith(QLatin1Char('/')) || text.endsWith(QLatin1Char('/')) ||
+                text.contains(QStringLiteral("//")))
+                return QStringLiteral(
+                           "%1 takes a topic such as ringwise or home/phone, without + or # "
+                           "and without an empty level; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
         default:
             break;
     }
@@ -170,6 +188,10 @@ bool isModem(const QString &deviceText) {
 
 bool isRouter(const QString &deviceText) {
     return deviceText == kRouterDevice;
+}
+
+quint16 mqttPort(const QString &text, bool tls) {
+    return isPort(text) ? quint16(text.toUInt()) : (tls ? 8883 : 1883);
 }
 
 quint16 routerPort(const QString &text) {

@@ -1,0 +1,135 @@
+#include "publish/mqtt_publisher.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+
+#include "call/call_json.h"
+
+namespace ringwise {
+
+namespace {
+
+const QString kTitle = QStringLiteral("MQTT");
+
+}  // namespace
+
+MqttPublisher::MqttPublisher(Clock now, Report report, QObject *parent)
+    : QObject(parent), m_now(std::move(now)), m_report(std::move(report)) {
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &MqttPublisher::connectNow);
+    m_send.setSingleShot(true);
+    m_send.setInterval(0);
+    connect(&m_send, &QTimer::timeout, this, &MqttPublisher::sendWaiting);
+    // The client tells from inside libmosquitto's calls; acting on it waits until they return.
+    connect(&m_client, &MqttClient::connected, this, &MqttPublisher::noteConnected,
+            Qt::QueuedConnection);
+    connect(&m_client, &MqttClient::lost, this, &MqttPublisher::noteLost, Qt::QueuedConnection);
+    connect(&m_client, &MqttClient::published, this, [this](int messageId) {
+        if (const auto entry = m_inFlight.constFind(messageId); entry != m_inFlight.cend()) {
+            m_outbox.acknowledge(*entry);
+            m_inFlight.erase(entry);
+        }
+    });
+}
+
+MqttPublisher::~MqttPublisher() {
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+}
+
+void MqttPublisher::start(const MqttSettings &settings) {
+    m_settings = settings;
+    if (isOn())
+        connectNow();
+}
+
+void MqttPublisher::stop() {
+    m_retry.stop();
+    m_client.disconnectWith(statusMessage(m_settings.topic, kOffline));
+    m_settings.host.clear();
+}
+
+void MqttPublisher::publishLine(const QString &text) {
+    if (!isOn())
+        return;
+    const std::optional<ClientCall> call = parseCallLine(text, m_now());
+    if (!call)
+        return;
+    m_outbox.push(callJson(*call).toUtf8());
+    m_send.start();
+}
+
+QString MqttPublisher::address() const {
+    return QStringLiteral("%1:%2").arg(m_settings.host).arg(m_settings.port);
+}
+
+void MqttPublisher::connectNow() {
+    if (!QHostAddress(m_settings.host).isNull()) {
+        connectTo(m_settings.host);
+        return;
+    }
+    // libmosquitto resolves names with a blocking getaddrinfo(); Qt's lookup does not block.
+    m_lookupId = QHostInfo::lookupHost(m_settings.host, this, [this](const QHostInfo &info) {
+        m_lookupId = -1;
+        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+            noteLost(QStringLiteral("host not found"));
+            return;
+        }
+        // TLS checks the certificate against the name, so libmosquitto must get the name;
+        // it resolves it again, which the lookup that just succeeded makes quick.
+        connectTo(m_settings.tls ? m_settings.host : info.addresses().first().toString());
+    });
+}
+
+void MqttPublisher::connectTo(const QString &host) {
+    m_client.connectTo(MqttEndpoint{host, m_settings.port, m_settings.user, m_settings.password,
+                                    m_settings.tls, m_settings.caFile,
+                                    statusMessage(m_settings.topic, kOffline)});
+}
+
+void MqttPublisher::noteConnected() {
+    if (!m_client.isConnected())
+        return;
+    m_backoff.reset();
+    const int dropped = m_outbox.takeDropped();
+    if (std::exchange(m_reported, false) || dropped > 0)
+        m_report(kTitle, dropped == 0 ? QStringLiteral("connected to %1 again.").arg(address())
+                                      : QStringLiteral("connected to %1 again; the %2 oldest "
+                                                       "calls were dropped while it was away.")
+                                            .arg(address())
+                                            .arg(dropped));
+    m_client.publish(statusMessage(m_settings.topic, kOnline));
+    if (m_settings.discovery) {
+        for (const MqttMessage &message : discoveryMessages(m_settings.topic, m_settings.version))
+            m_client.publish(message);
+    }
+    sendWaiting();
+}
+
+void MqttPublisher::noteLost(const QString &reason) {
+    if (!isOn() || m_client.isConnected() || m_retry.isActive())
+        return;
+    m_outbox.rewind();
+    m_inFlight.clear();
+    m_retry.start(m_backoff.next());
+    if (!std::exchange(m_reported, true))
+        m_report(kTitle,
+                 QStringLiteral("cannot reach %1 (%2); calls are kept and sent when it is back.")
+                     .arg(address(), reason));
+}
+
+void MqttPublisher::sendWaiting() {
+    if (!m_client.isConnected())
+        return;
+    while (const std::optional<MqttOutbox::Entry> entry = m_outbox.takeNext()) {
+        const int messageId = m_client.publish(callMessage(m_settings.topic, entry->json));
+        if (messageId < 0)
+            return;  // the connection is lost; the outbox sends it again on the next
+        m_inFlight.insert(messageId, entry->id);
+        m_lastCall = entry->json;
+    }
+    if (!m_lastCall.isEmpty())
+        m_client.publish(lastCallMessage(m_settings.topic, std::exchange(m_lastCall, {})));
+}
+
+}  // namespace ringwise

@@ -1,0 +1,123 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include "support/mqtt_broker.h"
+#include "support/pseudo_terminal.h"
+#include "support/server_process.h"
+
+using namespace ringwise::test;
+
+namespace {
+
+// The payload of the first message on the topic, as JSON.
+QJsonObject payloadOn(const QStringList &messages, const QString &topic) {
+    for (const QString &message : messages) {
+        if (message.startsWith(topic + QLatin1Char(' ')))
+            return QJsonDocument::fromJson(message.mid(topic.size() + 1).toUtf8()).object();
+    }
+    return {};
+}
+
+QStringList callNumbers(const QStringList &messages) {
+    QStringList numbers;
+    for (const QString &message : messages) {
+        if (message.startsWith(QStringLiteral("ringwise/call ")))
+            numbers << payloadOn({message}, QStringLiteral("ringwise/call"))["number"].toString();
+    }
+    return numbers;
+}
+
+// The real server on a pty, publishing to the broker on the port.
+struct PublishingServer {
+    PseudoTerminal device;
+    ServerProcess server{RINGWISE_SERVER_BINARY};
+
+    explicit PublishingServer(quint16 brokerPort) {
+        server.setSetting("ServerCOM", device.slavePath());
+        server.setSetting("ServerCheckDGS", "False");
+        server.setSetting("MqttHost", "127.0.0.1");
+        server.setSetting("MqttPort", QString::number(brokerPort));
+    }
+    bool start() {
+        server.start();
+        return server.waitUntilListening();
+    }
+};
+
+}  // namespace
+
+class MqttTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // With a user and password: the status, discovery, the call, the retained last call, and
+    // the will once the server is killed.
+    void publishesCallsToTheBroker() {
+        MqttBroker broker;
+        broker.requireUser("ringwise", "broker-secret");
+        QVERIFY(broker.start());
+        const QStringList user = {"-u", "ringwise", "-P", "broker-secret"};
+        MqttSubscriber everything(broker.port(), user + QStringList{"-t", "#"});
+        QVERIFY(everything.waitUntilSubscribed());
+        PublishingServer publishing(broker.port());
+        publishing.server.setSetting("MqttUser", "ringwise");
+        publishing.server.setSetting("MqttPassword", "broker-secret");
+        QVERIFY(publishing.start());
+        QTRY_VERIFY(everything.messages().contains("ringwise/status online"));
+
+        QVERIFY(publishing.device.write("A12345678#"));
+        QTRY_COMPARE(callNumbers(everything.messages()), QStringList{"12345678"});
+        const QJsonObject call = payloadOn(everything.messages(), "ringwise/call");
+        QCOMPARE(call.keys(), QStringList({"email", "fax", "home", "mobile", "name", "new",
+                                           "number", "time", "work"}));
+        QTRY_COMPARE(payloadOn(everything.messages(), "ringwise/last_call"), call);
+
+        const QStringList messages = everything.messages();
+        const QJsonObject sensor =
+            payloadOn(messages, "homeassistant/sensor/ringwise/last_caller/config");
+        QCOMPARE(sensor["name"].toString(), "Last caller");
+        QCOMPARE(sensor["json_attributes_topic"].toString(), "ringwise/last_call");
+        QCOMPARE(sensor["availability_topic"].toString(), "ringwise/status");
+        const QJsonObject event = payloadOn(messages, "homeassistant/event/ringwise/call/config");
+        QCOMPARE(event["state_topic"].toString(), "ringwise/call");
+        QCOMPARE(event["event_types"].toArray(), QJsonArray{"call"});
+
+        // A subscriber that comes later gets the last call the broker kept.
+        MqttSubscriber later(broker.port(), user + QStringList{"-t", "ringwise/last_call"});
+        QTRY_COMPARE(payloadOn(later.messages(), "ringwise/last_call"), call);
+
+        publishing.server.process().kill();
+        QTRY_VERIFY(everything.messages().contains("ringwise/status offline"));
+    }
+
+    // A broker that starts after the server gets the calls made meanwhile, in order.
+    void keepsCallsUntilTheBrokerIsBack() {
+        MqttBroker broker;
+        QVERIFY(broker.start());
+        const QStringList session = {"-c", "-i", "late-listener", "-t", "ringwise/call"};
+        QVERIFY(MqttSubscriber(broker.port(), session).waitUntilSubscribed());
+        broker.stop();
+
+        PublishingServer publishing(broker.port());
+        QVERIFY(publishing.start());
+        const QByteArray address = "127.0.0.1:" + QByteArray::number(broker.port());
+        QTRY_VERIFY(publishing.server.standardError().contains(
+            "MQTT: cannot reach " + address +
+            " (connection refused); calls are kept and sent when it is back.\n"));
+        QVERIFY(publishing.device.write("A11111111#A22222222#A33333333#"));
+        QTRY_VERIFY(publishing.server.standardOutput().contains("A33333333#"));
+
+        QVERIFY(broker.start());
+        QTRY_VERIFY_WITH_TIMEOUT(publishing.server.standardError().contains("MQTT: connected to " +
+                                                                            address + " again.\n"),
+                                 20000);
+        MqttSubscriber listener(broker.port(), session);
+        QTRY_COMPARE(callNumbers(listener.messages()),
+                     QStringList({"11111111", "22222222", "33333333"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(MqttTest)
+#include "mqtt_test.moc"
