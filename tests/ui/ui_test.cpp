@@ -47,9 +47,11 @@ const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
 // The settings dialog's controls in the order of SettingsForm.
 const QStringList kControls = {
-    "txtDebug0",        "chkDebug0",  "chkDebug1",  "txtDebug1",     "cboDebug0", "txtDebug2",
-    "chkDebug2",        "cboDebug1",  "cboDevice",  "txtRouterHost", "txtListen", "txtMaxClients",
-    "txtMaxPerAddress", "txtTlsPort", "txtTlsCert", "txtTlsKey",     "chkDebug3"};
+    "txtDebug0",       "chkDebug0",     "chkDebug1",        "txtDebug1",    "cboDebug0",
+    "txtDebug2",       "chkDebug2",     "cboDebug1",        "cboDevice",    "txtRouterHost",
+    "txtListen",       "txtMaxClients", "txtMaxPerAddress", "txtTlsPort",   "txtTlsCert",
+    "txtTlsKey",       "chkDebug3",     "txtMqttHost",      "txtMqttPort",  "txtMqttUser",
+    "txtMqttPassword", "chkMqttTls",    "txtMqttCa",        "txtMqttTopic", "chkMqttDiscovery"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
@@ -786,10 +788,12 @@ private slots:
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
+        const QStringList kMqttDefaults = {"", "", "", "", "false", "", "ringwise", "true"};
         QTest::newRow("nothing stored")
             << QStringList{}
             << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",    "Box",
-                           "",     "",      "10000", "64", "",     "", "",      "true"};
+                           "",     "",      "10000", "64", "",     "", "",      "true"} +
+                   kMqttDefaults;
         QTest::newRow("all stored") << QStringList{"ServerPort=8000",
                                                    "ServerAutoStart=True",
                                                    "ServerCheckDGS=False",
@@ -806,7 +810,15 @@ private slots:
                                                    "ServerTlsPort=6997",
                                                    "ServerTlsCert=/etc/ringwise/cert.pem",
                                                    "ServerTlsKey=/etc/ringwise/key.pem",
-                                                   "DesktopNotify=False"}
+                                                   "DesktopNotify=False",
+                                                   "MqttHost=broker.lan",
+                                                   "MqttPort=8883",
+                                                   "MqttUser=phone",
+                                                   "MqttPassword=pw",
+                                                   "MqttTls=True",
+                                                   "MqttCa=/etc/ca.pem",
+                                                   "MqttTopic=home/phone",
+                                                   "MqttDiscovery=False"}
                                     << QStringList{"8000",
                                                    "true",
                                                    "false",
@@ -823,13 +835,22 @@ private slots:
                                                    "6997",
                                                    "/etc/ringwise/cert.pem",
                                                    "/etc/ringwise/key.pem",
+                                                   "false",
+                                                   "broker.lan",
+                                                   "8883",
+                                                   "phone",
+                                                   "pw",
+                                                   "true",
+                                                   "/etc/ca.pem",
+                                                   "home/phone",
                                                    "false"};
         QTest::newRow("empty or not exactly True")
             << QStringList{"ServerPort=",        "ServerAutoStart=true", "ServerCheckDGS=yes",
                            "ServerDB=",          "ServerCOM=",           "ServerMinimized=true",
-                           "ServerDevice=modem", "DesktopNotify=no"}
+                           "ServerDevice=modem", "DesktopNotify=no",     "MqttTopic="}
             << QStringList{"6996", "false", "false", db,   "COM1", "", "false", "",     "Box",
-                           "",     "",      "10000", "64", "",     "", "",      "false"};
+                           "",     "",      "10000", "64", "",     "", "",      "false"} +
+                   kMqttDefaults;
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -892,7 +913,9 @@ private slots:
         QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
         QTest::newRow("Ok")
             << "cmdButton1"
-            << "[Settings]\nDesktopNotify=False\nServerAutoStart=True\nServerCOM=com9\n"
+            << "[Settings]\nDesktopNotify=False\nMqttCa=\nMqttDiscovery=True\n"
+               "MqttHost=broker.lan\nMqttPassword=\nMqttPort=\nMqttTls=False\n"
+               "MqttTopic=ringwise\nMqttUser=\nServerAutoStart=True\nServerCOM=com9\n"
                "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
                "ServerDevice=Router\nServerListen=\nServerMaxClients=10000\n"
                "ServerMaxPerAddress=64\nServerMinimized=False\nServerPassword=\n"
@@ -915,6 +938,7 @@ private slots:
         f.find<QCheckBox>("chkDebug0")->setChecked(true);
         f.find<QCheckBox>("chkDebug1")->setChecked(false);
         f.find<QCheckBox>("chkDebug3")->setChecked(false);
+        f.find<QLineEdit>("txtMqttHost")->setText("broker.lan");
         f.click(button);
         QVERIFY(!dialog.isVisible());
         QVERIFY(f.desktop.steps.isEmpty());
