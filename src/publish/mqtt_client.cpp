@@ -14,6 +14,8 @@ QString resultText(int result) {
         return systemErrorText().toLower();
     if (result == MOSQ_ERR_CONN_LOST)
         return QStringLiteral("the connection was closed");
+    if (result == MOSQ_ERR_KEEPALIVE || result == MOSQ_ERR_NO_CONN)
+        return QStringLiteral("no answer within the keep-alive time");
     return QString::fromUtf8(mosquitto_strerror(result)).toLower();
 }
 

@@ -1,0 +1,67 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include "publish/backoff.h"
+#include "publish/mqtt_messages.h"
+#include "publish/mqtt_outbox.h"
+
+using namespace ringwise;
+
+class PublishTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void backoffDoublesUpToAMinuteAndStartsOverOnSuccess() {
+        Backoff backoff;
+        QList<int> waits;
+        for (int attempt = 0; attempt < 9; ++attempt)
+            waits << backoff.next();
+        QCOMPARE(waits, (QList<int>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
+        backoff.reset();
+        QCOMPARE(backoff.next(), 1000);
+    }
+
+    // Past the limit the oldest go, counted once; what was in flight when the connection was
+    // lost is handed again, in order, and an acknowledged call never comes back.
+    void outboxKeepsTheNewestInOrder() {
+        MqttOutbox outbox(3);
+        for (const char *json : {"1", "2", "3", "4", "5"})
+            outbox.push(json);
+        QCOMPARE(outbox.size(), 3);
+        QCOMPARE(outbox.takeDropped(), 2);
+        QCOMPARE(outbox.takeDropped(), 0);
+        const MqttOutbox::Entry first = *outbox.takeNext();
+        QCOMPARE(first.json, "3");
+        QCOMPARE(outbox.takeNext()->json, "4");
+        outbox.acknowledge(first.id);
+        outbox.acknowledge(first.id);
+        outbox.push("6");
+        outbox.push("7");  // drops "4", which is in flight
+        QCOMPARE(outbox.takeDropped(), 1);
+        outbox.rewind();
+        QByteArray handed;
+        while (const auto entry = outbox.takeNext())
+            handed += entry->json;
+        QCOMPARE(handed, "567");
+    }
+
+    void messagesUnderTheTopic() {
+        QCOMPARE(callMessage("home/phone", "{}"), (MqttMessage{"home/phone/call", "{}", false}));
+        QCOMPARE(lastCallMessage("ringwise", "{}"),
+                 (MqttMessage{"ringwise/last_call", "{}", true}));
+        QCOMPARE(statusMessage("ringwise", kOffline),
+                 (MqttMessage{"ringwise/status", "offline", true}));
+        const std::vector<MqttMessage> discovery = discoveryMessages("home/phone", "0.92");
+        QCOMPARE(discovery.size(), std::size_t(2));
+        QCOMPARE(discovery[0].topic, "homeassistant/sensor/home_phone/last_caller/config");
+        QCOMPARE(discovery[1].topic, "homeassistant/event/home_phone/call/config");
+        const QJsonObject sensor = QJsonDocument::fromJson(discovery[0].payload).object();
+        QCOMPARE(sensor["unique_id"].toString(), "home_phone_last_caller");
+        QCOMPARE(sensor["state_topic"].toString(), "home/phone/last_call");
+        QVERIFY(discovery[0].retain && discovery[1].retain);
+    }
+};
+
+QTEST_APPLESS_MAIN(PublishTest)
+#include "publish_test.moc"
