@@ -1,8 +1,9 @@
 // The time from the "#" written to the pseudo-terminal until a client holds the whole
 // "CALL_:," line, with MQTT off, with a broker that takes the calls, and with a broker that
 // takes the connection and never answers; with the broker up also the time until the call is
-// on "ringwise/call" at a subscriber. The server's CPU time shows that nothing spins.
-// Usage: mqtt_bench [CALLS]   (default 50)
+// on "ringwise/call" at a subscriber. The server's CPU time shows that nothing spins. The
+// three take turns for ROUNDS rounds, so a machine busy with other work weighs on each alike.
+// Usage: mqtt_bench [CALLS [ROUNDS]]   (default 30 calls, 3 rounds)
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,7 +27,7 @@ using namespace ringwise::bench;
 
 namespace {
 
-QString figures(std::vector<double> millis) {
+QString spread(std::vector<double> millis) {
     std::sort(millis.begin(), millis.end());
     return QStringLiteral("median %1 ms, 90th %2 ms, max %3 ms")
         .arg(millis[millis.size() / 2], 0, 'f', 3)
@@ -51,8 +52,15 @@ struct SilentBroker {
     ~SilentBroker() { ::close(fd); }
 };
 
+// What one way of running gathers over its rounds.
+struct Figures {
+    std::vector<double> toClient;
+    std::vector<double> toSubscriber;
+    qint64 cpuNs = 0;
+};
+
 void run(const QString &title, int calls, quint16 brokerPort, MqttSubscriber *subscriber,
-         QTextStream &out) {
+         Figures &figures, QTextStream &out) {
     PseudoTerminal device;
     ServerProcess server(QStringLiteral(RINGWISE_SERVER_BINARY));
     server.setSetting("ServerCOM", device.slavePath());
@@ -73,8 +81,11 @@ void run(const QString &title, int calls, quint16 brokerPort, MqttSubscriber *su
     }
     const qint64 pid = server.process().processId();
     const qint64 cpuBefore = cpuTimeNs(pid);
-    std::vector<double> toClient;
-    std::vector<double> toSubscriber;
+    std::vector<double> &toClient = figures.toClient;
+    std::vector<double> &toSubscriber = figures.toSubscriber;
+    const int before = int(toSubscriber.size());
+    if (subscriber)
+        subscriber->messages();
     for (int call = 0; call < calls; ++call) {
         const QByteArray number = QByteArray::number(10000000 + call);
         const QByteArray line = "CALL_:," + number + ",,,,,,";
@@ -89,37 +100,50 @@ void run(const QString &title, int calls, quint16 brokerPort, MqttSubscriber *su
         }
         toClient.push_back(timer.nsecsElapsed() / 1e6);
         if (subscriber) {
-            while (subscriber->messages().size() <= call && timer.elapsed() < 5000)
+            while (subscriber->messages().size() <= before + call && timer.elapsed() < 5000)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
             toSubscriber.push_back(timer.nsecsElapsed() / 1e6);
         }
     }
-    out << title << ": to the client " << figures(toClient) << Qt::endl;
-    if (subscriber)
-        out << title << ": to the subscriber " << figures(toSubscriber) << Qt::endl;
-    out << title << ": server CPU " << (cpuTimeNs(pid) - cpuBefore) / 1e6 << " ms for " << calls
-        << " calls" << Qt::endl;
+    figures.cpuNs += cpuTimeNs(pid) - cpuBefore;
     server.terminate();
     server.waitForExit();
+}
+
+void print(const QString &title, const Figures &figures, QTextStream &out) {
+    if (figures.toClient.empty())
+        return;
+    out << title << ": to the client " << spread(figures.toClient) << Qt::endl;
+    if (!figures.toSubscriber.empty())
+        out << title << ": to the subscriber " << spread(figures.toSubscriber) << Qt::endl;
+    out << title << ": server CPU " << figures.cpuNs / 1e6 / figures.toClient.size()
+        << " ms per call" << Qt::endl;
 }
 
 }  // namespace
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    const int calls = argc > 1 ? QByteArray(argv[1]).toInt() : 50;
+    const int calls = argc > 1 ? QByteArray(argv[1]).toInt() : 30;
+    const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 3;
     QTextStream out(stdout);
-    run(QStringLiteral("MQTT off"), calls, 0, nullptr, out);
-    {
-        MqttBroker broker;
-        if (!broker.start())
-            out << "mosquitto did not start" << Qt::endl;
-        MqttSubscriber subscriber(broker.port(),
-                                  {QStringLiteral("-t"), QStringLiteral("ringwise/call")});
-        subscriber.waitUntilSubscribed();
-        run(QStringLiteral("broker up"), calls, broker.port(), &subscriber, out);
+    MqttBroker broker;
+    if (!broker.start()) {
+        out << "mosquitto did not start" << Qt::endl;
+        return 1;
     }
+    MqttSubscriber subscriber(broker.port(),
+                              {QStringLiteral("-t"), QStringLiteral("ringwise/call")});
+    subscriber.waitUntilSubscribed();
     SilentBroker silent;
-    run(QStringLiteral("broker silent"), calls, silent.port, nullptr, out);
+    Figures off, up, quiet;
+    for (int round = 0; round < rounds; ++round) {
+        run(QStringLiteral("MQTT off"), calls, 0, nullptr, off, out);
+        run(QStringLiteral("broker up"), calls, broker.port(), &subscriber, up, out);
+        run(QStringLiteral("broker silent"), calls, silent.port, nullptr, quiet, out);
+    }
+    print(QStringLiteral("MQTT off"), off, out);
+    print(QStringLiteral("broker up"), up, out);
+    print(QStringLiteral("broker silent"), quiet, out);
     return 0;
 }

@@ -9,23 +9,30 @@ namespace ringwise {
 
 namespace {
 
+// A library's sentence as the reason in a message: "A TLS error occurred." becomes "a TLS
+// error occurred".
+QString reason(QString text) {
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}
+
 QString resultText(int result) {
     if (result == MOSQ_ERR_ERRNO)
-        return systemErrorText().toLower();
+        return reason(systemErrorText());
     if (result == MOSQ_ERR_CONN_LOST)
         return QStringLiteral("the connection was closed");
     if (result == MOSQ_ERR_KEEPALIVE || result == MOSQ_ERR_NO_CONN)
         return QStringLiteral("no answer within the keep-alive time");
-    return QString::fromUtf8(mosquitto_strerror(result)).toLower();
+    return reason(QString::fromUtf8(mosquitto_strerror(result)));
 }
 
 // "Connection Refused: not authorised." becomes "not authorised".
 QString refusalText(int code) {
-    QString text = QString::fromUtf8(mosquitto_connack_string(code));
-    text.remove(QStringLiteral("Connection Refused: "));
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text.toLower();
+    return reason(QString::fromUtf8(mosquitto_connack_string(code))
+                      .remove(QStringLiteral("Connection Refused: ")));
 }
 
 QByteArray utf8(const QString &text) {
@@ -54,7 +61,7 @@ void MqttClient::connectTo(const MqttEndpoint &endpoint) {
     abort();
     m_client = mosquitto_new(nullptr, true, this);
     if (!m_client) {
-        fail(systemErrorText().toLower());
+        fail(reason(systemErrorText()));
         return;
     }
     mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);

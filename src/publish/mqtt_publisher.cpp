@@ -20,16 +20,6 @@ MqttPublisher::MqttPublisher(Clock now, Report report, QObject *parent)
     m_send.setSingleShot(true);
     m_send.setInterval(0);
     connect(&m_send, &QTimer::timeout, this, &MqttPublisher::sendWaiting);
-    // The client tells from inside libmosquitto's calls; acting on it waits until they return.
-    connect(&m_client, &MqttClient::connected, this, &MqttPublisher::noteConnected,
-            Qt::QueuedConnection);
-    connect(&m_client, &MqttClient::lost, this, &MqttPublisher::noteLost, Qt::QueuedConnection);
-    connect(&m_client, &MqttClient::published, this, [this](int messageId) {
-        if (const auto entry = m_inFlight.constFind(messageId); entry != m_inFlight.cend()) {
-            m_outbox.acknowledge(*entry);
-            m_inFlight.erase(entry);
-        }
-    });
 }
 
 MqttPublisher::~MqttPublisher() {
@@ -39,13 +29,29 @@ MqttPublisher::~MqttPublisher() {
 
 void MqttPublisher::start(const MqttSettings &settings) {
     m_settings = settings;
-    if (isOn())
-        connectNow();
+    if (!isOn())
+        return;
+    m_client = std::make_unique<MqttClient>();
+    // The client tells from inside libmosquitto's calls; acting on it waits until they return.
+    connect(m_client.get(), &MqttClient::connected, this, &MqttPublisher::noteConnected,
+            Qt::QueuedConnection);
+    connect(m_client.get(), &MqttClient::lost, this, &MqttPublisher::noteLost,
+            Qt::QueuedConnection);
+    connect(m_client.get(), &MqttClient::published, this, [this](int messageId) {
+        if (const auto entry = m_inFlight.constFind(messageId); entry != m_inFlight.cend()) {
+            m_outbox.acknowledge(*entry);
+            m_inFlight.erase(entry);
+        }
+    });
+    connectNow();
 }
 
 void MqttPublisher::stop() {
     m_retry.stop();
-    m_client.disconnectWith(statusMessage(m_settings.topic, kOffline));
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(std::exchange(m_lookupId, -1));
+    if (m_client)
+        m_client->disconnectWith(statusMessage(m_settings.topic, kOffline));
     m_settings.host.clear();
 }
 
@@ -82,13 +88,13 @@ void MqttPublisher::connectNow() {
 }
 
 void MqttPublisher::connectTo(const QString &host) {
-    m_client.connectTo(MqttEndpoint{host, m_settings.port, m_settings.user, m_settings.password,
-                                    m_settings.tls, m_settings.caFile,
-                                    statusMessage(m_settings.topic, kOffline)});
+    m_client->connectTo(MqttEndpoint{host, m_settings.port, m_settings.user, m_settings.password,
+                                     m_settings.tls, m_settings.caFile,
+                                     statusMessage(m_settings.topic, kOffline)});
 }
 
 void MqttPublisher::noteConnected() {
-    if (!m_client.isConnected())
+    if (!m_client->isConnected())
         return;
     m_backoff.reset();
     const int dropped = m_outbox.takeDropped();
@@ -98,16 +104,16 @@ void MqttPublisher::noteConnected() {
                                                        "calls were dropped while it was away.")
                                             .arg(address())
                                             .arg(dropped));
-    m_client.publish(statusMessage(m_settings.topic, kOnline));
+    m_client->publish(statusMessage(m_settings.topic, kOnline));
     if (m_settings.discovery) {
         for (const MqttMessage &message : discoveryMessages(m_settings.topic, m_settings.version))
-            m_client.publish(message);
+            m_client->publish(message);
     }
     sendWaiting();
 }
 
 void MqttPublisher::noteLost(const QString &reason) {
-    if (!isOn() || m_client.isConnected() || m_retry.isActive())
+    if (!isOn() || m_client->isConnected() || m_retry.isActive())
         return;
     m_outbox.rewind();
     m_inFlight.clear();
@@ -119,17 +125,17 @@ void MqttPublisher::noteLost(const QString &reason) {
 }
 
 void MqttPublisher::sendWaiting() {
-    if (!m_client.isConnected())
+    if (!m_client->isConnected())
         return;
     while (const std::optional<MqttOutbox::Entry> entry = m_outbox.takeNext()) {
-        const int messageId = m_client.publish(callMessage(m_settings.topic, entry->json));
+        const int messageId = m_client->publish(callMessage(m_settings.topic, entry->json));
         if (messageId < 0)
             return;  // the connection is lost; the outbox sends it again on the next
         m_inFlight.insert(messageId, entry->id);
         m_lastCall = entry->json;
     }
     if (!m_lastCall.isEmpty())
-        m_client.publish(lastCallMessage(m_settings.topic, std::exchange(m_lastCall, {})));
+        m_client->publish(lastCallMessage(m_settings.topic, std::exchange(m_lastCall, {})));
 }
 
 }  // namespace ringwise

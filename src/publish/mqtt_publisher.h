@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QTimer>
+#include <memory>
 
 #include "call/seams.h"
 #include "publish/backoff.h"
@@ -53,7 +54,9 @@ private:
     Clock m_now;
     Report m_report;
     MqttSettings m_settings;
-    MqttClient m_client;
+    // Made at start when MQTT is on: libmosquitto starts OpenSSL, which an idle server without
+    // MQTT does without.
+    std::unique_ptr<MqttClient> m_client;
     MqttOutbox m_outbox;
     Backoff m_backoff;
     QTimer m_retry;
