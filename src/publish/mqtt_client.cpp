@@ -1,6 +1,5 @@
 #include "publish/mqtt_client.h"
 
-#include <mosquitto.h>
 #include <QSocketNotifier>
 
 #include "call/system_error.h"
@@ -19,19 +18,19 @@ QString reason(QString text) {
     return text;
 }
 
-QString resultText(int result) {
+QString resultText(const MosquittoLibrary &library, int result) {
     if (result == MOSQ_ERR_ERRNO)
         return reason(systemErrorText());
     if (result == MOSQ_ERR_CONN_LOST)
         return QStringLiteral("the connection was closed");
     if (result == MOSQ_ERR_KEEPALIVE || result == MOSQ_ERR_NO_CONN)
         return QStringLiteral("no answer within the keep-alive time");
-    return reason(QString::fromUtf8(mosquitto_strerror(result)));
+    return reason(QString::fromUtf8(library.errorText(result)));
 }
 
 // "Connection Refused: not authorised." becomes "not authorised".
-QString refusalText(int code) {
-    return reason(QString::fromUtf8(mosquitto_connack_string(code))
+QString refusalText(const MosquittoLibrary &library, int code) {
+    return reason(QString::fromUtf8(library.refusalText(code))
                       .remove(QStringLiteral("Connection Refused: ")));
 }
 
@@ -41,10 +40,10 @@ QByteArray utf8(const QString &text) {
 
 }  // namespace
 
-MqttClient::MqttClient(QObject *parent) : QObject(parent) {
-    mosquitto_lib_init();
+MqttClient::MqttClient(const MosquittoLibrary &library, QObject *parent)
+    : QObject(parent), m_library(library) {
     m_keepAlive.setInterval(1000);
-    connect(&m_keepAlive, &QTimer::timeout, this, [this] { check(mosquitto_loop_misc(m_client)); });
+    connect(&m_keepAlive, &QTimer::timeout, this, [this] { check(m_library.loopMisc(m_client)); });
     m_connectTimeout.setSingleShot(true);
     m_connectTimeout.setInterval(kConnectTimeoutMs);
     connect(&m_connectTimeout, &QTimer::timeout, this, [this] {
@@ -54,35 +53,34 @@ MqttClient::MqttClient(QObject *parent) : QObject(parent) {
 
 MqttClient::~MqttClient() {
     abort();
-    mosquitto_lib_cleanup();
 }
 
 void MqttClient::connectTo(const MqttEndpoint &endpoint) {
     abort();
-    m_client = mosquitto_new(nullptr, true, this);
+    m_client = m_library.create(nullptr, true, this);
     if (!m_client) {
         fail(reason(systemErrorText()));
         return;
     }
-    mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(m_client, &MqttClient::onConnect);
-    mosquitto_publish_callback_set(m_client, &MqttClient::onPublish);
+    m_library.intOption(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    m_library.connectCallbackSet(m_client, &MqttClient::onConnect);
+    m_library.publishCallbackSet(m_client, &MqttClient::onPublish);
     m_connackCode = -1;
     int result = MOSQ_ERR_SUCCESS;
     if (!endpoint.user.isEmpty())
-        result = mosquitto_username_pw_set(
+        result = m_library.usernamePasswordSet(
             m_client, utf8(endpoint.user).constData(),
             endpoint.password.isEmpty() ? nullptr : utf8(endpoint.password).constData());
     if (result == MOSQ_ERR_SUCCESS)
-        result = mosquitto_will_set(m_client, utf8(endpoint.will.topic).constData(),
-                                    int(endpoint.will.payload.size()),
-                                    endpoint.will.payload.constData(), 1, endpoint.will.retain);
+        result = m_library.willSet(m_client, utf8(endpoint.will.topic).constData(),
+                                   int(endpoint.will.payload.size()),
+                                   endpoint.will.payload.constData(), 1, endpoint.will.retain);
     if (result == MOSQ_ERR_SUCCESS && endpoint.tls) {
         if (endpoint.caFile.isEmpty())
-            result = mosquitto_int_option(m_client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+            result = m_library.intOption(m_client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
         else
-            result = mosquitto_tls_set(m_client, endpoint.caFile.toLocal8Bit().constData(), nullptr,
-                                       nullptr, nullptr, nullptr);
+            result = m_library.tlsSet(m_client, endpoint.caFile.toLocal8Bit().constData(), nullptr,
+                                      nullptr, nullptr, nullptr);
         if (result != MOSQ_ERR_SUCCESS) {
             fail(QStringLiteral("the CA file %1 cannot be used").arg(endpoint.caFile));
             return;
@@ -91,23 +89,23 @@ void MqttClient::connectTo(const MqttEndpoint &endpoint) {
     // The host is an address here (names are resolved before), so this only opens a
     // non-blocking socket and queues CONNECT; the answer comes through the socket.
     if (result == MOSQ_ERR_SUCCESS)
-        result = mosquitto_connect_async(m_client, utf8(endpoint.host).constData(), endpoint.port,
-                                         kKeepAliveSeconds);
+        result = m_library.connectAsync(m_client, utf8(endpoint.host).constData(), endpoint.port,
+                                        kKeepAliveSeconds);
     if (result != MOSQ_ERR_SUCCESS) {
-        fail(resultText(result));
+        fail(resultText(m_library, result));
         return;
     }
     watchSocket();
 }
 
 void MqttClient::watchSocket() {
-    const int socket = mosquitto_socket(m_client);
+    const int socket = m_library.socket(m_client);
     m_readable = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
     connect(m_readable.get(), &QSocketNotifier::activated, this,
-            [this] { check(mosquitto_loop_read(m_client, 1)); });
+            [this] { check(m_library.loopRead(m_client, 1)); });
     m_writable = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Write);
     connect(m_writable.get(), &QSocketNotifier::activated, this,
-            [this] { check(mosquitto_loop_write(m_client, 1)); });
+            [this] { check(m_library.loopWrite(m_client, 1)); });
     m_keepAlive.start();
     m_connectTimeout.start();
     check(MOSQ_ERR_SUCCESS);
@@ -117,7 +115,7 @@ int MqttClient::publish(const MqttMessage &message) {
     if (!m_connected)
         return -1;
     int id = -1;
-    const int result = mosquitto_publish(m_client, &id, utf8(message.topic).constData(),
+    const int result = m_library.publish(m_client, &id, utf8(message.topic).constData(),
                                          int(message.payload.size()), message.payload.constData(),
                                          1, message.retain);
     check(result);
@@ -129,7 +127,7 @@ void MqttClient::disconnectWith(const MqttMessage &last) {
         publish(last);
         // Both go out now on a writable socket; what the kernel cannot take at once is lost
         // with the client, and the will says "offline" instead.
-        mosquitto_disconnect(m_client);
+        m_library.disconnect(m_client);
     }
     abort();
 }
@@ -141,7 +139,7 @@ void MqttClient::abort() {
     m_connectTimeout.stop();
     m_connected = false;
     if (m_client)
-        mosquitto_destroy(std::exchange(m_client, nullptr));
+        m_library.destroy(std::exchange(m_client, nullptr));
 }
 
 void MqttClient::onConnect(mosquitto *, void *self, int code) {
@@ -156,7 +154,7 @@ void MqttClient::check(int result) {
     if (!m_client)
         return;
     if (result != MOSQ_ERR_SUCCESS) {
-        fail(resultText(result));
+        fail(resultText(m_library, result));
         return;
     }
     if (!m_connected && m_connackCode == 0) {
@@ -164,11 +162,11 @@ void MqttClient::check(int result) {
         m_connectTimeout.stop();
         emit connected();
     } else if (m_connackCode > 0) {
-        fail(refusalText(m_connackCode));
+        fail(refusalText(m_library, m_connackCode));
         return;
     }
     if (m_client)
-        m_writable->setEnabled(mosquitto_want_write(m_client));
+        m_writable->setEnabled(m_library.wantWrite(m_client));
 }
 
 void MqttClient::fail(const QString &reason) {

@@ -4,10 +4,10 @@
 #include <QTimer>
 #include <memory>
 
+#include "publish/mosquitto_library.h"
 #include "publish/mqtt_messages.h"
 
 class QSocketNotifier;
-struct mosquitto;
 
 namespace ringwise {
 
@@ -33,7 +33,7 @@ public:
     static constexpr int kConnectTimeoutMs = 10000;
     static constexpr int kKeepAliveSeconds = 30;
 
-    explicit MqttClient(QObject *parent = nullptr);
+    explicit MqttClient(const MosquittoLibrary &library, QObject *parent = nullptr);
     ~MqttClient() override;
 
     // Starts connecting; `connected` or `lost` follows.
@@ -60,6 +60,7 @@ private:
     void check(int result);
     void fail(const QString &reason);
 
+    MosquittoLibrary m_library;
     mosquitto *m_client = nullptr;
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QSocketNotifier> m_writable;

@@ -4,6 +4,7 @@
 #include <QHostInfo>
 
 #include "call/call_json.h"
+#include "publish/mqtt_client.h"
 
 namespace ringwise {
 
@@ -31,7 +32,14 @@ void MqttPublisher::start(const MqttSettings &settings) {
     m_settings = settings;
     if (!isOn())
         return;
-    m_client = std::make_unique<MqttClient>();
+    const std::optional<MosquittoLibrary> library = MosquittoLibrary::load();
+    if (!library) {
+        m_report(kTitle, QStringLiteral("libmosquitto (libmosquitto.so.1) cannot be loaded; calls "
+                                        "are not published. Install the package libmosquitto1."));
+        m_settings.host.clear();
+        return;
+    }
+    m_client = std::make_unique<MqttClient>(*library);
     // The client tells from inside libmosquitto's calls; acting on it waits until they return.
     connect(m_client.get(), &MqttClient::connected, this, &MqttPublisher::noteConnected,
             Qt::QueuedConnection);

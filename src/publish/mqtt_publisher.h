@@ -7,10 +7,11 @@
 
 #include "call/seams.h"
 #include "publish/backoff.h"
-#include "publish/mqtt_client.h"
 #include "publish/mqtt_outbox.h"
 
 namespace ringwise {
+
+class MqttClient;
 
 // The MQTT settings as the publisher uses them; an empty host leaves publishing off.
 struct MqttSettings {
