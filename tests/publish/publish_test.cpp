@@ -1,5 +1,3 @@
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 #include "publish/backoff.h"
@@ -46,20 +44,12 @@ private slots:
         QCOMPARE(handed, "567");
     }
 
-    void messagesUnderTheTopic() {
-        QCOMPARE(callMessage("home/phone", "{}"), (MqttMessage{"home/phone/call", "{}", false}));
-        QCOMPARE(lastCallMessage("ringwise", "{}"),
-                 (MqttMessage{"ringwise/last_call", "{}", true}));
-        QCOMPARE(statusMessage("ringwise", kOffline),
-                 (MqttMessage{"ringwise/status", "offline", true}));
+    // Home Assistant's ids take no "/", so a topic with levels becomes one id.
+    void discoveryUnderATopicWithLevels() {
         const std::vector<MqttMessage> discovery = discoveryMessages("home/phone", "0.92");
-        QCOMPARE(discovery.size(), std::size_t(2));
-        QCOMPARE(discovery[0].topic, "homeassistant/sensor/home_phone/last_caller/config");
-        QCOMPARE(discovery[1].topic, "homeassistant/event/home_phone/call/config");
-        const QJsonObject sensor = QJsonDocument::fromJson(discovery[0].payload).object();
-        QCOMPARE(sensor["unique_id"].toString(), "home_phone_last_caller");
-        QCOMPARE(sensor["state_topic"].toString(), "home/phone/last_call");
-        QVERIFY(discovery[0].retain && discovery[1].retain);
+        QCOMPARE(discovery.at(0).topic, "homeassistant/sensor/home_phone/last_caller/config");
+        QCOMPARE(discovery.at(1).topic, "homeassistant/event/home_phone/call/config");
+        QVERIFY(discovery[0].payload.contains(R"("state_topic":"home/phone/last_call")"));
     }
 };
 

@@ -8,47 +8,31 @@
 
 namespace ringwise::test {
 
-namespace {
-
-quint16 freeLoopbackPort() {
+MqttBroker::MqttBroker() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-}  // namespace
-
-MqttBroker::MqttBroker() : m_port(freeLoopbackPort()) {
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-}
-
-MqttBroker::~MqttBroker() {
-    m_process.kill();
-    m_process.waitForFinished();
+    m_port = probe.serverPort();
 }
 
 void MqttBroker::requireUser(const QString &user, const QString &password) {
     m_passwordFile = m_dir.filePath(QStringLiteral("passwords"));
-    QProcess::execute(QStringLiteral("mosquitto_passwd"),
-                      {QStringLiteral("-b"), QStringLiteral("-c"), m_passwordFile, user, password});
+    QProcess::execute("mosquitto_passwd", {"-b", "-c", m_passwordFile, user, password});
 }
 
 bool MqttBroker::start() {
-    const QString config = m_dir.filePath(QStringLiteral("mosquitto.conf"));
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly))
+    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    // Started by root, it would become the user "mosquitto", who cannot read this folder.
+    const QByteArray text =
+        "user " + QByteArray(getpwuid(getuid())->pw_name) + "\nlistener " +
+        QByteArray::number(m_port) + " 127.0.0.1\npersistence true\npersistence_location " +
+        m_dir.path().toUtf8() + "/\nlog_dest stderr\n" +
+        (m_passwordFile.isEmpty() ? QByteArray("allow_anonymous true\n")
+                                  : "password_file " + m_passwordFile.toUtf8() + "\n");
+    if (!config.open(QIODevice::WriteOnly) || config.write(text) != text.size())
         return false;
-    // Started by root, the broker would become the user "mosquitto", who cannot read this
-    // folder; it stays whoever runs the test.
-    QByteArray text = "user " + QByteArray(getpwuid(getuid())->pw_name) + "\nlistener " +
-                      QByteArray::number(m_port) +
-                      " 127.0.0.1\npersistence true\npersistence_location " +
-                      m_dir.path().toUtf8() + "/\nlog_dest stderr\n";
-    text += m_passwordFile.isEmpty() ? QByteArray("allow_anonymous true\n")
-                                     : "password_file " + m_passwordFile.toUtf8() + "\n";
-    file.write(text);
-    file.close();
-    m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config});
+    config.close();
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start("mosquitto", {"-c", config.fileName()});
     QByteArray log;
     while (!log.contains(" running") && m_process.waitForReadyRead(5000))
         log += m_process.readAll();
@@ -61,18 +45,10 @@ void MqttBroker::stop() {
 }
 
 MqttSubscriber::MqttSubscriber(quint16 port, const QStringList &arguments) {
-    // Written to a pipe, mosquitto_sub's lines would wait in its buffer until it ends.
-    m_process.start(QStringLiteral("stdbuf"),
-                    QStringList{QStringLiteral("-oL"), QStringLiteral("mosquitto_sub"),
-                                QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                                QStringLiteral("-p"), QString::number(port), QStringLiteral("-v"),
-                                QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-d")} +
-                        arguments);
-}
-
-MqttSubscriber::~MqttSubscriber() {
-    m_process.kill();
-    m_process.waitForFinished();
+    // stdbuf: written to a pipe, its lines would wait in its buffer until it ends.
+    m_process.start("stdbuf", QStringList{"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p",
+                                          QString::number(port), "-v", "-q", "1", "-d"} +
+                                  arguments);
 }
 
 bool MqttSubscriber::waitUntilSubscribed() {
@@ -84,7 +60,7 @@ bool MqttSubscriber::waitUntilSubscribed() {
 QStringList MqttSubscriber::messages() {
     m_out += m_process.readAllStandardOutput();
     QStringList messages;
-    // -d mixes the client's own notes in: "Client ... received PUBLISH (...)" and the like.
+    // -d mixes in its own notes: "Client ... received PUBLISH ...", "Subscribed ...".
     for (const QByteArray &line : m_out.split('\n')) {
         if (!line.isEmpty() && !line.startsWith("Client ") && !line.startsWith("Subscribed"))
             messages << QString::fromUtf8(line);

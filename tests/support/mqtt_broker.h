@@ -6,19 +6,16 @@
 
 namespace ringwise::test {
 
-// A real mosquitto broker on a free loopback port, with its own configuration, password file
-// and saved sessions in a temporary folder; stopped by the destructor.
+// A real mosquitto on a free loopback port, its configuration, password file and saved
+// sessions in a temporary folder. stop() ends it cleanly: the sessions are kept for start().
 class MqttBroker {
 public:
     MqttBroker();
-    ~MqttBroker();
-
+    ~MqttBroker() { stop(); }
     quint16 port() const { return m_port; }
     // Only this user may connect from the next start on.
     void requireUser(const QString &user, const QString &password);
-    // Starts the broker and waits until it runs; false when it did not.
-    bool start();
-    // Stops it cleanly: it saves its sessions and keeps them for the next start.
+    bool start();  // true once it runs
     void stop();
 
 private:
@@ -28,16 +25,16 @@ private:
     QString m_passwordFile;
 };
 
-// mosquitto_sub on the broker, printing "topic payload" for each message it receives.
+// mosquitto_sub on the broker; `arguments` (topics, session, user) follow host and port.
 class MqttSubscriber {
 public:
-    // `arguments` come after the host and port: topics, a session of its own, a user.
     MqttSubscriber(quint16 port, const QStringList &arguments);
-    ~MqttSubscriber();
-    // Waits until the broker has confirmed the subscription.
-    bool waitUntilSubscribed();
-    // The messages received so far, "topic payload" each.
-    QStringList messages();
+    ~MqttSubscriber() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool waitUntilSubscribed();  // true once the broker has confirmed
+    QStringList messages();      // received so far, "topic payload" each
 
 private:
     QProcess m_process;

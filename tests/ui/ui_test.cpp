@@ -789,6 +789,11 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
         const QStringList kMqttDefaults = {"", "", "", "", "false", "", "ringwise", "true"};
+        const QStringList kMqttStored = {
+            "MqttHost=broker.lan", "MqttPort=8883",  "MqttUser=phone",       "MqttPassword=pw",
+            "MqttTls=True",        "MqttCa=/ca.pem", "MqttTopic=home/phone", "MqttDiscovery=False"};
+        const QStringList kMqttShown = {"broker.lan", "8883",    "phone",      "pw",
+                                        "true",       "/ca.pem", "home/phone", "false"};
         QTest::newRow("nothing stored")
             << QStringList{}
             << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",    "Box",
@@ -810,15 +815,8 @@ private slots:
                                                    "ServerTlsPort=6997",
                                                    "ServerTlsCert=/etc/ringwise/cert.pem",
                                                    "ServerTlsKey=/etc/ringwise/key.pem",
-                                                   "DesktopNotify=False",
-                                                   "MqttHost=broker.lan",
-                                                   "MqttPort=8883",
-                                                   "MqttUser=phone",
-                                                   "MqttPassword=pw",
-                                                   "MqttTls=True",
-                                                   "MqttCa=/etc/ca.pem",
-                                                   "MqttTopic=home/phone",
-                                                   "MqttDiscovery=False"}
+                                                   "DesktopNotify=False"} +
+                                           kMqttStored
                                     << QStringList{"8000",
                                                    "true",
                                                    "false",
@@ -835,15 +833,8 @@ private slots:
                                                    "6997",
                                                    "/etc/ringwise/cert.pem",
                                                    "/etc/ringwise/key.pem",
-                                                   "false",
-                                                   "broker.lan",
-                                                   "8883",
-                                                   "phone",
-                                                   "pw",
-                                                   "true",
-                                                   "/etc/ca.pem",
-                                                   "home/phone",
-                                                   "false"};
+                                                   "false"} +
+                                           kMqttShown;
         QTest::newRow("empty or not exactly True")
             << QStringList{"ServerPort=",        "ServerAutoStart=true", "ServerCheckDGS=yes",
                            "ServerDB=",          "ServerCOM=",           "ServerMinimized=true",
