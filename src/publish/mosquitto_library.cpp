@@ -1,7 +1,6 @@
 #include "publish/mosquitto_library.h"
 
-#include <QLibrary>
-#include <type_traits>
+#include "call/library_function.h"
 
 namespace ringwise {
 
@@ -9,9 +8,7 @@ std::optional<MosquittoLibrary> MosquittoLibrary::load() {
     QLibrary library(QStringLiteral("mosquitto"), 1);
     MosquittoLibrary mosquitto;
     const auto resolve = [&library](auto &function, const char *name) {
-        function =
-            reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
-        return function != nullptr;
+        return resolveFunction(library, function, name);
     };
     if (!(resolve(mosquitto.libInit, "mosquitto_lib_init") &&
           resolve(mosquitto.create, "mosquitto_new") &&
