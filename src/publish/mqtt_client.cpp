@@ -1,5 +1,7 @@
 #include "publish/mqtt_client.h"
 
+#include <sys/socket.h>
+
 #include <QSocketNotifier>
 
 #include "call/system_error.h"
@@ -21,9 +23,9 @@ QString reason(QString text) {
 QString resultText(const MosquittoLibrary &library, int result) {
     if (result == MOSQ_ERR_ERRNO)
         return reason(systemErrorText());
-    if (result == MOSQ_ERR_CONN_LOST)
+    if (result == MOSQ_ERR_CONN_LOST || result == MOSQ_ERR_NO_CONN)
         return QStringLiteral("the connection was closed");
-    if (result == MOSQ_ERR_KEEPALIVE || result == MOSQ_ERR_NO_CONN)
+    if (result == MOSQ_ERR_KEEPALIVE)
         return QStringLiteral("no answer within the keep-alive time");
     return reason(QString::fromUtf8(library.errorText(result)));
 }
@@ -82,12 +84,15 @@ void MqttClient::connectTo(const MqttEndpoint &endpoint) {
             result = m_library.tlsSet(m_client, endpoint.caFile.toLocal8Bit().constData(), nullptr,
                                       nullptr, nullptr, nullptr);
         if (result != MOSQ_ERR_SUCCESS) {
-            fail(QStringLiteral("the CA file %1 cannot be used").arg(endpoint.caFile));
+            fail(endpoint.caFile.isEmpty()
+                     ? QStringLiteral("the system's certificate authorities cannot be used")
+                     : QStringLiteral("the CA file %1 cannot be used").arg(endpoint.caFile));
             return;
         }
     }
     // The host is an address here (names are resolved before), so this only opens a
     // non-blocking socket and queues CONNECT; the answer comes through the socket.
+    errno = 0;
     if (result == MOSQ_ERR_SUCCESS)
         result = m_library.connectAsync(m_client, utf8(endpoint.host).constData(), endpoint.port,
                                         kKeepAliveSeconds);
@@ -95,20 +100,45 @@ void MqttClient::connectTo(const MqttEndpoint &endpoint) {
         fail(resultText(m_library, result));
         return;
     }
+    // With TLS, a refusal that comes at once (from this host) fails the library's first
+    // send, which it takes for a handshake to go on with; errno keeps why.
+    m_startError = errno == EINPROGRESS || errno == EAGAIN ? 0 : errno;
     watchSocket();
 }
 
 void MqttClient::watchSocket() {
     const int socket = m_library.socket(m_client);
     m_readable = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
-    connect(m_readable.get(), &QSocketNotifier::activated, this,
-            [this] { check(m_library.loopRead(m_client, 1)); });
+    connect(m_readable.get(), &QSocketNotifier::activated, this, [this, socket] {
+        if (failedToConnect(socket))
+            return;
+        check(m_library.loopRead(m_client, 1));
+        // With TLS, libmosquitto's read of a closed socket can succeed without reading, and
+        // the notifier would fire again at once.
+        char byte;
+        if (m_client && recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+            fail(!m_connected && m_startError != 0 ? reason(systemErrorText(m_startError))
+                                                   : QStringLiteral("the connection was closed"));
+    });
     m_writable = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Write);
-    connect(m_writable.get(), &QSocketNotifier::activated, this,
-            [this] { check(m_library.loopWrite(m_client, 1)); });
+    connect(m_writable.get(), &QSocketNotifier::activated, this, [this, socket] {
+        if (!failedToConnect(socket))
+            check(m_library.loopWrite(m_client, 1));
+    });
     m_keepAlive.start();
     m_connectTimeout.start();
     check(MOSQ_ERR_SUCCESS);
+}
+
+bool MqttClient::failedToConnect(int socket) {
+    if (m_connected)
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error == 0)
+        return false;
+    fail(reason(systemErrorText(error)));
+    return true;
 }
 
 int MqttClient::publish(const MqttMessage &message) {
@@ -123,12 +153,10 @@ int MqttClient::publish(const MqttMessage &message) {
 }
 
 void MqttClient::disconnectWith(const MqttMessage &last) {
-    if (m_connected) {
-        publish(last);
-        // Both go out now on a writable socket; what the kernel cannot take at once is lost
-        // with the client, and the will says "offline" instead.
+    // Both go out now on a writable socket; what the kernel cannot take at once is lost
+    // with the client, and the will says "offline" instead.
+    if (m_connected && publish(last) >= 0)
         m_library.disconnect(m_client);
-    }
     abort();
 }
 

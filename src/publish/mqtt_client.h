@@ -56,6 +56,9 @@ private:
     static void onConnect(mosquitto *client, void *self, int code);
     static void onPublish(mosquitto *client, void *self, int messageId);
     void watchSocket();
+    // Before the broker's answer: fails with the socket's pending error (a refused
+    // connection), which libmosquitto does not always see with TLS.
+    bool failedToConnect(int socket);
     // Acts on what a libmosquitto call returned, then on the connection's answer.
     void check(int result);
     void fail(const QString &reason);
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_writable;
     QTimer m_keepAlive;
     QTimer m_connectTimeout;
+    int m_startError = 0;    // what failed while the connection was opened, if anything
     int m_connackCode = -1;  // the broker's answer to CONNECT; -1 while none came
     bool m_connected = false;
 };
