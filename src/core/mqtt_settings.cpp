@@ -8,12 +8,13 @@ namespace ringwise {
 
 MqttSettings mqttSettings(const SettingsStore &store) {
     MqttSettings settings;
-    settings.host = store.Read(key::MqttHost);
-    settings.tls = isTrue(store.Read(key::MqttTls));
-    settings.port = mqttPort(store.Read(key::MqttPort), settings.tls);
-    settings.user = store.Read(key::MqttUser);
-    settings.password = store.Read(key::MqttPassword);
-    settings.caFile = store.Read(key::MqttCa);
+    MqttEndpoint &broker = settings.broker;
+    broker.host = store.Read(key::MqttHost);
+    broker.tls = isTrue(store.Read(key::MqttTls));
+    broker.port = mqttPort(store.Read(key::MqttPort), broker.tls);
+    broker.user = store.Read(key::MqttUser);
+    broker.password = store.Read(key::MqttPassword);
+    broker.caFile = store.Read(key::MqttCa);
     settings.topic = storedOrDefault(store, key::MqttTopic);
     settings.discovery = isTrue(storedOrDefault(store, key::MqttDiscovery));
     settings.version = versionText;

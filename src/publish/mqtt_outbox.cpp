@@ -12,8 +12,11 @@ void MqttOutbox::push(const QByteArray &json) {
     if (int(m_entries.size()) <= m_limit)
         return;
     m_entries.pop_front();
-    m_handed = m_handed > 0 ? m_handed - 1 : 0;
-    ++m_dropped;
+    // A call already handed on is still delivered by the connection it went to.
+    if (m_handed > 0)
+        --m_handed;
+    else
+        ++m_dropped;
 }
 
 std::optional<MqttOutbox::Entry> MqttOutbox::takeNext() {

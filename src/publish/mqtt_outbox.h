@@ -8,7 +8,9 @@ namespace ringwise {
 
 // The calls not yet acknowledged by the broker, oldest first, as their JSON texts. A call
 // stays until the broker acknowledges it, so a connection lost with calls in flight sends
-// them again on the next. Past the limit the oldest call goes and is counted.
+// them again on the next. Past the limit the oldest call goes; it counts as dropped unless it
+// was handed to the connection, which still delivers it (the call is only not sent again
+// should that connection be lost).
 class MqttOutbox {
 public:
     static constexpr int kDefaultLimit = 1000;
@@ -29,8 +31,7 @@ public:
     // The connection is gone: every call waiting is handed again on the next one.
     void rewind();
 
-    int size() const { return int(m_entries.size()); }
-    // Calls dropped past the limit since the last time this was asked.
+    // Calls dropped past the limit, never handed on, since the last time this was asked.
     int takeDropped();
 
 private:

@@ -4,7 +4,6 @@
 #include <QHostInfo>
 
 #include "call/call_json.h"
-#include "publish/mqtt_client.h"
 
 namespace ringwise {
 
@@ -36,9 +35,12 @@ void MqttPublisher::start(const MqttSettings &settings) {
     if (!library) {
         m_report(kTitle, QStringLiteral("libmosquitto (libmosquitto.so.1) cannot be loaded; calls "
                                         "are not published. Install the package libmosquitto1."));
-        m_settings.host.clear();
+        m_settings.broker.host.clear();
         return;
     }
+    if (m_settings.broker.user.isEmpty() && !m_settings.broker.password.isEmpty())
+        m_report(kTitle,
+                 QStringLiteral("MqttPassword is set without MqttUser, so it is not sent."));
     m_client = std::make_unique<MqttClient>(*library);
     // The client tells from inside libmosquitto's calls; acting on it waits until they return.
     connect(m_client.get(), &MqttClient::connected, this, &MqttPublisher::noteConnected,
@@ -46,6 +48,10 @@ void MqttPublisher::start(const MqttSettings &settings) {
     connect(m_client.get(), &MqttClient::lost, this, &MqttPublisher::noteLost,
             Qt::QueuedConnection);
     connect(m_client.get(), &MqttClient::published, this, [this](int messageId) {
+        if (messageId == m_lastCallId) {
+            m_lastCall.clear();
+            m_lastCallId = -1;
+        }
         if (const auto entry = m_inFlight.constFind(messageId); entry != m_inFlight.cend()) {
             m_outbox.acknowledge(*entry);
             m_inFlight.erase(entry);
@@ -60,7 +66,7 @@ void MqttPublisher::stop() {
         QHostInfo::abortHostLookup(std::exchange(m_lookupId, -1));
     if (m_client)
         m_client->disconnectWith(statusMessage(m_settings.topic, kOffline));
-    m_settings.host.clear();
+    m_settings.broker.host.clear();
 }
 
 void MqttPublisher::publishLine(const QString &text) {
@@ -69,42 +75,53 @@ void MqttPublisher::publishLine(const QString &text) {
     const std::optional<ClientCall> call = parseCallLine(text, m_now());
     if (!call)
         return;
-    m_outbox.push(callJson(*call).toUtf8());
+    m_lastCall = callJson(*call).toUtf8();
+    m_lastCallId = -1;
+    m_outbox.push(m_lastCall);
     m_send.start();
 }
 
 QString MqttPublisher::address() const {
-    return QStringLiteral("%1:%2").arg(m_settings.host).arg(m_settings.port);
+    return QStringLiteral("%1:%2").arg(m_settings.broker.host).arg(m_settings.broker.port);
 }
 
 void MqttPublisher::connectNow() {
-    if (!QHostAddress(m_settings.host).isNull()) {
-        connectTo(m_settings.host);
+    if (!QHostAddress(m_settings.broker.host).isNull()) {
+        m_addresses = {m_settings.broker.host};
+        connectNext();
         return;
     }
     // libmosquitto resolves names with a blocking getaddrinfo(); Qt's lookup does not block.
-    m_lookupId = QHostInfo::lookupHost(m_settings.host, this, [this](const QHostInfo &info) {
+    m_lookupId = QHostInfo::lookupHost(m_settings.broker.host, this, [this](const QHostInfo &info) {
         m_lookupId = -1;
         if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
             noteLost(QStringLiteral("host not found"));
             return;
         }
         // TLS checks the certificate against the name, so libmosquitto must get the name;
-        // it resolves it again, which the lookup that just succeeded makes quick.
-        connectTo(m_settings.tls ? m_settings.host : info.addresses().first().toString());
+        // it looks it up again, blocking, and tries only the first address.
+        m_addresses.clear();
+        if (m_settings.broker.tls)
+            m_addresses << m_settings.broker.host;
+        else
+            for (const QHostAddress &address : info.addresses())
+                m_addresses << address.toString();
+        connectNext();
     });
 }
 
-void MqttPublisher::connectTo(const QString &host) {
-    m_client->connectTo(MqttEndpoint{host, m_settings.port, m_settings.user, m_settings.password,
-                                     m_settings.tls, m_settings.caFile,
-                                     statusMessage(m_settings.topic, kOffline)});
+void MqttPublisher::connectNext() {
+    MqttEndpoint endpoint = m_settings.broker;
+    endpoint.host = m_addresses.takeFirst();
+    endpoint.will = statusMessage(m_settings.topic, kOffline);
+    m_client->connectTo(endpoint);
 }
 
 void MqttPublisher::noteConnected() {
     if (!m_client->isConnected())
         return;
     m_backoff.reset();
+    m_addresses.clear();
     const int dropped = m_outbox.takeDropped();
     if (std::exchange(m_reported, false) || dropped > 0)
         m_report(kTitle, dropped == 0 ? QStringLiteral("connected to %1 again.").arg(address())
@@ -123,8 +140,13 @@ void MqttPublisher::noteConnected() {
 void MqttPublisher::noteLost(const QString &reason) {
     if (!isOn() || m_client->isConnected() || m_retry.isActive())
         return;
+    if (!m_addresses.isEmpty()) {
+        connectNext();
+        return;
+    }
     m_outbox.rewind();
     m_inFlight.clear();
+    m_lastCallId = -1;
     m_retry.start(m_backoff.next());
     if (!std::exchange(m_reported, true))
         m_report(kTitle,
@@ -140,10 +162,9 @@ void MqttPublisher::sendWaiting() {
         if (messageId < 0)
             return;  // the connection is lost; the outbox sends it again on the next
         m_inFlight.insert(messageId, entry->id);
-        m_lastCall = entry->json;
     }
-    if (!m_lastCall.isEmpty())
-        m_client->publish(lastCallMessage(m_settings.topic, std::exchange(m_lastCall, {})));
+    if (!m_lastCall.isEmpty() && m_lastCallId < 0)
+        m_lastCallId = m_client->publish(lastCallMessage(m_settings.topic, m_lastCall));
 }
 
 }  // namespace ringwise

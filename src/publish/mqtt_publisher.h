@@ -2,25 +2,20 @@
 
 #include <QHash>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <memory>
 
 #include "call/seams.h"
 #include "publish/backoff.h"
+#include "publish/mqtt_client.h"
 #include "publish/mqtt_outbox.h"
 
 namespace ringwise {
 
-class MqttClient;
-
 // The MQTT settings as the publisher uses them; an empty host leaves publishing off.
 struct MqttSettings {
-    QString host;
-    quint16 port = 0;
-    QString user;
-    QString password;
-    bool tls = false;
-    QString caFile;
+    MqttEndpoint broker;  // the host as set, an address or a name; no will yet
     QString topic;
     bool discovery = true;
     QString version;  // the server's, for Home Assistant's device
@@ -42,12 +37,13 @@ public:
     // A text sent to the clients: a call line is published, anything else ignored.
     void publishLine(const QString &text);
 
-    bool isOn() const { return !m_settings.host.isEmpty(); }
+    bool isOn() const { return !m_settings.broker.host.isEmpty(); }
 
 private:
     QString address() const;
     void connectNow();
-    void connectTo(const QString &host);
+    // Tries the next of the broker's addresses.
+    void connectNext();
     void noteConnected();
     void noteLost(const QString &reason);
     void sendWaiting();
@@ -63,7 +59,9 @@ private:
     QTimer m_retry;
     QTimer m_send;                   // zero-time: sends once the announcing handler has returned
     QHash<int, quint64> m_inFlight;  // libmosquitto's message id to the outbox entry
-    QByteArray m_lastCall;           // the newest call not yet kept as the last call
+    QStringList m_addresses;         // the broker's addresses not yet tried in this round
+    QByteArray m_lastCall;           // the newest call until the broker has kept it as the last
+    int m_lastCallId = -1;           // its last_call message in flight; -1 while none is
     int m_lookupId = -1;
     bool m_reported = false;
 };
