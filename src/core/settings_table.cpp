@@ -1,5 +1,6 @@
 #include "core/settings_table.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <algorithm>
@@ -72,7 +73,7 @@ const std::vector<Setting> &settingsTable() {
         {key::MqttUser, SettingKind::Text, QString()},
         {key::MqttPassword, SettingKind::Secret, QString()},
         {key::MqttTls, SettingKind::Flag, kFalse},
-        {key::MqttCa, SettingKind::Text, QString()},
+        {key::MqttCa, SettingKind::ReadableFile, QString()},
         {key::MqttTopic, SettingKind::Topic, QStringLiteral("ringwise")},
         {key::MqttDiscovery, SettingKind::Flag, kTrue},
     };
@@ -174,6 +175,11 @@ QString settingRefusal(const Setting &setting, const QString &text) {
                 return QStringLiteral(
                            "%1 takes a topic such as ringwise or home/phone, without + or # "
                            "and without an empty level; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::ReadableFile:
+            if (!text.isEmpty() && !(QFileInfo(text).isFile() && QFileInfo(text).isReadable()))
+                return QStringLiteral("%1 takes a file that can be read, or nothing; got \"%2\".")
                     .arg(setting.key, text);
             break;
         default:

@@ -60,6 +60,7 @@ enum class SettingKind {
     Host,          // an IPv4 or IPv6 address or a host name
     Secret,        // any text; never printed
     Topic,         // an MQTT topic to publish under: no wildcards, no empty level
+    ReadableFile,  // empty, or a file this user can read
 };
 
 struct Setting {

@@ -262,6 +262,10 @@ private slots:
         QTest::newRow("home/phone") << "MqttTopic"
                                     << "home/phone"
                                     << "";
+        QTest::newRow("MqttCa a folder")
+            << "MqttCa"
+            << "/tmp"
+            << "MqttCa takes a file that can be read, or nothing; got \"/tmp\".";
         // The broker's password has the broker's rules, not the server's.
         QTest::newRow("short broker password") << "MqttPassword"
                                                << "abc"
