@@ -4,12 +4,20 @@
 
 namespace ringwise {
 
-// Points `function` at the symbol `name` of a library opened at run time; false when the
-// library or the symbol is missing.
-template <typename Function>
-bool resolveFunction(QLibrary &library, Function &function, const char *name) {
-    function = reinterpret_cast<Function>(library.resolve(name));
-    return function != nullptr;
-}
+// The functions of a library opened at run time: resolve(function, "name") points `function`
+// at the symbol; false when the library or the symbol is missing.
+class LibraryFunctions {
+public:
+    explicit LibraryFunctions(QLibrary &library) : m_library(library) {}
+
+    template <typename Function>
+    bool operator()(Function &function, const char *name) const {
+        function = reinterpret_cast<Function>(m_library.resolve(name));
+        return function != nullptr;
+    }
+
+private:
+    QLibrary &m_library;
+};
 
 }  // namespace ringwise

@@ -1,15 +1,13 @@
 #include "publish/mosquitto_library.h"
 
-#include "call/library_function.h"
+#include "call/library_functions.h"
 
 namespace ringwise {
 
 std::optional<MosquittoLibrary> MosquittoLibrary::load() {
     QLibrary library(QStringLiteral("mosquitto"), 1);
     MosquittoLibrary mosquitto;
-    const auto resolve = [&library](auto &function, const char *name) {
-        return resolveFunction(library, function, name);
-    };
+    const LibraryFunctions resolve(library);
     if (!(resolve(mosquitto.libInit, "mosquitto_lib_init") &&
           resolve(mosquitto.create, "mosquitto_new") &&
           resolve(mosquitto.destroy, "mosquitto_destroy") &&

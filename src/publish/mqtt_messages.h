@@ -11,9 +11,6 @@ struct MqttMessage {
     QString topic;
     QByteArray payload;
     bool retain = false;
-    bool operator==(const MqttMessage &other) const {
-        return topic == other.topic && payload == other.payload && retain == other.retain;
-    }
 };
 
 // The topics under the MqttTopic base ("ringwise"): every call, the last one kept by the

@@ -13,7 +13,7 @@
 #include <memory>
 #include <optional>
 
-#include "call/library_function.h"
+#include "call/library_functions.h"
 
 namespace ringwise {
 
@@ -58,9 +58,7 @@ struct Crypto {
     static std::optional<Crypto> load() {
         QLibrary library(QStringLiteral("crypto"), OPENSSL_VERSION_MAJOR);
         Crypto crypto;
-        const auto resolve = [&library](auto &function, const char *name) {
-            return resolveFunction(library, function, name);
-        };
+        const LibraryFunctions resolve(library);
         if (resolve(crypto.newMemBuf, "BIO_new_mem_buf") && resolve(crypto.freeBio, "BIO_free") &&
             resolve(crypto.readCertificate, "PEM_read_bio_X509") &&
             resolve(crypto.freeCertificate, "X509_free") &&
