@@ -78,10 +78,13 @@ std::vector<MqttMessage> discoveryMessages(const QString &base, const QString &v
     QJsonObject call = entity(base, version, QStringLiteral("Call"), QStringLiteral("call"));
     call.insert(QStringLiteral("icon"), QStringLiteral("mdi:phone-ring"));
     call.insert(QStringLiteral("state_topic"), callTopic(base));
-    call.insert(QStringLiteral("event_types"), QJsonArray{QStringLiteral("call")});
-    // The event carries the call's fields; Home Assistant wants its type among them.
+    call.insert(QStringLiteral("event_types"),
+                QJsonArray{QStringLiteral("call"), QStringLiteral("named")});
+    // The event carries the call's fields; Home Assistant wants its type among them. The
+    // second line of a call, with the directory's name, is "named".
     call.insert(QStringLiteral("value_template"),
-                QStringLiteral("{{ dict(value_json, event_type='call') | tojson }}"));
+                QStringLiteral("{{ dict(value_json, event_type=('named' if value_json.new else "
+                               "'call')) | tojson }}"));
 
     return {discovery(QStringLiteral("sensor"), base, QStringLiteral("last_caller"), lastCaller),
             discovery(QStringLiteral("event"), base, QStringLiteral("call"), call)};

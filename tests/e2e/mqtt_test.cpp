@@ -78,7 +78,7 @@ private slots:
         const QJsonObject event =
             payloads(messages, "homeassistant/event/ringwise/call/config").value(0);
         QCOMPARE(event["state_topic"].toString(), "ringwise/call");
-        QCOMPARE(event["event_types"].toArray(), QJsonArray{"call"});
+        QCOMPARE(event["event_types"].toArray(), (QJsonArray{"call", "named"}));
 
         // A subscriber that comes later gets the last call the broker kept.
         MqttSubscriber later(broker.port(), user + QStringList{"ringwise/last_call"});
@@ -99,9 +99,10 @@ private slots:
         PublishingServer publishing(broker.port());
         QVERIFY(publishing.server.waitUntilListening());
         const QByteArray address = "127.0.0.1:" + QByteArray::number(broker.port());
-        QTRY_VERIFY(publishing.server.standardError().contains(
-            "MQTT: cannot reach " + address +
-            " (connection refused); calls are kept and sent when it is back.\n"));
+        const QByteArray refused = "MQTT: cannot reach " + address +
+                                   " (connection refused); calls are kept and sent when it is "
+                                   "back.\n";
+        QTRY_VERIFY(publishing.server.standardError().contains(refused));
         QVERIFY(publishing.device.write("A11111111#A22222222#A33333333#"));
         QTRY_VERIFY(publishing.server.standardOutput().contains("A33333333#"));
 
@@ -109,9 +110,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(publishing.server.standardError().contains("MQTT: connected to " +
                                                                             address + " again.\n"),
                                  20000);
+        QCOMPARE(publishing.server.standardError().count(refused), 1);
         MqttSubscriber listener(broker.port(), session);
         QTRY_COMPARE(callNumbers(listener.messages()),
                      QStringList({"11111111", "22222222", "33333333"}));
+    }
+
+    // With TLS the refused socket is seen at once, not as a broker that does not answer.
+    void reportsARefusedTlsConnection() {
+        const MqttBroker notStarted;
+        PublishingServer publishing(notStarted.port(), {"MqttTls=True"});
+        QVERIFY(publishing.server.waitUntilListening());
+        QTRY_VERIFY(publishing.server.standardError().contains(
+            "MQTT: cannot reach 127.0.0.1:" + QByteArray::number(notStarted.port()) +
+            " (connection refused)"));
     }
 };
 

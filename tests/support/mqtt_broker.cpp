@@ -36,6 +36,9 @@ bool MqttBroker::start() {
     QByteArray log;
     while (!log.contains(" running") && m_process.waitForReadyRead(5000))
         log += m_process.readAll();
+    // The port was free when picked; another program may have taken it since.
+    if (log.contains("Address already in use"))
+        qWarning("mosquitto: port %u was taken before it could listen", unsigned(m_port));
     return log.contains(" running");
 }
 
