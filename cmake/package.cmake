@@ -26,6 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
 if(RINGWISE_GUI)
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-qpa-plugins")
 endif()
+# MQTT publishing opens libmosquitto at run time, so no linked library names it.
+string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libmosquitto1")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/debian/postinst
     ${CMAKE_CURRENT_LIST_DIR}/debian/prerm

@@ -53,7 +53,8 @@ void printSettings(const SettingsStore &store, QTextStream &out) {
     for (const Setting &setting : settingsTable()) {
         QString value = store.Read(setting.key);
         // The same stars for every password: not even its length shows.
-        if (setting.kind == SettingKind::Password && !value.isEmpty())
+        if ((setting.kind == SettingKind::Password || setting.kind == SettingKind::Secret) &&
+            !value.isEmpty())
             value = QStringLiteral("********");
         out << setting.key << '=' << value << Qt::endl;
     }

@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "client/terminal_text.h"
+#include "call/safe_text.h"
 
 namespace ringwise {
 

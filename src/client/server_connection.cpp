@@ -1,7 +1,7 @@
 #include "client/server_connection.h"
 
+#include "call/safe_text.h"
 #include "client/server_texts.h"
-#include "client/terminal_text.h"
 
 namespace ringwise {
 

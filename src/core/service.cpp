@@ -5,6 +5,7 @@
 #include "call/time_format.h"
 #include "core/database_watch.h"
 #include "core/failure_streak.h"
+#include "core/mqtt_settings.h"
 #include "core/open_database.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
@@ -104,7 +105,7 @@ struct Service::Parts {
           hosting(clients, protocol, throttle, versionText),
           lookup(
               database, record, [this] { return storedOrDefault(store, key::ServerDirectoryHost); },
-              [this](const QString &text) { clients.SendToClients(text); },
+              [this](const QString &text) { announce(text); },
               [&service](const QString &title, const QString &text) {
                   service.reportLookupFailure(title, text);
               },
@@ -112,7 +113,7 @@ struct Service::Parts {
           logger(
               database, record, [this] { return isTrue(store.Read(key::ServerCheckDGS)); },
               [this](const CallFields &call) { lookup.StartLookup(call); },
-              [this](const QString &text) { clients.SendToClients(text); },
+              [this](const QString &text) { announce(text); },
               [&service](const QString &title, const QString &text) {
                   service.report(title, text);
               },
@@ -177,9 +178,17 @@ struct Service::Parts {
                   [this](const QString &term, int limit) {
                       return contacts.findContacts(term, limit);
                   },
-                  environment.now}) {}
+                  environment.now}),
+          publisher(environment.now, [&service](const QString &title, const QString &text) {
+              emit service.message(MessageIcon::Warning, title, text);
+          }) {}
 
     void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
+    // The clients have the line before the broker: publishing only queues it.
+    void announce(const QString &text) {
+        clients.SendToClients(text);
+        publisher.publishLine(text);
+    }
 
     void sendWebEvent(const QJsonObject &event) {
         if (web)
@@ -216,6 +225,7 @@ struct Service::Parts {
     RouterDevice router;
     WebApi webApi;
     std::unique_ptr<WebServer> web;  // while hosting, unless the page is off
+    MqttPublisher publisher;
     QTimer memoryRelease;
     FailureStreak lookupFailures{QStringLiteral("Directory")};
     bool running = false;
@@ -346,12 +356,14 @@ bool Service::start(StartConnect startConnect) {
     }
     parts.databaseWatch.watch();
     showOpenAccess();
+    parts.publisher.start(mqttSettings(parts.store));
     return true;
 }
 
 bool Service::shutdown() {
     Parts &parts = *m_parts;
     emit trayIconRequested(false);
+    parts.publisher.stop();
     // Clients see their connections drop without a farewell text.
     stopEverything();
     const bool nothingLost = parts.logger.storeBeforeExit();

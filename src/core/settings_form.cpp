@@ -25,6 +25,14 @@ SettingsForm SettingsForm::load(const SettingsStore &store) {
     form.tlsCert = store.Read(key::ServerTlsCert);
     form.tlsKey = store.Read(key::ServerTlsKey);
     form.desktopNotify = isTrue(storedOrDefault(store, key::DesktopNotify));
+    form.mqttHost = store.Read(key::MqttHost);
+    form.mqttPort = store.Read(key::MqttPort);
+    form.mqttUser = store.Read(key::MqttUser);
+    form.mqttPassword = store.Read(key::MqttPassword);
+    form.mqttTls = isTrue(storedOrDefault(store, key::MqttTls));
+    form.mqttCa = store.Read(key::MqttCa);
+    form.mqttTopic = storedOrDefault(store, key::MqttTopic);
+    form.mqttDiscovery = isTrue(storedOrDefault(store, key::MqttDiscovery));
     return form;
 }
 
@@ -47,7 +55,11 @@ bool SettingsForm::save(const WriteSetting &write) const {
            write(key::ServerListen, listen) && write(key::ServerMaxClients, maxClients) &&
            write(key::ServerMaxPerAddress, maxPerAddress) && write(key::ServerTlsPort, tlsPort) &&
            write(key::ServerTlsCert, tlsCert) && write(key::ServerTlsKey, tlsKey) &&
-           write(key::DesktopNotify, flagText(desktopNotify));
+           write(key::DesktopNotify, flagText(desktopNotify)) && write(key::MqttHost, mqttHost) &&
+           write(key::MqttPort, mqttPort) && write(key::MqttUser, mqttUser) &&
+           write(key::MqttPassword, mqttPassword) && write(key::MqttTls, flagText(mqttTls)) &&
+           write(key::MqttCa, mqttCa) && write(key::MqttTopic, mqttTopic) &&
+           write(key::MqttDiscovery, flagText(mqttDiscovery));
 }
 
 bool SettingsForm::changesConnection(const SettingsForm &before) const {

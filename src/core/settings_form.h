@@ -34,6 +34,15 @@ struct SettingsForm {
     QString tlsCert;
     QString tlsKey;
     bool desktopNotify = true;
+    // Publishing calls to an MQTT broker.
+    QString mqttHost;
+    QString mqttPort;
+    QString mqttUser;
+    QString mqttPassword;
+    bool mqttTls = false;
+    QString mqttCa;
+    QString mqttTopic;
+    bool mqttDiscovery = true;
 
     // The stored texts; a missing or empty key shows its default.
     static SettingsForm load(const SettingsStore &store);

@@ -1,5 +1,6 @@
 #include "core/settings_table.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <algorithm>
@@ -76,6 +77,15 @@ const std::vector<Setting> &settingsTable() {
         // The web page's port, on ServerListen's address; empty or 0 turns the page off (the
         // default stands only for a key never written).
         {key::ServerWebPort, SettingKind::PortOrOff, QStringLiteral("6997")},
+        // Publishing calls to an MQTT broker; an empty host leaves it off.
+        {key::MqttHost, SettingKind::Host, QString()},
+        {key::MqttPort, SettingKind::OptionalPort, QString()},
+        {key::MqttUser, SettingKind::Text, QString()},
+        {key::MqttPassword, SettingKind::Secret, QString()},
+        {key::MqttTls, SettingKind::Flag, kFalse},
+        {key::MqttCa, SettingKind::ReadableFile, QString()},
+        {key::MqttTopic, SettingKind::Topic, QStringLiteral("ringwise")},
+        {key::MqttDiscovery, SettingKind::Flag, kTrue},
     };
     return table;
 }
@@ -192,6 +202,20 @@ QString settingRefusal(const Setting &setting, const QString &text) {
                            "got \"%2\".")
                     .arg(setting.key, text);
             break;
+        case SettingKind::Topic:
+            if (text.contains(QLatin1Char('+')) || text.contains(QLatin1Char('#')) ||
+                text.startsWith(QLatin1Char('/')) || text.endsWith(QLatin1Char('/')) ||
+                text.contains(QStringLiteral("//")))
+                return QStringLiteral(
+                           "%1 takes a topic such as ringwise or home/phone, without + or # "
+                           "and without an empty level; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
+        case SettingKind::ReadableFile:
+            if (!text.isEmpty() && !(QFileInfo(text).isFile() && QFileInfo(text).isReadable()))
+                return QStringLiteral("%1 takes a file that can be read, or nothing; got \"%2\".")
+                    .arg(setting.key, text);
+            break;
         default:
             break;
     }
@@ -204,6 +228,10 @@ bool isModem(const QString &deviceText) {
 
 bool isRouter(const QString &deviceText) {
     return deviceText == kRouterDevice;
+}
+
+quint16 mqttPort(const QString &text, bool tls) {
+    return isPort(text) ? quint16(text.toUInt()) : (tls ? 8883 : 1883);
 }
 
 quint16 routerPort(const QString &text) {

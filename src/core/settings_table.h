@@ -33,6 +33,14 @@ inline const QString ServerTlsCert = QStringLiteral("ServerTlsCert");
 inline const QString ServerTlsKey = QStringLiteral("ServerTlsKey");
 inline const QString DesktopNotify = QStringLiteral("DesktopNotify");
 inline const QString ServerWebPort = QStringLiteral("ServerWebPort");
+inline const QString MqttHost = QStringLiteral("MqttHost");
+inline const QString MqttPort = QStringLiteral("MqttPort");
+inline const QString MqttUser = QStringLiteral("MqttUser");
+inline const QString MqttPassword = QStringLiteral("MqttPassword");
+inline const QString MqttTls = QStringLiteral("MqttTls");
+inline const QString MqttCa = QStringLiteral("MqttCa");
+inline const QString MqttTopic = QStringLiteral("MqttTopic");
+inline const QString MqttDiscovery = QStringLiteral("MqttDiscovery");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -52,6 +60,9 @@ enum class SettingKind {
     CountryCode,   // a country calling code: 1 to 3 digits
     Host,          // an IPv4 or IPv6 address or a host name
     PortOrOff,     // a TCP port number, or 0 for off
+    Secret,        // any text; never printed
+    Topic,         // an MQTT topic to publish under: no wildcards, no empty level
+    ReadableFile,  // empty, or a file this user can read
 };
 
 struct Setting {
@@ -95,6 +106,8 @@ inline const QString kRouterDevice = QStringLiteral("Router");
 inline const QStringList kDeviceNames = {kBoxDevice, kModemDevice, kRouterDevice};
 bool isModem(const QString &deviceText);
 bool isRouter(const QString &deviceText);
+// The broker's port: MqttPort, or MQTT's usual one (1883, with TLS 8883) when it is empty.
+quint16 mqttPort(const QString &text, bool tls);
 // A ServerRouterPort that is not a port number is the call monitor's usual one.
 quint16 routerPort(const QString &text);
 // A ServerModemBaud that is not a positive whole number is the modem's usual speed.

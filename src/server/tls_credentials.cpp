@@ -7,13 +7,13 @@
 #include <openssl/x509.h>
 
 #include <QFile>
-#include <QLibrary>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
 #include <memory>
 #include <optional>
-#include <type_traits>
+
+#include "call/library_functions.h"
 
 namespace ringwise {
 
@@ -58,11 +58,7 @@ struct Crypto {
     static std::optional<Crypto> load() {
         QLibrary library(QStringLiteral("crypto"), OPENSSL_VERSION_MAJOR);
         Crypto crypto;
-        const auto resolve = [&library](auto &function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
-                library.resolve(name));
-            return function != nullptr;
-        };
+        const LibraryFunctions resolve(library);
         if (resolve(crypto.newMemBuf, "BIO_new_mem_buf") && resolve(crypto.freeBio, "BIO_free") &&
             resolve(crypto.readCertificate, "PEM_read_bio_X509") &&
             resolve(crypto.freeCertificate, "X509_free") &&

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "core/load_settings.h"
 #include "core/paths.h"
@@ -104,7 +106,8 @@ void SettingsDialog::buildControls() {
     buttonRow->addStretch();
     buttonRow->addWidget(ok);
 
-    auto *rows = new QFormLayout(this);
+    auto *serverPage = new QWidget;
+    auto *rows = new QFormLayout(serverPage);
     rows->addRow(
         note(QStringLiteral("Please enter the default settings. Changes to the port, address, "
                             "TLS, device or COM port take effect at the next Connect; a new DB "
@@ -128,12 +131,48 @@ void SettingsDialog::buildControls() {
     rows->addRow(QStringLiteral("TLS certificate (PEM)"), m_tlsCert);
     rows->addRow(QStringLiteral("TLS private key (PEM)"), m_tlsKey);
     rows->addRow(QStringLiteral("Desktop notification of calls"), m_desktopNotify);
-    rows->addRow(buttonRow);
+    auto *pages = named<QTabWidget>("tabPages");
+    pages->addTab(serverPage, QStringLiteral("Server"));
+    pages->addTab(mqttPage(), QStringLiteral("MQTT"));
+    auto *dialogRows = new QVBoxLayout(this);
+    dialogRows->addWidget(pages);
+    dialogRows->addLayout(buttonRow);
     setMinimumWidth(520);
 
     connect(browse, &QPushButton::clicked, this, &SettingsDialog::browseDatabase);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ok, &QPushButton::clicked, this, &SettingsDialog::save);
+}
+
+QWidget *SettingsDialog::mqttPage() {
+    m_mqttHost = named<QLineEdit>("txtMqttHost");
+    m_mqttHost->setPlaceholderText(QStringLiteral("none: calls are not published"));
+    m_mqttPort = named<QLineEdit>("txtMqttPort");
+    m_mqttPort->setPlaceholderText(QStringLiteral("1883, with TLS 8883"));
+    m_mqttUser = named<QLineEdit>("txtMqttUser");
+    m_mqttPassword = named<QLineEdit>("txtMqttPassword");
+    m_mqttPassword->setEchoMode(QLineEdit::Password);
+    m_mqttTls = named<QCheckBox>("chkMqttTls");
+    m_mqttCa = named<QLineEdit>("txtMqttCa");
+    m_mqttCa->setPlaceholderText(QStringLiteral("the system's certificates"));
+    m_mqttTopic = named<QLineEdit>("txtMqttTopic");
+    m_mqttTopic->setPlaceholderText(settingDefault(key::MqttTopic));
+    m_mqttDiscovery = named<QCheckBox>("chkMqttDiscovery");
+
+    auto *page = new QWidget;
+    auto *rows = new QFormLayout(page);
+    rows->addRow(
+        note(QStringLiteral("Every call is published to an MQTT broker, for home "
+                            "automation such as Home Assistant.")));
+    rows->addRow(QStringLiteral("Broker (address or host name)"), m_mqttHost);
+    rows->addRow(QStringLiteral("Port"), m_mqttPort);
+    rows->addRow(QStringLiteral("User"), m_mqttUser);
+    rows->addRow(QStringLiteral("Password"), m_mqttPassword);
+    rows->addRow(QStringLiteral("TLS"), m_mqttTls);
+    rows->addRow(QStringLiteral("CA certificate (PEM)"), m_mqttCa);
+    rows->addRow(QStringLiteral("Topic"), m_mqttTopic);
+    rows->addRow(QStringLiteral("Home Assistant discovery"), m_mqttDiscovery);
+    return page;
 }
 
 void SettingsDialog::fill(const SettingsForm &form) {
@@ -160,6 +199,14 @@ void SettingsDialog::fill(const SettingsForm &form) {
     m_tlsCert->setText(form.tlsCert);
     m_tlsKey->setText(form.tlsKey);
     m_desktopNotify->setChecked(form.desktopNotify);
+    m_mqttHost->setText(form.mqttHost);
+    m_mqttPort->setText(form.mqttPort);
+    m_mqttUser->setText(form.mqttUser);
+    m_mqttPassword->setText(form.mqttPassword);
+    m_mqttTls->setChecked(form.mqttTls);
+    m_mqttCa->setText(form.mqttCa);
+    m_mqttTopic->setText(form.mqttTopic);
+    m_mqttDiscovery->setChecked(form.mqttDiscovery);
 }
 
 SettingsForm SettingsDialog::form() const {
@@ -181,6 +228,14 @@ SettingsForm SettingsDialog::form() const {
     form.tlsCert = m_tlsCert->text();
     form.tlsKey = m_tlsKey->text();
     form.desktopNotify = m_desktopNotify->isChecked();
+    form.mqttHost = m_mqttHost->text();
+    form.mqttPort = m_mqttPort->text();
+    form.mqttUser = m_mqttUser->text();
+    form.mqttPassword = m_mqttPassword->text();
+    form.mqttTls = m_mqttTls->isChecked();
+    form.mqttCa = m_mqttCa->text();
+    form.mqttTopic = m_mqttTopic->text();
+    form.mqttDiscovery = m_mqttDiscovery->isChecked();
     return form;
 }
 

@@ -28,6 +28,7 @@ signals:
 
 private:
     void buildControls();
+    QWidget *mqttPage();
     void fill(const SettingsForm &form);
     SettingsForm form() const;
     void browseDatabase();
@@ -53,6 +54,14 @@ private:
     QLineEdit *m_tlsCert = nullptr;
     QLineEdit *m_tlsKey = nullptr;
     QCheckBox *m_desktopNotify = nullptr;
+    QLineEdit *m_mqttHost = nullptr;
+    QLineEdit *m_mqttPort = nullptr;
+    QLineEdit *m_mqttUser = nullptr;
+    QLineEdit *m_mqttPassword = nullptr;
+    QCheckBox *m_mqttTls = nullptr;
+    QLineEdit *m_mqttCa = nullptr;
+    QLineEdit *m_mqttTopic = nullptr;
+    QCheckBox *m_mqttDiscovery = nullptr;
 };
 
 }  // namespace ringwise

@@ -44,6 +44,7 @@ private slots:
         QVERIFY(f.store.Write(key::ServerPort, "7000"));
         QVERIFY(f.store.Write(key::ServerPassword, "very-secret"));
         QVERIFY(f.store.Write(key::ServerDirectoryHost, "directory.example:8080"));
+        QVERIFY(f.store.Write(key::MqttPassword, "abc"));
         const Outcome outcome = run(f.store, {"--settings"});
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.err, QString());
@@ -56,7 +57,9 @@ private slots:
                                 "ServerCountryCode=\nServerRouterHost=\nServerRouterPort=\n"
                                 "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
                                 "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"
-                                "ServerWebPort=\n"));
+                                "ServerWebPort=\n"
+                                "MqttHost=\nMqttPort=\nMqttUser=\nMqttPassword=********\n"
+                                "MqttTls=\nMqttCa=\nMqttTopic=\nMqttDiscovery=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -110,7 +113,8 @@ private slots:
             "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, "
             "ServerCountryCode, ServerRouterHost, ServerRouterPort, ServerListen, "
             "ServerMaxClients, ServerMaxPerAddress, "
-            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify, ServerWebPort.");
+            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify, ServerWebPort, MqttHost, "
+            "MqttPort, MqttUser, MqttPassword, MqttTls, MqttCa, MqttTopic, MqttDiscovery.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",
             "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "

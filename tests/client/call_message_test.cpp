@@ -1,8 +1,8 @@
 #include <QtTest>
 
+#include "call/safe_text.h"
 #include "client/call_message.h"
 #include "client/client_command.h"
-#include "client/terminal_text.h"
 
 using namespace ringwise;
 

@@ -280,6 +280,24 @@ private slots:
         QTest::newRow("lone surrogate")
             << "ServerPassword" << QStringLiteral("password") + QChar(0xd800)
             << "ServerPassword" + notKept;
+        const QString topicRule =
+            "MqttTopic takes a topic such as ringwise or home/phone, "
+            "without + or # and without an empty level; got ";
+        QTest::newRow("home/#") << "MqttTopic"
+                                << "home/#" << topicRule + "\"home/#\".";
+        QTest::newRow("home//phone") << "MqttTopic"
+                                     << "home//phone" << topicRule + "\"home//phone\".";
+        QTest::newRow("home/phone") << "MqttTopic"
+                                    << "home/phone"
+                                    << "";
+        QTest::newRow("MqttCa a folder")
+            << "MqttCa"
+            << "/tmp"
+            << "MqttCa takes a file that can be read, or nothing; got \"/tmp\".";
+        // The broker's password has the broker's rules, not the server's.
+        QTest::newRow("short broker password") << "MqttPassword"
+                                               << "abc"
+                                               << "";
     }
     void refusals() {
         QFETCH(QString, key);

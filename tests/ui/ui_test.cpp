@@ -48,9 +48,11 @@ const QString kNoDevice = QStringLiteral("/dev/ringwise-test-no-such-device");
 const char *const kIcons[] = {"information", "warning", "critical"};
 // The settings dialog's controls in the order of SettingsForm.
 const QStringList kControls = {
-    "txtDebug0",        "chkDebug0",  "chkDebug1",  "txtDebug1",     "cboDebug0", "txtDebug2",
-    "chkDebug2",        "cboDebug1",  "cboDevice",  "txtRouterHost", "txtListen", "txtMaxClients",
-    "txtMaxPerAddress", "txtTlsPort", "txtTlsCert", "txtTlsKey",     "chkDebug3"};
+    "txtDebug0",       "chkDebug0",     "chkDebug1",        "txtDebug1",    "cboDebug0",
+    "txtDebug2",       "chkDebug2",     "cboDebug1",        "cboDevice",    "txtRouterHost",
+    "txtListen",       "txtMaxClients", "txtMaxPerAddress", "txtTlsPort",   "txtTlsCert",
+    "txtTlsKey",       "chkDebug3",     "txtMqttHost",      "txtMqttPort",  "txtMqttUser",
+    "txtMqttPassword", "chkMqttTls",    "txtMqttCa",        "txtMqttTopic", "chkMqttDiscovery"};
 
 // The desktop as the windows see it: every box (its first line), file dialog, modal
 // dialog and end, in order; a file dialog answers with nextFile.
@@ -924,10 +926,17 @@ private slots:
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QStringList>("shown");
         const QString db = "<default>";
+        const QStringList kMqttDefaults = {"", "", "", "", "false", "", "ringwise", "true"};
+        const QStringList kMqttStored = {
+            "MqttHost=broker.lan", "MqttPort=8883",  "MqttUser=phone",       "MqttPassword=pw",
+            "MqttTls=True",        "MqttCa=/ca.pem", "MqttTopic=home/phone", "MqttDiscovery=False"};
+        const QStringList kMqttShown = {"broker.lan", "8883",    "phone",      "pw",
+                                        "true",       "/ca.pem", "home/phone", "false"};
         QTest::newRow("nothing stored")
             << QStringList{}
             << QStringList{"6996", "false", "true",  db,   "COM1", "", "false", "",    "Box",
-                           "",     "",      "10000", "64", "",     "", "",      "true"};
+                           "",     "",      "10000", "64", "",     "", "",      "true"} +
+                   kMqttDefaults;
         QTest::newRow("all stored") << QStringList{"ServerPort=8000",
                                                    "ServerAutoStart=True",
                                                    "ServerCheckDGS=False",
@@ -944,7 +953,8 @@ private slots:
                                                    "ServerTlsPort=6997",
                                                    "ServerTlsCert=/etc/ringwise/cert.pem",
                                                    "ServerTlsKey=/etc/ringwise/key.pem",
-                                                   "DesktopNotify=False"}
+                                                   "DesktopNotify=False"} +
+                                           kMqttStored
                                     << QStringList{"8000",
                                                    "true",
                                                    "false",
@@ -961,13 +971,15 @@ private slots:
                                                    "6997",
                                                    "/etc/ringwise/cert.pem",
                                                    "/etc/ringwise/key.pem",
-                                                   "false"};
+                                                   "false"} +
+                                           kMqttShown;
         QTest::newRow("empty or not exactly True")
             << QStringList{"ServerPort=",        "ServerAutoStart=true", "ServerCheckDGS=yes",
                            "ServerDB=",          "ServerCOM=",           "ServerMinimized=true",
-                           "ServerDevice=modem", "DesktopNotify=no"}
+                           "ServerDevice=modem", "DesktopNotify=no",     "MqttTopic="}
             << QStringList{"6996", "false", "false", db,   "COM1", "", "false", "",     "Box",
-                           "",     "",      "10000", "64", "",     "", "",      "false"};
+                           "",     "",      "10000", "64", "",     "", "",      "false"} +
+                   kMqttDefaults;
     }
     void dialogFallbacks() {
         QFETCH(QStringList, stored);
@@ -1047,7 +1059,9 @@ private slots:
         QTest::newRow("Cancel") << QString("cmdButton0") << "[Settings]\nServerPing=120\n";
         QTest::newRow("Ok")
             << "cmdButton1"
-            << "[Settings]\nDesktopNotify=False\nServerAutoStart=True\nServerCOM=/dev/ttyUSB1\n"
+            << "[Settings]\nDesktopNotify=False\nMqttCa=\nMqttDiscovery=True\n"
+               "MqttHost=broker.lan\nMqttPassword=\nMqttPort=\nMqttTls=False\n"
+               "MqttTopic=ringwise\nMqttUser=\nServerAutoStart=True\nServerCOM=/dev/ttyUSB1\n"
                "ServerCheckDGS=False\nServerDB=/srv/calls.db\n"
                "ServerDevice=Router\nServerListen=\nServerMaxClients=10000\n"
                "ServerMaxPerAddress=64\nServerMinimized=False\nServerPassword=\n"
@@ -1070,6 +1084,7 @@ private slots:
         f.find<QCheckBox>("chkDebug0")->setChecked(true);
         f.find<QCheckBox>("chkDebug1")->setChecked(false);
         f.find<QCheckBox>("chkDebug3")->setChecked(false);
+        f.find<QLineEdit>("txtMqttHost")->setText("broker.lan");
         f.click(button);
         QVERIFY(!dialog.isVisible());
         QVERIFY(f.desktop.steps.isEmpty());

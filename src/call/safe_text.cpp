@@ -1,4 +1,4 @@
-#include "client/terminal_text.h"
+#include "call/safe_text.h"
 
 namespace ringwise {
 

@@ -1,0 +1,13 @@
+#include "publish/backoff.h"
+
+#include <algorithm>
+
+namespace ringwise {
+
+int Backoff::next() {
+    const int wait = m_nextMs;
+    m_nextMs = std::min(m_nextMs * 2, kLongestMs);
+    return wait;
+}
+
+}  // namespace ringwise
