@@ -15,6 +15,8 @@
 #include "intake/device_output.h"
 #include "intake/device_parser.h"
 #include "intake/serial_device.h"
+#include "queries/block_list.h"
+#include "queries/block_requests.h"
 #include "queries/contact_requests.h"
 #include "queries/last_calls.h"
 #include "queries/stats_queries.h"
@@ -77,6 +79,11 @@ struct Service::Parts {
                   [this] { return !store.Read(key::ServerPassword).isEmpty(); }),
           stats(database),
           contacts(database),
+          blockList(
+              database, environment.now,
+              BlockListSettings{[this] { return countryCode(store.Read(key::ServerCountryCode)); },
+                                [this] { return isTrue(store.Read(key::BlockWithheld)); }}),
+          blocks(blockList),
           throttle(tickCount),
           protocol(clients, throttle,
                    ClientProtocolSeams{
@@ -84,7 +91,8 @@ struct Service::Parts {
                        [this] { return store.Read(key::ServerPing); },
                        [this](const QString &text) { return stats.HandleStatsRequest(text); },
                        [this](const QString &text) { return contacts.HandleContactRequest(text); },
-                       tickCount, settingDefault(key::ServerPing).toDouble()},
+                       tickCount, settingDefault(key::ServerPing).toDouble(),
+                       [this](const QString &text) { return blocks.HandleBlockRequest(text); }},
                    environment.loginDeadlineMs, environment.pingIntervalMs),
           hosting(clients, protocol, throttle, versionText),
           lookup(
@@ -101,7 +109,8 @@ struct Service::Parts {
               [&service](const QString &title, const QString &text) {
                   service.report(title, text);
               },
-              environment.databaseRetryMs, environment.syncFile),
+              environment.databaseRetryMs, environment.syncFile,
+              [this](const QString &number) { return blockList.entryBlocking(number); }),
           databaseWatch(
               database,
               [&service](const QString &title, const QString &text) {
@@ -111,7 +120,10 @@ struct Service::Parts {
           events(
               logger,
               [this, &service] {
-                  emit service.callLogged(record.fields());
+                  const bool blocked = !logger.lastBlockedBy().isEmpty();
+                  if (blocked)
+                      hangUp();
+                  emit service.callLogged(record.fields(), blocked);
                   emit service.recentCallsChanged();
               },
               [&service] { emit service.recentCallsChanged(); }),
@@ -143,6 +155,19 @@ struct Service::Parts {
                  environment.routerTimings) {}
 
     void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
+    // Only the modem can hang up; the box and the router let a blocked call ring.
+    void hangUp() {
+        if (running && isModem(store.Read(key::ServerDevice)))
+            modem.hangUp(record.value(CallField::Number),
+                         modemHangupMs(store.Read(key::ServerModemHangupMs)));
+    }
+    bool isBlocked(const QString &number) {
+        try {
+            return !blockList.entryBlocking(number).isEmpty();
+        } catch (const DatabaseError &) {
+            return false;
+        }
+    }
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -154,6 +179,8 @@ struct Service::Parts {
     ClientTable clients;
     StatsQueries stats;
     ContactRequests contacts;
+    BlockList blockList;
+    BlockRequests blocks;
     LoginThrottle throttle;
     ClientProtocol protocol;
     Hosting hosting;
@@ -205,7 +232,7 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         emit recentCallsChanged();
     });
     connect(&parts.lookup, &DirectoryLookup::contactNamed, this, [this](const CallFields &call) {
-        emit callerNamed(call);
+        emit callerNamed(call, m_parts->isBlocked(call[CallField::Number]));
         emit recentCallsChanged();
     });
     connect(&parts.hosting, &Hosting::statusChanged, this,
@@ -310,6 +337,10 @@ std::vector<LoggedCall> Service::recentCalls() const {
     } catch (const DatabaseError &) {
         return {};
     }
+}
+
+BlockList &Service::blockList() {
+    return m_parts->blockList;
 }
 
 HostingLabels Service::hostingLabels() const {

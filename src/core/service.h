@@ -24,6 +24,7 @@
 
 namespace ringwise {
 
+class BlockList;
 class SettingsStore;
 
 // The values of the "TCP/IP status" panel: hosting's own labels, the connection count and
@@ -108,6 +109,8 @@ public:
     quint16 listeningPort() const;  // the port bound while hosting
     // The newest calls from the database, newest first; empty while it is not open.
     std::vector<LoggedCall> recentCalls() const;
+    // The block list, for the desktop to show and change.
+    BlockList &blockList();
 
     // Commands.
     void setSelectedPort(const QString &port);  // only while stopped
@@ -128,10 +131,11 @@ signals:
     // One client joined or left the connection list (and the count changed).
     void clientListed(int slot, const QString &line);
     void clientUnlisted(int slot);
-    // A call is stored and announced; the caller's contact has named it (or not).
-    void callLogged(const ringwise::CallFields &call);
+    // A call is stored and announced; the caller's contact has named it (or not). A blocked
+    // call is on the block list: the modem hangs up on it, the desktop does not notify it.
+    void callLogged(const ringwise::CallFields &call, bool blocked);
     // The directory has named the caller of the call.
-    void callerNamed(const ringwise::CallFields &call);
+    void callerNamed(const ringwise::CallFields &call, bool blocked);
     // A call, a ring or a naming has changed what recentCalls() returns.
     void recentCallsChanged();
     void trayIconRequested(bool visible);

@@ -66,6 +66,11 @@ const std::vector<Setting> &settingsTable() {
         {key::ServerTlsKey, SettingKind::Text, QString()},
         // A desktop notification for every call, read at each call.
         {key::DesktopNotify, SettingKind::Flag, kTrue},
+        // Calls whose number the line did not send are blocked as a whole.
+        {key::BlockWithheld, SettingKind::Flag, kFalse},
+        // How long the modem holds the line of a blocked call before it hangs up.
+        {key::ServerModemHangupMs, SettingKind::Count,
+         QString::number(ModemDevice::kDefaultHangupMs)},
     };
     return table;
 }
@@ -180,6 +185,14 @@ qint32 modemBaudRate(const QString &text) {
     bool ok = false;
     const int rate = text.toInt(&ok);
     return ok && rate > 0 ? rate : ModemDevice::kDefaultBaudRate;
+}
+
+int modemHangupMs(const QString &text) {
+    bool ok = false;
+    const int pause = text.toInt(&ok);
+    return ok && pause >= 0 && pause <= ModemDevice::kLongestHangupMs
+               ? pause
+               : ModemDevice::kDefaultHangupMs;
 }
 
 QString countryCode(const QString &text) {

@@ -32,6 +32,8 @@ inline const QString ServerTlsPort = QStringLiteral("ServerTlsPort");
 inline const QString ServerTlsCert = QStringLiteral("ServerTlsCert");
 inline const QString ServerTlsKey = QStringLiteral("ServerTlsKey");
 inline const QString DesktopNotify = QStringLiteral("DesktopNotify");
+inline const QString BlockWithheld = QStringLiteral("BlockWithheld");
+inline const QString ServerModemHangupMs = QStringLiteral("ServerModemHangupMs");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -96,6 +98,9 @@ bool isRouter(const QString &deviceText);
 quint16 routerPort(const QString &text);
 // A ServerModemBaud that is not a positive whole number is the modem's usual speed.
 qint32 modemBaudRate(const QString &text);
+// A ServerModemHangupMs that is not a whole number from 0 to ModemDevice::kLongestHangupMs
+// is the default pause.
+int modemHangupMs(const QString &text);
 // A ServerCountryCode that is not 1 to 3 digits is the default's.
 QString countryCode(const QString &text);
 // The extra commands of ServerModemInit, separated by ";"; blanks around each are dropped.

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -28,11 +29,14 @@
 #include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "core/version.h"
+#include "db/database_error.h"
 #include "notify/app_icon_image.h"
 #include "notify/call_notification.h"
 #include "notify/desktop_notifier.h"
+#include "queries/block_list.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/block_list_dialog.h"
 #include "ui/settings_dialog.h"
 #include "ui/tray.h"
 #include "ui/tray_window_control.h"
@@ -161,6 +165,11 @@ void MainWindow::openSettings() {
     showNonModal(m_settingsDialog, [this] { return new SettingsDialog(m_store, m_hooks, this); });
 }
 
+void MainWindow::openBlockList() {
+    showNonModal(m_blockListDialog,
+                 [this] { return new BlockListDialog(m_service.blockList(), m_hooks, this); });
+}
+
 void MainWindow::openAbout() {
     showNonModal(m_aboutDialog, [this] { return new AboutDialog(this); });
 }
@@ -188,6 +197,7 @@ void MainWindow::buildMenus() {
     tools->addSeparator();
     tools->addAction(QStringLiteral("&Settings"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                      &MainWindow::openSettings);
+    tools->addAction(QStringLiteral("&Block list…"), this, &MainWindow::openBlockList);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     // Does nothing on purpose: there are no help pages; the item and its shortcut stay
@@ -346,6 +356,11 @@ QWidget *MainWindow::buildRecentCalls() {
     connect(m_lstRecentCalls, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem *item) {
         QGuiApplication::clipboard()->setText(item->data(0, Qt::UserRole).toString());
     });
+    m_lstRecentCalls->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *block = new QAction(QStringLiteral("&Block"), m_lstRecentCalls);
+    block->setObjectName(QStringLiteral("actBlockCaller"));
+    connect(block, &QAction::triggered, this, &MainWindow::blockSelectedCaller);
+    m_lstRecentCalls->addAction(block);
     return m_lstRecentCalls;
 }
 
@@ -506,12 +521,29 @@ void MainWindow::setDebugView(bool debug) {
     resize(width(), (debug ? kDebugHeight : kNormalHeight) + statusHeight);
 }
 
-void MainWindow::notifyCall(const CallFields &call) {
+void MainWindow::notifyCall(const CallFields &call, bool blocked) {
     // Read at each call, so the settings dialog's choice acts at once.
-    if (!isTrue(storedOrDefault(m_store, key::DesktopNotify)))
+    if (blocked || !isTrue(storedOrDefault(m_store, key::DesktopNotify)))
         return;
     const CallNotification notification = callNotification(call);
     m_notifier->notify(notification.title, notification.body);
+}
+
+void MainWindow::blockSelectedCaller() {
+    const QTreeWidgetItem *item = m_lstRecentCalls->currentItem();
+    if (!item)
+        return;
+    const QString number = item->data(0, Qt::UserRole).toString();
+    QString problem;
+    try {
+        problem = m_service.blockList().add(number, QString()).problem;
+    } catch (const DatabaseError &error) {
+        problem = error.description();
+    }
+    m_hooks.showMessage(
+        this, problem.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
+        QStringLiteral("Block list"),
+        problem.isEmpty() ? QStringLiteral("%1 is on the block list.").arg(number) : problem);
 }
 
 void MainWindow::restoreWindowState() {

@@ -21,6 +21,7 @@ class QTreeWidget;
 namespace ringwise {
 
 class AboutDialog;
+class BlockListDialog;
 class DesktopNotifier;
 class SettingsDialog;
 class SettingsStore;
@@ -48,6 +49,7 @@ public:
     // Neither box blocks the window; opening one that is open only brings it forward.
     void openSettings();
     void openAbout();
+    void openBlockList();
 
     Tray &tray() { return *m_tray1; }
 
@@ -75,7 +77,8 @@ private:
     void showOpenAccess(const QString &warning);
     void appendDeviceOutput(const QString &text);
     void showRecentCalls();
-    void notifyCall(const CallFields &call);
+    void notifyCall(const CallFields &call, bool blocked);
+    void blockSelectedCaller();
     void setDebugView(bool debug);
     void showSettingsModally();
     void restoreWindowState();
@@ -104,6 +107,7 @@ private:
     QLabel *m_routerStatus = nullptr;
     QPointer<SettingsDialog> m_settingsDialog;
     QPointer<AboutDialog> m_aboutDialog;
+    QPointer<BlockListDialog> m_blockListDialog;
 };
 
 }  // namespace ringwise

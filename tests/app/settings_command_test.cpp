@@ -55,7 +55,8 @@ private slots:
                                 "ServerDevice=\nServerModemBaud=\nServerModemInit=\n"
                                 "ServerCountryCode=\nServerRouterHost=\nServerRouterPort=\n"
                                 "ServerListen=\nServerMaxClients=\nServerMaxPerAddress=\n"
-                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"));
+                                "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"
+                                "BlockWithheld=\nServerModemHangupMs=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -105,7 +106,8 @@ private slots:
             "ServerDirectoryHost, ServerDevice, ServerModemBaud, ServerModemInit, "
             "ServerCountryCode, ServerRouterHost, ServerRouterPort, ServerListen, "
             "ServerMaxClients, ServerMaxPerAddress, "
-            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify.");
+            "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify, BlockWithheld, "
+            "ServerModemHangupMs.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",
             "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "

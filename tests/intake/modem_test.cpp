@@ -197,6 +197,17 @@ private slots:
         QCOMPARE(m.calls, QStringList());
     }
 
+    void hangUpTakesTheLineOffHookAndPutsItBack() {
+        Modem m;
+        QVERIFY(m.open());
+        QTRY_VERIFY(m.device.isReady());
+        m.device.hangUp("22334455", 10);
+        QTRY_COMPARE(m.shown.last(), QStringLiteral("Blocked 22334455: hung up."));
+        QCOMPARE(m.modem.commands(), kInitialisation + QStringList({"ATH1", "ATH0"}));
+        QVERIFY(m.device.isReady());
+        QCOMPARE(m.reports, QStringList());
+    }
+
     void lonelyRingIsACallWithoutItsNumberOnceTheWindowPasses() {
         Modem m(2000, 30);
         QVERIFY(m.open());

@@ -483,6 +483,33 @@ private slots:
         }
     }
 
+    // "Block" on a recent call: the caller's next call is listed (and stored and announced)
+    // but makes no notification, nor does its naming.
+    void blockedCallerIsListedButNotNotified() {
+        if (!m_bus->isRunning())
+            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
+        test::FakeNotifications service(m_bus->address());
+        Fixture f;
+        test::PseudoTerminal device;
+        FakeDirectory directory;
+        connectWithKnownCaller(f, device, directory);
+        QVERIFY(device.write("A22222222#"));
+        auto *list = f.find<QTreeWidget>("lstRecentCalls");
+        QTRY_COMPARE(list->topLevelItemCount(), 1);
+        list->setCurrentItem(list->topLevelItem(0));
+        f.find<QAction>("actBlockCaller")->trigger();
+        QCOMPARE(f.desktop.steps,
+                 QStringList{"information Block list: 22222222 is on the block list."});
+        f.store.Write(key::ServerCheckDGS, "True");
+        QVERIFY(device.write("A22222222#"));
+        QTRY_COMPARE(list->topLevelItem(0)->text(1), QStringLiteral("Karen Hansen"));
+        DesktopNotifier sentinel(QDBusConnection::sessionBus(), "test", QImage());
+        sentinel.notify("end", QString());
+        QTRY_VERIFY(!service.received.isEmpty() && service.received.last().summary == "end");
+        QCOMPARE(service.received.size(), 2);  // the first call's and the sentinel's
+        QCOMPARE(list->topLevelItemCount(), 2);
+    }
+
     // Without a notification service the call goes on as ever; no box, no failure.
     void noNotificationServiceIsNoError() {
         if (!m_bus->isRunning())
