@@ -273,7 +273,6 @@ private slots:
         row("BLOCK:DEL;Secret number",
             "BLOCK:ERRO;Withheld numbers are blocked by the setting BlockWithheld", seeded);
         row("BLOCK:LIST", "BLOCK:ERRO;Not a block request", seeded);
-        row("BLOCK:", "BLOCK:ERRO;Not a block request", seeded);
     }
     void blockRequests() {
         QFETCH(QString, request);

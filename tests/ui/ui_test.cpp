@@ -23,6 +23,7 @@
 #include "core/settings_table.h"
 #include "db/database.h"
 #include "notify/desktop_notifier.h"
+#include "queries/block_list.h"
 #include "support/fast_environment.h"
 #include "support/greeting.h"
 #include "support/loopback.h"
@@ -230,9 +231,13 @@ class UiTest : public QObject {
         }
     }
 
-    // A known caller, then an unknown one whom the directory names.
-    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory) {
+    // A known caller, then an unknown one whom the directory names; the number `blocked` is
+    // on the block list.
+    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory,
+                              const QString &blocked = {}) {
         connectWithKnownCaller(f, device, directory);
+        if (!blocked.isEmpty())
+            f.service->blockList().add(blocked, {});
         QVERIFY(device.write("A11111111#R"));
         auto *list = f.find<QTreeWidget>("lstRecentCalls");
         QTRY_COMPARE(list->topLevelItemCount(), 1);
@@ -440,18 +445,23 @@ private slots:
         QCOMPARE(rows().first(), time + "12345678|3");
     }
 
+    // A blocked caller is listed and named, but neither the call nor its naming is notified.
     void notificationForEveryCallAndNaming_data() {
         QTest::addColumn<QString>("desktopNotify");
+        QTest::addColumn<QString>("blocked");
         QTest::addColumn<QStringList>("notified");
         const QString body = "\n2026-12-06 18:30:05";
         QTest::newRow("DesktopNotify=True")
-            << "True"
+            << "True" << QString()
             << QStringList{"Ib Holm|11111111" + body, "Unknown caller|22222222" + body,
                            "Karen Hansen|22222222" + body};
-        QTest::newRow("DesktopNotify=False") << "False" << QStringList{};
+        QTest::newRow("DesktopNotify=False") << "False" << QString() << QStringList{};
+        QTest::newRow("2222* blocked") << "True"
+                                       << "2222*" << QStringList{"Ib Holm|11111111" + body};
     }
     void notificationForEveryCallAndNaming() {
         QFETCH(QString, desktopNotify);
+        QFETCH(QString, blocked);
         QFETCH(QStringList, notified);
         if (!m_bus->isRunning())
             QSKIP("dbus-daemon is not installed: no private bus for the notifications");
@@ -462,7 +472,7 @@ private slots:
         QVERIFY(device.isValid());
         FakeDirectory directory;
         f.store.Write(key::DesktopNotify, desktopNotify);
-        callAndNaming(f, device, directory);
+        callAndNaming(f, device, directory, blocked);
         if (QTest::currentTestFailed())
             return;
         const auto texts = [&service] {
@@ -481,33 +491,6 @@ private slots:
             QCOMPARE(notification.appName, QStringLiteral("Ringwise Server"));
             QVERIFY(notification.hints.contains("image-data"));
         }
-    }
-
-    // "Block" on a recent call: the caller's next call is listed (and stored and announced)
-    // but makes no notification, nor does its naming.
-    void blockedCallerIsListedButNotNotified() {
-        if (!m_bus->isRunning())
-            QSKIP("dbus-daemon is not installed: no private bus for the notifications");
-        test::FakeNotifications service(m_bus->address());
-        Fixture f;
-        test::PseudoTerminal device;
-        FakeDirectory directory;
-        connectWithKnownCaller(f, device, directory);
-        QVERIFY(device.write("A22222222#"));
-        auto *list = f.find<QTreeWidget>("lstRecentCalls");
-        QTRY_COMPARE(list->topLevelItemCount(), 1);
-        list->setCurrentItem(list->topLevelItem(0));
-        f.find<QAction>("actBlockCaller")->trigger();
-        QCOMPARE(f.desktop.steps,
-                 QStringList{"information Block list: 22222222 is on the block list."});
-        f.store.Write(key::ServerCheckDGS, "True");
-        QVERIFY(device.write("A22222222#"));
-        QTRY_COMPARE(list->topLevelItem(0)->text(1), QStringLiteral("Karen Hansen"));
-        DesktopNotifier sentinel(QDBusConnection::sessionBus(), "test", QImage());
-        sentinel.notify("end", QString());
-        QTRY_VERIFY(!service.received.isEmpty() && service.received.last().summary == "end");
-        QCOMPARE(service.received.size(), 2);  // the first call's and the sentinel's
-        QCOMPARE(list->topLevelItemCount(), 2);
     }
 
     // Without a notification service the call goes on as ever; no box, no failure.
