@@ -55,6 +55,7 @@ void ModemDevice::hangUp(const QString &number, int pauseMs) {
     if (!m_serial.isOpen())
         return;
     m_blockedNumber = number;
+    m_hangingUp = true;
     m_hangupTimer.setInterval(pauseMs);
     send(kOffHook);
 }
@@ -78,6 +79,8 @@ void ModemDevice::close() {
 void ModemDevice::startInitialisation() {
     // Half a line from before the port was closed means nothing now.
     m_lines = ModemLineParser();
+    m_hangingUp = false;
+    m_hangupTimer.stop();
     m_commands = QStringList{kReset, kFormattedCallerId} + m_extraCommands;
     m_sent.clear();
     sendNext();
@@ -114,11 +117,16 @@ void ModemDevice::handleLine(const QString &line) {
 void ModemDevice::handleAnswer(ModemLineKind kind) {
     const QString command = m_sent;
     m_sent.clear();
-    // The pause starts once the line is off-hook; ERROR to either is reported below.
-    if (command == kOffHook)
+    // The pause starts once the line is off-hook; ERROR to either is reported below. The
+    // ATH1 and ATH0 of ServerModemInit are no hang-up.
+    if (m_hangingUp && command == kOffHook) {
         m_hangupTimer.start();
-    else if (command == kOnHook && kind == ModemLineKind::Ok)
-        m_showLine(QStringLiteral("Blocked %1: hung up.").arg(m_blockedNumber));
+    } else if (m_hangingUp && command == kOnHook) {
+        m_hangingUp = false;
+        m_calls.endCall();
+        if (kind == ModemLineKind::Ok)
+            m_showLine(QStringLiteral("Blocked %1: hung up.").arg(m_blockedNumber));
+    }
     if (kind == ModemLineKind::Error) {
         if (command == kFormattedCallerId)
             m_commands.prepend(kOlderCallerId);

@@ -76,6 +76,7 @@ private:
     QTimer m_callWindowTimer{this};
     QTimer m_hangupTimer{this};  // the pause between off-hook and on-hook
     QString m_blockedNumber;     // the caller being hung up on
+    bool m_hangingUp = false;    // from hangUp() until the modem answers its ATH0
     QString m_portText;
     QStringList m_extraCommands;
     QString m_countryCode;
