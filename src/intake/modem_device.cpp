@@ -66,6 +66,17 @@ void ModemDevice::send(const QString &command) {
         sendNext();
 }
 
+void ModemDevice::holdInput() {
+    m_serial.holdInput();
+    m_answerTimer.stop();
+}
+
+void ModemDevice::releaseInput() {
+    m_serial.releaseInput();
+    if (!m_sent.isEmpty() && !m_serial.isHolding() && !m_answerTimer.isActive())
+        m_answerTimer.start();
+}
+
 void ModemDevice::close() {
     m_answerTimer.stop();
     m_callWindowTimer.stop();
@@ -95,7 +106,8 @@ void ModemDevice::sendNext() {
     }
     m_sent = m_commands.takeFirst();
     m_serial.write(m_sent.toLatin1() + '\r');
-    m_answerTimer.start();
+    if (!m_serial.isHolding())
+        m_answerTimer.start();
 }
 
 void ModemDevice::receive(QChar character) {

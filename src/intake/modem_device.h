@@ -44,9 +44,10 @@ public:
               const QStringList &extraCommands, const QString &countryCode);
     // Closes the port and stops retrying and waiting.
     void close();
-    // As SerialDevice's: the modem's lines after the one handed on last wait.
-    void holdInput() { m_serial.holdInput(); }
-    void releaseInput() { m_serial.releaseInput(); }
+    // As SerialDevice's: the modem's lines after the one handed on last wait. An answer
+    // cannot be read meanwhile, so the wait for it starts again once the input flows.
+    void holdInput();
+    void releaseInput();
     // Answers the call ringing now and hangs up after pauseMs (ATH1, then ATH0), so the
     // telephone stops ringing; the device output then says "Blocked NUMBER: hung up.".
     // Commands still waiting for their answer go first.
