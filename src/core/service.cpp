@@ -155,11 +155,11 @@ struct Service::Parts {
                  environment.routerTimings) {}
 
     void showDeviceLine(const QString &line) { output.append(QStringLiteral("\r\n") + line); }
-    // Only the modem can hang up; the box and the router let a blocked call ring.
+    // Only the modem can hang up; it ignores this while its port is closed, as it is when
+    // the box or the router is open, and those let a blocked call ring.
     void hangUp() {
-        if (running && isModem(store.Read(key::ServerDevice)))
-            modem.hangUp(record.value(CallField::Number),
-                         modemHangupMs(store.Read(key::ServerModemHangupMs)));
+        modem.hangUp(record.value(CallField::Number),
+                     modemHangupMs(store.Read(key::ServerModemHangupMs)));
     }
     bool isBlocked(const QString &number) {
         try {
