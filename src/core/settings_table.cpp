@@ -70,7 +70,7 @@ const std::vector<Setting> &settingsTable() {
         {key::BlockWithheld, SettingKind::Flag, kFalse},
         // How long the modem holds the line of a blocked call before it hangs up.
         {key::ServerModemHangupMs, SettingKind::Count,
-         QString::number(ModemDevice::kDefaultHangupMs)},
+         QString::number(ModemDevice::kDefaultHangupMs), false, ModemDevice::kLongestHangupMs},
     };
     return table;
 }
@@ -143,6 +143,9 @@ QString settingRefusal(const Setting &setting, const QString &text) {
             if (!text.isEmpty() && !isCount(text))
                 return QStringLiteral("%1 takes a whole number; got \"%2\".")
                     .arg(setting.key, text);
+            if (!text.isEmpty() && text.toInt() > setting.largest)
+                return QStringLiteral("%1 takes a whole number from 0 to %2; got \"%3\".")
+                    .arg(setting.key, QString::number(setting.largest), text);
             break;
         case SettingKind::OptionalPort:
             if (!text.isEmpty() && !isPort(text))
@@ -188,11 +191,9 @@ qint32 modemBaudRate(const QString &text) {
 }
 
 int modemHangupMs(const QString &text) {
-    bool ok = false;
-    const int pause = text.toInt(&ok);
-    return ok && pause >= 0 && pause <= ModemDevice::kLongestHangupMs
-               ? pause
-               : ModemDevice::kDefaultHangupMs;
+    const Setting &row = *findSetting(key::ServerModemHangupMs);
+    return !text.isEmpty() && settingRefusal(row, text).isEmpty() ? text.toInt()
+                                                                  : row.defaultText.toInt();
 }
 
 QString countryCode(const QString &text) {

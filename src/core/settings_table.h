@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <vector>
 
 namespace ringwise {
@@ -60,6 +61,7 @@ struct Setting {
     QString defaultText;  // what an empty or missing text stands for
     // Start-up stores the default into the key when it is empty.
     bool writtenAtStart = false;
+    int largest = std::numeric_limits<int>::max();  // of a Count
 };
 
 // Every setting, in the order `--settings` lists them.
@@ -98,8 +100,7 @@ bool isRouter(const QString &deviceText);
 quint16 routerPort(const QString &text);
 // A ServerModemBaud that is not a positive whole number is the modem's usual speed.
 qint32 modemBaudRate(const QString &text);
-// A ServerModemHangupMs that is not a whole number from 0 to ModemDevice::kLongestHangupMs
-// is the default pause.
+// A ServerModemHangupMs that its row refuses is the default pause.
 int modemHangupMs(const QString &text);
 // A ServerCountryCode that is not 1 to 3 digits is the default's.
 QString countryCode(const QString &text);

@@ -93,6 +93,8 @@ private slots:
         row("ServerModemBaud=fast", "ServerModemBaud", "old",
             "ServerModemBaud takes a speed in bit/s such as 115200; got \"fast\".");
         row("ServerModemInit=ATS0=0;AT+FCLASS=8", "ServerModemInit", "ATS0=0;AT+FCLASS=8");
+        row("ServerModemHangupMs=20000", "ServerModemHangupMs", "old",
+            "ServerModemHangupMs takes a whole number from 0 to 10000; got \"20000\".");
         row("ServerCountryCode=358", "ServerCountryCode", "358");
         row("ServerCountryCode=+45", "ServerCountryCode", "old",
             "ServerCountryCode takes a country calling code of 1 to 3 digits such as 45; got "
