@@ -45,6 +45,15 @@ QString openAccessText(quint16 port) {
 // How many calls the desktop's list of recent calls holds.
 constexpr int kRecentCalls = 50;
 
+// Why a change of the block list was not made; empty when it was.
+QString blockChangeProblem(const std::function<BlockList::Parsed()> &change) {
+    try {
+        return change().problem;
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}
+
 // Passes the parser's call events on to the logger and tells afterwards: the front ends
 // learn of a call once it is stored and announced, and of each ring once it is stored.
 class CallEventsTap : public CallEvents {
@@ -339,8 +348,20 @@ std::vector<LoggedCall> Service::recentCalls() const {
     }
 }
 
-BlockList &Service::blockList() {
-    return m_parts->blockList;
+std::vector<BlockEntry> Service::blockEntries() const {
+    try {
+        return m_parts->blockList.entries();
+    } catch (const DatabaseError &) {
+        return {};
+    }
+}
+
+QString Service::addBlockEntry(const QString &number, const QString &note) {
+    return blockChangeProblem([&] { return m_parts->blockList.add(number, note); });
+}
+
+QString Service::removeBlockEntry(const QString &number) {
+    return blockChangeProblem([&] { return m_parts->blockList.remove(number); });
 }
 
 HostingLabels Service::hostingLabels() const {

@@ -18,13 +18,13 @@
 #include "intake/modem_device.h"
 #include "intake/router_device.h"
 #include "intake/serial_device.h"
+#include "queries/block_entry.h"
 #include "queries/last_calls.h"
 #include "server/client_protocol.h"
 #include "server/hosting_status.h"
 
 namespace ringwise {
 
-class BlockList;
 class SettingsStore;
 
 // The values of the "TCP/IP status" panel: hosting's own labels, the connection count and
@@ -109,8 +109,11 @@ public:
     quint16 listeningPort() const;  // the port bound while hosting
     // The newest calls from the database, newest first; empty while it is not open.
     std::vector<LoggedCall> recentCalls() const;
-    // The block list, for the desktop to show and change.
-    BlockList &blockList();
+    // The block list, for the desktop; empty while the database cannot be read.
+    std::vector<BlockEntry> blockEntries() const;
+    // Changes the block list; returns why the change was not made, or an empty text.
+    QString addBlockEntry(const QString &number, const QString &note);
+    QString removeBlockEntry(const QString &number);
 
     // Commands.
     void setSelectedPort(const QString &port);  // only while stopped

@@ -48,8 +48,8 @@ BlockList::Parsed BlockList::parseEntry(const QString &text, const QString &coun
 }
 
 QString BlockList::noteProblem(const QString &note) {
-    if (note.size() > kMaxNoteLength)
-        return QStringLiteral("A note holds at most %1 characters").arg(kMaxNoteLength);
+    if (note.size() > BlockEntry::kMaxNoteLength)
+        return QStringLiteral("A note holds at most %1 characters").arg(BlockEntry::kMaxNoteLength);
     for (const QChar c : note) {
         if (c == u';' || c == u',' || c == u':' || c.category() == QChar::Other_Control)
             return QStringLiteral(

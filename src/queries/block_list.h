@@ -7,19 +7,11 @@
 #include <vector>
 
 #include "call/seams.h"
+#include "queries/block_entry.h"
 
 namespace ringwise {
 
 class Database;
-
-// One entry of the block list with what it has blocked so far.
-struct BlockEntry {
-    QString number;  // a number, or a prefix ending in "*"
-    QString note;
-    QString added;            // when it was added, local time; empty for BlockWithheld's entry
-    qint64 blockedCalls = 0;  // the calls in the log that it blocked
-    QString lastBlocked;      // the time of the newest of them; empty when none
-};
 
 // What the block list reads of the settings, at each use.
 struct BlockListSettings {
@@ -35,9 +27,8 @@ struct BlockListSettings {
 // number". The methods that touch the database throw DatabaseError.
 class BlockList {
 public:
-    // The longest number or prefix an entry holds, in digits, and the longest note.
+    // The longest number or prefix an entry holds, in digits.
     static constexpr int kMaxDigits = 32;
-    static constexpr int kMaxNoteLength = 200;
 
     // An entry in its stored form, or why the text cannot be one.
     struct Parsed {

@@ -8,9 +8,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "db/database_error.h"
-#include "queries/block_list.h"
-
 namespace ringwise {
 
 namespace {
@@ -19,8 +16,8 @@ const QString kTitle = QStringLiteral("Block list");
 
 }  // namespace
 
-BlockListDialog::BlockListDialog(BlockList &list, DesktopHooks hooks, QWidget *parent)
-    : QDialog(parent), m_list(list), m_hooks(std::move(hooks)) {
+BlockListDialog::BlockListDialog(Service &service, DesktopHooks hooks, QWidget *parent)
+    : QDialog(parent), m_service(service), m_hooks(std::move(hooks)) {
     setWindowTitle(kTitle);
     m_lstEntries = new QTreeWidget;
     m_lstEntries->setObjectName(QStringLiteral("lstBlocked"));
@@ -34,7 +31,7 @@ BlockListDialog::BlockListDialog(BlockList &list, DesktopHooks hooks, QWidget *p
     m_txtNumber->setPlaceholderText(QStringLiteral("22334455, or a prefix such as 2233*"));
     m_txtNote = new QLineEdit;
     m_txtNote->setObjectName(QStringLiteral("txtBlockNote"));
-    m_txtNote->setMaxLength(BlockList::kMaxNoteLength);
+    m_txtNote->setMaxLength(BlockEntry::kMaxNoteLength);
 
     auto *add = new QPushButton(QStringLiteral("&Add"));
     add->setObjectName(QStringLiteral("cmdBlockAdd"));
@@ -58,7 +55,7 @@ BlockListDialog::BlockListDialog(BlockList &list, DesktopHooks hooks, QWidget *p
 }
 
 void BlockListDialog::addEntry() {
-    if (!change([this] { return m_list.add(m_txtNumber->text(), m_txtNote->text()); }))
+    if (!change([this] { return m_service.addBlockEntry(m_txtNumber->text(), m_txtNote->text()); }))
         return;
     m_txtNumber->clear();
     m_txtNote->clear();
@@ -66,16 +63,11 @@ void BlockListDialog::addEntry() {
 
 void BlockListDialog::removeSelected() {
     if (const QTreeWidgetItem *item = m_lstEntries->currentItem())
-        change([this, number = item->text(0)] { return m_list.remove(number); });
+        change([this, number = item->text(0)] { return m_service.removeBlockEntry(number); });
 }
 
-bool BlockListDialog::change(const std::function<BlockList::Parsed()> &action) {
-    QString problem;
-    try {
-        problem = action().problem;
-    } catch (const DatabaseError &error) {
-        problem = error.description();
-    }
+bool BlockListDialog::change(const std::function<QString()> &action) {
+    const QString problem = action();
     if (!problem.isEmpty()) {
         m_hooks.showMessage(this, MessageIcon::Warning, kTitle, problem);
         return false;
@@ -86,14 +78,10 @@ bool BlockListDialog::change(const std::function<BlockList::Parsed()> &action) {
 
 void BlockListDialog::showEntries() {
     m_lstEntries->clear();
-    try {
-        for (const BlockEntry &entry : m_list.entries())
-            m_lstEntries->addTopLevelItem(
-                new QTreeWidgetItem({entry.number, entry.note, entry.added,
-                                     QString::number(entry.blockedCalls), entry.lastBlocked}));
-    } catch (const DatabaseError &error) {
-        m_hooks.showMessage(this, MessageIcon::Warning, kTitle, error.description());
-    }
+    for (const BlockEntry &entry : m_service.blockEntries())
+        m_lstEntries->addTopLevelItem(
+            new QTreeWidgetItem({entry.number, entry.note, entry.added,
+                                 QString::number(entry.blockedCalls), entry.lastBlocked}));
 }
 
 }  // namespace ringwise

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "queries/block_list.h"
+#include "core/service.h"
 #include "ui/desktop_hooks.h"
 
 class QLineEdit;
@@ -16,16 +16,16 @@ namespace ringwise {
 class BlockListDialog : public QDialog {
     Q_OBJECT
 public:
-    BlockListDialog(BlockList &list, DesktopHooks hooks, QWidget *parent = nullptr);
+    BlockListDialog(Service &service, DesktopHooks hooks, QWidget *parent = nullptr);
 
 private:
     void addEntry();
     void removeSelected();
     void showEntries();
     // Makes the change and shows the list again, or shows its problem; false for a problem.
-    bool change(const std::function<BlockList::Parsed()> &action);
+    bool change(const std::function<QString()> &action);
 
-    BlockList &m_list;
+    Service &m_service;
     DesktopHooks m_hooks;
     QTreeWidget *m_lstEntries = nullptr;
     QLineEdit *m_txtNumber = nullptr;

@@ -29,11 +29,9 @@
 #include "core/settings_store.h"
 #include "core/settings_table.h"
 #include "core/version.h"
-#include "db/database_error.h"
 #include "notify/app_icon_image.h"
 #include "notify/call_notification.h"
 #include "notify/desktop_notifier.h"
-#include "queries/block_list.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/block_list_dialog.h"
@@ -167,7 +165,7 @@ void MainWindow::openSettings() {
 
 void MainWindow::openBlockList() {
     showNonModal(m_blockListDialog,
-                 [this] { return new BlockListDialog(m_service.blockList(), m_hooks, this); });
+                 [this] { return new BlockListDialog(m_service, m_hooks, this); });
 }
 
 void MainWindow::openAbout() {
@@ -534,12 +532,7 @@ void MainWindow::blockSelectedCaller() {
     if (!item)
         return;
     const QString number = item->data(0, Qt::UserRole).toString();
-    QString problem;
-    try {
-        problem = m_service.blockList().add(number, QString()).problem;
-    } catch (const DatabaseError &error) {
-        problem = error.description();
-    }
+    const QString problem = m_service.addBlockEntry(number, QString());
     m_hooks.showMessage(
         this, problem.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
         QStringLiteral("Block list"),

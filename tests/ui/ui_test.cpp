@@ -23,7 +23,6 @@
 #include "core/settings_table.h"
 #include "db/database.h"
 #include "notify/desktop_notifier.h"
-#include "queries/block_list.h"
 #include "support/fast_environment.h"
 #include "support/greeting.h"
 #include "support/loopback.h"
@@ -237,7 +236,7 @@ class UiTest : public QObject {
                               const QString &blocked = {}) {
         connectWithKnownCaller(f, device, directory);
         if (!blocked.isEmpty())
-            f.service->blockList().add(blocked, {});
+            f.service->addBlockEntry(blocked, {});
         QVERIFY(device.write("A11111111#R"));
         auto *list = f.find<QTreeWidget>("lstRecentCalls");
         QTRY_COMPARE(list->topLevelItemCount(), 1);
