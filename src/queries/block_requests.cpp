@@ -28,8 +28,14 @@ QString changed(const QString &head, const BlockList::Parsed &result) {
 BlockRequests::BlockRequests(BlockList &list) : m_list(list) {}
 
 std::optional<QString> BlockRequests::HandleBlockRequest(const QString &text) {
+    // A request typed by hand ends with the Enter key's line break.
+    QString request = text;
+    if (request.endsWith(QLatin1Char('\n')))
+        request.chop(1);
+    if (request.endsWith(QLatin1Char('\r')))
+        request.chop(1);
     try {
-        return answer(text);
+        return answer(request);
     } catch (const DatabaseError &error) {
         return kErrorHead + error.description();
     }

@@ -269,6 +269,7 @@ private slots:
         row("BLOCK:ADD;Secret number",
             "BLOCK:ERRO;Withheld numbers are blocked by the setting BlockWithheld", seeded);
         row("BLOCK:DEL;33 33 33 33", "BLOCK:DEL;33333333", "");
+        row("BLOCK:DEL;33333333\r\n", "BLOCK:DEL;33333333", "");
         row("BLOCK:DEL;44444444", "BLOCK:ERRO;44444444 is not on the block list", seeded);
         row("BLOCK:DEL;Secret number",
             "BLOCK:ERRO;Withheld numbers are blocked by the setting BlockWithheld", seeded);
