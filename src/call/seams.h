@@ -21,5 +21,7 @@ using ReadText = std::function<QString()>;
 using Clock = std::function<QDateTime()>;
 // Milliseconds since boot, signed 32-bit.
 using TickCount = std::function<qint32()>;
+// The block-list entry that blocks a call from this number; empty when none does.
+using BlockCheck = std::function<QString(const QString &number)>;
 
 }  // namespace ringwise

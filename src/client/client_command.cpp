@@ -13,6 +13,15 @@ namespace {
 const QString kSearchAnswer = QStringLiteral("CNTAC:SEAR;");
 const QString kSaveAnswer = QStringLiteral("CNTAC:SAVE;");
 const QString kErrorAnswer = QStringLiteral("CNTAC:ERRO;");
+const QString kBlockAnswer = QStringLiteral("BLOCK:");
+const QString kBlockError = QStringLiteral("BLOCK:ERRO;");
+const QString kBlockAdded = QStringLiteral("BLOCK:ADD;");
+const QString kBlockList = QStringLiteral("BLOCK:LIST;");
+const QList<Column> kBlockColumns = {{"number", "Number"},
+                                     {"note", "Note"},
+                                     {"added", "Added"},
+                                     {"calls", "Blocked calls"},
+                                     {"last", "Last blocked"}};
 const QStringList kSearchFields = {"ALLF", "NAME", "PHON", "MOBI", "EMAI", "BPHO", "BFAX"};
 constexpr int kDefaultRows = 10;
 
@@ -105,6 +114,29 @@ std::optional<ClientCommand> saveCommand(const QStringList &arguments, QString *
     return command;
 }
 
+std::optional<ClientCommand> blockCommand(const QStringList &arguments, QString *error) {
+    const QString action = arguments.value(1);
+    ClientCommand command;
+    command.kind = ClientCommand::Kind::Block;
+    command.columns = kBlockColumns;
+    if (action == QStringLiteral("add") && (arguments.size() == 3 || arguments.size() == 4))
+        command.request = QStringLiteral("BLOCK:ADD;") + arguments.mid(2).join(QLatin1Char(';'));
+    else if (action == QStringLiteral("remove") && arguments.size() == 3)
+        command.request = QStringLiteral("BLOCK:DEL;") + arguments[2];
+    else if (action == QStringLiteral("list") && arguments.size() == 2)
+        command.request = kBlockList;
+    else {
+        *error = QStringLiteral("block takes add NUMBER [NOTE], remove NUMBER or list");
+        return std::nullopt;
+    }
+    // The server splits the request at ";".
+    if (arguments.size() > 2 && arguments[2].contains(QLatin1Char(';'))) {
+        *error = QStringLiteral("a number cannot hold \";\": %1").arg(arguments[2]);
+        return std::nullopt;
+    }
+    return command;
+}
+
 QJsonObject jsonRow(const QList<Column> &columns, const QStringList &row) {
     QJsonObject object;
     for (int i = 0; i < columns.size(); ++i)
@@ -141,6 +173,35 @@ AnswerOutput statsOutput(const ClientCommand &command, const QString &answer, bo
     QJsonArray array;
     for (const QStringList &row : rows)
         array.append(jsonRow(command.columns, row));
+    return {jsonText(QJsonDocument(array)), {}};
+}
+
+AnswerOutput blockOutput(const ClientCommand &command, const QString &answer, bool json) {
+    if (!answer.startsWith(kBlockList)) {
+        const QString entry = answer.section(QLatin1Char(';'), 1);
+        if (json)
+            return {jsonText(QJsonDocument(QJsonObject{{QStringLiteral("number"), entry}})), {}};
+        return {printable(entry) + (answer.startsWith(kBlockAdded)
+                                        ? QStringLiteral(" is on the block list.\n")
+                                        : QStringLiteral(" is off the block list.\n")),
+                {}};
+    }
+    QList<QStringList> rows;
+    for (const QString &entry :
+         answer.mid(kBlockList.size()).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList fields = entry.split(QLatin1Char(','));
+        if (fields.size() != command.columns.size())
+            return unexpected(answer);
+        rows.append(fields);
+    }
+    if (!json)
+        return {formatTable(command.columns, rows), {}};
+    QJsonArray array;
+    for (const QStringList &row : rows) {
+        QJsonObject object = jsonRow(command.columns, row);
+        object.insert(QStringLiteral("calls"), row[3].toLongLong());
+        array.append(object);
+    }
     return {jsonText(QJsonDocument(array)), {}};
 }
 
@@ -183,6 +244,8 @@ bool ClientCommand::isAnswer(const QString &message) const {
             return message.startsWith(kSearchAnswer) || message.startsWith(kErrorAnswer);
         case Kind::Save:
             return message.startsWith(kSaveAnswer) || message.startsWith(kErrorAnswer);
+        case Kind::Block:
+            return message.startsWith(kBlockAnswer);
     }
     return false;
 }
@@ -209,6 +272,8 @@ std::optional<ClientCommand> parseCommand(const QStringList &arguments, QString 
         return searchCommand(arguments, error);
     if (name == QStringLiteral("save"))
         return saveCommand(arguments, error);
+    if (name == QStringLiteral("block"))
+        return blockCommand(arguments, error);
     *error = name.isEmpty()
                  ? QStringLiteral("no command given")
                  : QStringLiteral("unknown command or arguments: ") + arguments.join(' ');
@@ -216,15 +281,18 @@ std::optional<ClientCommand> parseCommand(const QStringList &arguments, QString 
 }
 
 AnswerOutput formatAnswer(const ClientCommand &command, const QString &answer, bool json) {
-    if (answer.startsWith(kErrorAnswer))
-        return {{},
-                QStringLiteral("the server answered with an error: ") +
-                    printable(answer.mid(kErrorAnswer.size()))};
+    for (const QString &errorHead : {kErrorAnswer, kBlockError})
+        if (answer.startsWith(errorHead))
+            return {{},
+                    QStringLiteral("the server answered with an error: ") +
+                        printable(answer.mid(errorHead.size()))};
     switch (command.kind) {
         case ClientCommand::Kind::Stats:
             return statsOutput(command, answer, json);
         case ClientCommand::Kind::Search:
             return searchOutput(answer, json);
+        case ClientCommand::Kind::Block:
+            return blockOutput(command, answer, json);
         case ClientCommand::Kind::Save: {
             const QString said = answer.mid(kSaveAnswer.size());
             if (!json)

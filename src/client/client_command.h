@@ -15,7 +15,7 @@ struct Column {
 
 // What the client was asked to do, from its positional arguments.
 struct ClientCommand {
-    enum class Kind { Watch, Stats, Search, Save };
+    enum class Kind { Watch, Stats, Search, Save, Block };
     Kind kind = Kind::Watch;
     QString request;        // the text sent to the server (one-shot commands)
     QList<Column> columns;  // the fields of a row of a statistics answer
@@ -25,7 +25,8 @@ struct ClientCommand {
 };
 
 // Reads "watch", "last [N]", "unknown [N]", "top [N]", "contacts", "search FIELD TERM" or
-// "save ID|new NAME HOME MOBILE EMAIL WORK FAX"; nothing and a reason for a usage error.
+// "save ID|new NAME HOME MOBILE EMAIL WORK FAX", "block add NUMBER [NOTE]", "block remove
+// NUMBER" or "block list"; nothing and a reason for a usage error.
 std::optional<ClientCommand> parseCommand(const QStringList &arguments, QString *error);
 
 // What a one-shot command prints for the server's answer: standard output, or an error. Text

@@ -80,7 +80,10 @@ void describeOptions(QCommandLineParser &parser) {
         "  top [N]                  the N contacts with the most calls (10)\n"
         "  contacts                 every contact\n"
         "  search FIELD TERM        FIELD: ALLF, NAME, PHON, MOBI, EMAI, BPHO or BFAX\n"
-        "  save ID|new NAME HOME MOBILE EMAIL WORK FAX\n\n"
+        "  save ID|new NAME HOME MOBILE EMAIL WORK FAX\n"
+        "  block add NUMBER [NOTE]  block calls from NUMBER, or a prefix ending in *\n"
+        "  block remove NUMBER      take NUMBER off the block list\n"
+        "  block list               the block list with the calls each entry blocked\n\n"
         "Exit status: 0 done, 1 the server cannot be reached (or does not greet within 10 s), "
         "2 usage error, 3 the server refuses the login (wrong or missing password)."));
     parser.addHelpOption();

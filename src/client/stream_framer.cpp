@@ -13,7 +13,8 @@ namespace {
 
 const std::array<QString, 3> kLoginAnswers = {kPasswordAccepted, kInvalidPassword,
                                               kPasswordNotReceived};
-const std::array<QString, 2> kReplyStarts = {QStringLiteral("STATS:"), QStringLiteral("CNTAC:")};
+const std::array<QString, 3> kReplyStarts = {QStringLiteral("STATS:"), QStringLiteral("CNTAC:"),
+                                             QStringLiteral("BLOCK:")};
 const QString kPingStart = QStringLiteral("PING_:");
 // "CALL_:," and the commas between seven fields.
 constexpr int kCallLineCommas = 7;

@@ -17,6 +17,8 @@
 #include "intake/device_output.h"
 #include "intake/device_parser.h"
 #include "intake/serial_device.h"
+#include "queries/block_list.h"
+#include "queries/block_requests.h"
 #include "queries/contact_requests.h"
 #include "queries/last_calls.h"
 #include "queries/stats_queries.h"
@@ -59,6 +61,15 @@ QStringList connectionTexts(const SettingsStore &store) {
 // How many calls the desktop's list of recent calls holds.
 constexpr int kRecentCalls = 50;
 
+// Why a change of the block list was not made; empty when it was.
+QString blockChangeProblem(const std::function<BlockList::Parsed()> &change) {
+    try {
+        return change().problem;
+    } catch (const DatabaseError &error) {
+        return error.description();
+    }
+}
+
 // Passes the parser's call events on to the logger and tells afterwards: the front ends
 // learn of a call once it is stored and announced, and of each ring once it is stored.
 class CallEventsTap : public CallEvents {
@@ -93,6 +104,11 @@ struct Service::Parts {
                   [this] { return !store.Read(key::ServerPassword).isEmpty(); }),
           stats(database),
           contacts(database),
+          blockList(
+              database, environment.now,
+              BlockListSettings{[this] { return countryCode(store.Read(key::ServerCountryCode)); },
+                                [this] { return isTrue(store.Read(key::BlockWithheld)); }}),
+          blocks(blockList),
           throttle(tickCount),
           protocol(clients, throttle,
                    ClientProtocolSeams{
@@ -100,7 +116,8 @@ struct Service::Parts {
                        [this] { return store.Read(key::ServerPing); },
                        [this](const QString &text) { return stats.HandleStatsRequest(text); },
                        [this](const QString &text) { return contacts.HandleContactRequest(text); },
-                       tickCount, settingDefault(key::ServerPing).toDouble()},
+                       tickCount, settingDefault(key::ServerPing).toDouble(),
+                       [this](const QString &text) { return blocks.HandleBlockRequest(text); }},
                    environment.loginDeadlineMs, environment.pingIntervalMs),
           hosting(clients, protocol, throttle, versionText),
           lookup(
@@ -117,7 +134,8 @@ struct Service::Parts {
               [&service](const QString &title, const QString &text) {
                   service.report(title, text);
               },
-              environment.databaseRetryMs, environment.syncFile),
+              environment.databaseRetryMs, environment.syncFile,
+              [this](const QString &number) { return blockList.entryBlocking(number); }),
           databaseWatch(
               database,
               [&service](const QString &title, const QString &text) {
@@ -127,7 +145,10 @@ struct Service::Parts {
           events(
               logger,
               [this, &service] {
-                  emit service.callLogged(record.fields());
+                  const bool blocked = !logger.lastBlockedBy().isEmpty();
+                  if (blocked)
+                      hangUp();
+                  emit service.callLogged(record.fields(), blocked);
                   emit service.recentCallsChanged();
               },
               [this, &service] {
@@ -200,6 +221,19 @@ struct Service::Parts {
         if (stored)
             sendWebEvent({{"type", "ring"}, {"callId", callId}, {"rings", rings.toInt()}});
     }
+    // Only the modem can hang up; it ignores this while its port is closed, as it is when
+    // the box or the router is open, and those let a blocked call ring.
+    void hangUp() {
+        modem.hangUp(record.value(CallField::Number),
+                     modemHangupMs(store.Read(key::ServerModemHangupMs)));
+    }
+    bool isBlocked(const QString &number) {
+        try {
+            return !blockList.entryBlocking(number).isEmpty();
+        } catch (const DatabaseError &) {
+            return false;
+        }
+    }
 
     SettingsStore &store;
     ServiceEnvironment environment;
@@ -212,6 +246,8 @@ struct Service::Parts {
     ClientTable clients;
     StatsQueries stats;
     ContactRequests contacts;
+    BlockList blockList;
+    BlockRequests blocks;
     LoginThrottle throttle;
     ClientProtocol protocol;
     Hosting hosting;
@@ -267,7 +303,7 @@ Service::Service(SettingsStore &store, ServiceEnvironment environment, QObject *
         emit recentCallsChanged();
     });
     connect(&parts.lookup, &DirectoryLookup::contactNamed, this, [this](const CallFields &call) {
-        emit callerNamed(call);
+        emit callerNamed(call, m_parts->isBlocked(call[CallField::Number]));
         emit recentCallsChanged();
     });
     // The web page's live events are the ones the desktop gets.
@@ -417,6 +453,22 @@ std::vector<LoggedCall> Service::recentCalls() const {
     } catch (const DatabaseError &) {
         return {};
     }
+}
+
+std::vector<BlockEntry> Service::blockEntries() const {
+    try {
+        return m_parts->blockList.entries();
+    } catch (const DatabaseError &) {
+        return {};
+    }
+}
+
+QString Service::addBlockEntry(const QString &number, const QString &note) {
+    return blockChangeProblem([&] { return m_parts->blockList.add(number, note); });
+}
+
+QString Service::removeBlockEntry(const QString &number) {
+    return blockChangeProblem([&] { return m_parts->blockList.remove(number); });
 }
 
 HostingLabels Service::hostingLabels() const {

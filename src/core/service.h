@@ -19,6 +19,7 @@
 #include "intake/modem_device.h"
 #include "intake/router_device.h"
 #include "intake/serial_device.h"
+#include "queries/block_entry.h"
 #include "queries/last_calls.h"
 #include "server/client_protocol.h"
 #include "server/hosting_status.h"
@@ -116,6 +117,11 @@ public:
     quint16 webPort() const;        // the web page's port while it listens; 0 otherwise
     // The newest calls from the database, newest first; empty while it is not open.
     std::vector<LoggedCall> recentCalls() const;
+    // The block list, for the desktop; empty while the database cannot be read.
+    std::vector<BlockEntry> blockEntries() const;
+    // Changes the block list; returns why the change was not made, or an empty text.
+    QString addBlockEntry(const QString &number, const QString &note);
+    QString removeBlockEntry(const QString &number);
 
     // Commands.
     void setSelectedPort(const QString &port);  // only while stopped
@@ -140,10 +146,11 @@ signals:
     // One client joined or left the connection list (and the count changed).
     void clientListed(int slot, const QString &line);
     void clientUnlisted(int slot);
-    // A call is stored and announced; the caller's contact has named it (or not).
-    void callLogged(const ringwise::CallFields &call);
+    // A call is stored and announced; the caller's contact has named it (or not). A blocked
+    // call is on the block list: the modem hangs up on it, the desktop does not notify it.
+    void callLogged(const ringwise::CallFields &call, bool blocked);
     // The directory has named the caller of the call.
-    void callerNamed(const ringwise::CallFields &call);
+    void callerNamed(const ringwise::CallFields &call, bool blocked);
     // A call, a ring or a naming has changed what recentCalls() returns.
     void recentCallsChanged();
     void trayIconRequested(bool visible);

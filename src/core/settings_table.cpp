@@ -86,6 +86,11 @@ const std::vector<Setting> &settingsTable() {
         {key::MqttCa, SettingKind::ReadableFile, QString()},
         {key::MqttTopic, SettingKind::Topic, QStringLiteral("ringwise")},
         {key::MqttDiscovery, SettingKind::Flag, kTrue},
+        // Calls whose number the line did not send are blocked as a whole.
+        {key::BlockWithheld, SettingKind::Flag, kFalse},
+        // How long the modem holds the line of a blocked call before it hangs up.
+        {key::ServerModemHangupMs, SettingKind::Count,
+         QString::number(ModemDevice::kDefaultHangupMs), false, ModemDevice::kLongestHangupMs},
     };
     return table;
 }
@@ -158,6 +163,9 @@ QString settingRefusal(const Setting &setting, const QString &text) {
             if (!text.isEmpty() && !isCount(text))
                 return QStringLiteral("%1 takes a whole number; got \"%2\".")
                     .arg(setting.key, text);
+            if (!text.isEmpty() && text.toInt() > setting.largest)
+                return QStringLiteral("%1 takes a whole number from 0 to %2; got \"%3\".")
+                    .arg(setting.key, QString::number(setting.largest), text);
             break;
         case SettingKind::Port:
             if (!text.isEmpty() && !isPort(text))
@@ -242,6 +250,12 @@ qint32 modemBaudRate(const QString &text) {
     bool ok = false;
     const int rate = text.toInt(&ok);
     return ok && rate > 0 ? rate : ModemDevice::kDefaultBaudRate;
+}
+
+int modemHangupMs(const QString &text) {
+    const Setting &row = *findSetting(key::ServerModemHangupMs);
+    return !text.isEmpty() && settingRefusal(row, text).isEmpty() ? text.toInt()
+                                                                  : row.defaultText.toInt();
 }
 
 QString countryCode(const QString &text) {

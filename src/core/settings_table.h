@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <vector>
 
 namespace ringwise {
@@ -41,6 +42,8 @@ inline const QString MqttTls = QStringLiteral("MqttTls");
 inline const QString MqttCa = QStringLiteral("MqttCa");
 inline const QString MqttTopic = QStringLiteral("MqttTopic");
 inline const QString MqttDiscovery = QStringLiteral("MqttDiscovery");
+inline const QString BlockWithheld = QStringLiteral("BlockWithheld");
+inline const QString ServerModemHangupMs = QStringLiteral("ServerModemHangupMs");
 }  // namespace key
 
 // What a setting's text holds: how it is read, edited and checked.
@@ -71,6 +74,7 @@ struct Setting {
     QString defaultText;  // what an empty or missing text stands for
     // Start-up stores the default into the key when it is empty.
     bool writtenAtStart = false;
+    int largest = std::numeric_limits<int>::max();  // of a Count
 };
 
 // Every setting, in the order `--settings` lists them.
@@ -112,6 +116,8 @@ quint16 mqttPort(const QString &text, bool tls);
 quint16 routerPort(const QString &text);
 // A ServerModemBaud that is not a positive whole number is the modem's usual speed.
 qint32 modemBaudRate(const QString &text);
+// A ServerModemHangupMs that its row refuses is the default pause.
+int modemHangupMs(const QString &text);
 // A ServerCountryCode that is not 1 to 3 digits is the default's.
 QString countryCode(const QString &text);
 // The extra commands of ServerModemInit, separated by ";"; blanks around each are dropped.

@@ -56,6 +56,24 @@ CREATE TABLE IF NOT EXISTS tblCalls (
 CREATE INDEX IF NOT EXISTS idxContactsUnrecognized ON tblContacts (Unrecognized);
 CREATE INDEX IF NOT EXISTS idxCallsContactID ON tblCalls (ContactID);
 )sql");
+    // The block list: a number, or a prefix ending in "*". A blocked call is stored in
+    // tblCalls like any other and gets a row of its own in tblBlockedCalls, naming the entry
+    // that blocked it. A table rather than a column of tblCalls: the call log keeps its
+    // exact shape, so tools that insert calls by position or read them with "SELECT *" go
+    // on working, and the counts per entry are one grouped read of a small table.
+    connection.exec(R"sql(
+CREATE TABLE IF NOT EXISTS tblBlocked (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Number TEXT NOT NULL UNIQUE,
+    Note TEXT,
+    Added TEXT
+);
+CREATE TABLE IF NOT EXISTS tblBlockedCalls (
+    CallID INTEGER PRIMARY KEY,
+    Entry TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS idxBlockedCallsEntry ON tblBlockedCalls (Entry);
+)sql");
     createPhoneIndexes(connection);
     // The top list reads its first rows from this index instead of sorting the whole book.
     // The key ranks a total as the program's Int() does (numbers rounded down; text,

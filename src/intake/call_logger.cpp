@@ -68,7 +68,7 @@ QString reason(const DatabaseError &error) {
 CallLogger::CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                        std::function<void(const CallFields &call)> startLookup,
                        SendText sendToClients, Report report, int retryMs, SyncFile syncFile,
-                       QObject *parent)
+                       BlockCheck entryBlocking, QObject *parent)
     : QObject(parent),
       m_database(database),
       m_record(record),
@@ -76,6 +76,7 @@ CallLogger::CallLogger(Database &database, CallRecord &record, std::function<boo
       m_startLookup(std::move(startLookup)),
       m_sendToClients(std::move(sendToClients)),
       m_report(std::move(report)),
+      m_entryBlocking(std::move(entryBlocking)),
       m_syncer(std::move(syncFile)) {
     m_retry.setInterval(retryMs);
     connect(&m_retry, &QTimer::timeout, this, &CallLogger::storeWaiting);
@@ -86,7 +87,14 @@ CallLogger::CallLogger(Database &database, CallRecord &record, std::function<boo
 }
 
 void CallLogger::LogCall() {
-    m_waiting.push_back(Waiting{m_record.serial(), m_record.fields()});
+    m_lastBlockedBy.clear();
+    try {
+        if (m_entryBlocking)
+            m_lastBlockedBy = m_entryBlocking(m_record.value(CallField::Number));
+    } catch (const DatabaseError &) {
+        // A block list that cannot be read blocks nothing: the call is let through.
+    }
+    m_waiting.push_back(Waiting{m_record.serial(), m_record.fields(), false, m_lastBlockedBy});
     storeWaiting();
     if (waitingFor(m_record.serial())) {
         // Announced with what the book says of the caller now; a database that cannot even
@@ -239,6 +247,9 @@ void CallLogger::store(Waiting &waiting) {
                        "CallNumber) VALUES(?, ?, ?, ?)"),
         {call[CallField::ContactId], call[CallField::CallTime], call[CallField::Rings], number});
     call[CallField::CallId] = QString::number(m_database.lastInsertRowId());
+    if (!waiting.blockedBy.isEmpty())
+        m_database.exec(QStringLiteral("INSERT INTO tblBlockedCalls (CallID, Entry) VALUES(?, ?)"),
+                        {call[CallField::CallId], waiting.blockedBy});
     raiseTotalCalls(call[CallField::ContactId]);
     transaction.commit();
 

@@ -35,14 +35,18 @@ public:
 
     // lookupsEnabled is asked at the moment a lookup is considered; startLookup receives
     // the call's fields once everything is stored, so it knows the contact to name. report
-    // tells the user of calls that wait, and of the disk failing a sync.
+    // tells the user of calls that wait, and of the disk failing a sync. entryBlocking is
+    // asked at each call; a blocked call is stored and announced as any other, and marked
+    // in tblBlockedCalls within its transaction.
     CallLogger(Database &database, CallRecord &record, std::function<bool()> lookupsEnabled,
                std::function<void(const CallFields &call)> startLookup, SendText sendToClients,
                Report report, int retryMs = kDefaultRetryMs, SyncFile syncFile = syncFileData,
-               QObject *parent = nullptr);
+               BlockCheck entryBlocking = {}, QObject *parent = nullptr);
 
     void LogCall() override;
     void RecordRing() override;
+    // The block-list entry that blocked the call logged last; empty when none did.
+    const QString &lastBlockedBy() const { return m_lastBlockedBy; }
     // The ring count of the call logged under this record serial, which need not be the
     // record's call any more (a router reports calls that overlap). Only the last
     // kRememberedCalls stored calls are known.
@@ -71,6 +75,7 @@ private:
         quint64 serial = 0;  // the record's serial while the call was current
         CallFields fields;
         bool waited = false;  // the database has refused it, or a call before it
+        QString blockedBy{};  // the block-list entry that blocked the call
     };
     enum class Match { Contact, Unrecognized, None };
 
@@ -107,6 +112,8 @@ private:
     std::function<void(const CallFields &call)> m_startLookup;
     SendText m_sendToClients;
     Report m_report;
+    BlockCheck m_entryBlocking;
+    QString m_lastBlockedBy;
     std::deque<Waiting> m_waiting;
     std::deque<std::pair<quint64, QString>> m_storedCalls;  // serial and CallId, newest last
     int m_storedAfterWaiting = 0;

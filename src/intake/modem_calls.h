@@ -33,6 +33,8 @@ public:
     bool isHoldingRings() const { return m_heldRings > 0; }
     // The call window has passed: the held rings become a call without its number.
     QString endCallWindow();
+    // The line was hung up: the next RING or number block opens another call, however soon.
+    void endCall() { m_inCall = false; }
 
 private:
     // blockNumber: the number of the block that opens the call (empty when withheld), or

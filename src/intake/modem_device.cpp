@@ -9,6 +9,8 @@ const QString kFormattedCallerId = QStringLiteral("AT+VCID=1");
 // The older command of modems that do not know AT+VCID.
 const QString kOlderCallerId = QStringLiteral("AT#CID=1");
 const QString kTitle = QStringLiteral("Serial port");
+const QString kOffHook = QStringLiteral("ATH1");
+const QString kOnHook = QStringLiteral("ATH0");
 
 }  // namespace
 
@@ -28,7 +30,12 @@ ModemDevice::ModemDevice(SendText showLine, SendText handleCall, Report report, 
     m_callWindowTimer.setSingleShot(true);
     m_callWindowTimer.setInterval(m_timings.callWindowMs);
     connect(&m_serial, &SerialDevice::opened, this, &ModemDevice::startInitialisation);
+    m_hangupTimer.setSingleShot(true);
     connect(&m_answerTimer, &QTimer::timeout, this, &ModemDevice::noAnswer);
+    connect(&m_hangupTimer, &QTimer::timeout, this, [this] {
+        if (m_serial.isOpen())
+            send(kOnHook);
+    });
     connect(&m_callWindowTimer, &QTimer::timeout, this,
             [this] { passOn(m_calls.endCallWindow()); });
 }
@@ -44,9 +51,36 @@ bool ModemDevice::open(const QString &portText, const QString &devicePath, qint3
     return m_serial.open(portText, devicePath);
 }
 
+void ModemDevice::hangUp(const QString &number, int pauseMs) {
+    if (!m_serial.isOpen())
+        return;
+    m_blockedNumber = number;
+    m_hangingUp = true;
+    m_hangupTimer.setInterval(pauseMs);
+    send(kOffHook);
+}
+
+void ModemDevice::send(const QString &command) {
+    m_commands << command;
+    if (m_sent.isEmpty())
+        sendNext();
+}
+
+void ModemDevice::holdInput() {
+    m_serial.holdInput();
+    m_answerTimer.stop();
+}
+
+void ModemDevice::releaseInput() {
+    m_serial.releaseInput();
+    if (!m_sent.isEmpty() && !m_serial.isHolding() && !m_answerTimer.isActive())
+        m_answerTimer.start();
+}
+
 void ModemDevice::close() {
     m_answerTimer.stop();
     m_callWindowTimer.stop();
+    m_hangupTimer.stop();
     m_calls = ModemCalls(m_timings.callWindowMs);
     m_commands.clear();
     m_sent.clear();
@@ -56,6 +90,8 @@ void ModemDevice::close() {
 void ModemDevice::startInitialisation() {
     // Half a line from before the port was closed means nothing now.
     m_lines = ModemLineParser();
+    m_hangingUp = false;
+    m_hangupTimer.stop();
     m_commands = QStringList{kReset, kFormattedCallerId} + m_extraCommands;
     m_sent.clear();
     sendNext();
@@ -70,7 +106,8 @@ void ModemDevice::sendNext() {
     }
     m_sent = m_commands.takeFirst();
     m_serial.write(m_sent.toLatin1() + '\r');
-    m_answerTimer.start();
+    if (!m_serial.isHolding())
+        m_answerTimer.start();
 }
 
 void ModemDevice::receive(QChar character) {
@@ -92,6 +129,16 @@ void ModemDevice::handleLine(const QString &line) {
 void ModemDevice::handleAnswer(ModemLineKind kind) {
     const QString command = m_sent;
     m_sent.clear();
+    // The pause starts once the line is off-hook; ERROR to either is reported below. The
+    // ATH1 and ATH0 of ServerModemInit are no hang-up.
+    if (m_hangingUp && command == kOffHook) {
+        m_hangupTimer.start();
+    } else if (m_hangingUp && command == kOnHook) {
+        m_hangingUp = false;
+        m_calls.endCall();
+        if (kind == ModemLineKind::Ok)
+            m_showLine(QStringLiteral("Blocked %1: hung up.").arg(m_blockedNumber));
+    }
     if (kind == ModemLineKind::Error) {
         if (command == kFormattedCallerId)
             m_commands.prepend(kOlderCallerId);

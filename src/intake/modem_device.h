@@ -30,6 +30,9 @@ class ModemDevice : public QObject {
     Q_OBJECT
 public:
     static constexpr qint32 kDefaultBaudRate = 115200;
+    // How long the line of a blocked call is held off-hook before the modem hangs up.
+    static constexpr int kDefaultHangupMs = 1500;
+    static constexpr int kLongestHangupMs = 10000;
 
     ModemDevice(SendText showLine, SendText handleCall, Report report, TickCount tickCount,
                 ModemTimings timings = {}, QObject *parent = nullptr);
@@ -41,9 +44,14 @@ public:
               const QStringList &extraCommands, const QString &countryCode);
     // Closes the port and stops retrying and waiting.
     void close();
-    // As SerialDevice's: the modem's lines after the one handed on last wait.
-    void holdInput() { m_serial.holdInput(); }
-    void releaseInput() { m_serial.releaseInput(); }
+    // As SerialDevice's: the modem's lines after the one handed on last wait. An answer
+    // cannot be read meanwhile, so the wait for it starts again once the input flows.
+    void holdInput();
+    void releaseInput();
+    // Answers the call ringing now and hangs up after pauseMs (ATH1, then ATH0), so the
+    // telephone stops ringing; the device output then says "Blocked NUMBER: hung up.".
+    // Commands still waiting for their answer go first.
+    void hangUp(const QString &number, int pauseMs);
     // The modem has answered its whole initialisation.
     bool isReady() const { return m_serial.isOpen() && m_commands.isEmpty() && m_sent.isEmpty(); }
 
@@ -55,6 +63,7 @@ private:
     void handleAnswer(ModemLineKind kind);
     void noAnswer();
     void passOn(const QString &characters);
+    void send(const QString &command);
 
     SendText m_showLine;
     SendText m_handleCall;
@@ -66,6 +75,9 @@ private:
     ModemCalls m_calls;
     QTimer m_answerTimer{this};
     QTimer m_callWindowTimer{this};
+    QTimer m_hangupTimer{this};  // the pause between off-hook and on-hook
+    QString m_blockedNumber;     // the caller being hung up on
+    bool m_hangingUp = false;    // from hangUp() until the modem answers its ATH0
     QString m_portText;
     QStringList m_extraCommands;
     QString m_countryCode;

@@ -45,6 +45,7 @@ public:
     // those not read yet in the port's buffer, until releaseInput().
     void holdInput();
     void releaseInput();
+    bool isHolding() const { return m_holding; }
 
 signals:
     // The port has opened, at open() or at a retry.

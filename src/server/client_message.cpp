@@ -16,6 +16,8 @@ ClientMessage classifyClientMessage(const QByteArray &bytes, const QString &pass
         return ClientMessage::Stats;
     if (bytes.startsWith("CNTAC:"))
         return ClientMessage::Contact;
+    if (bytes.startsWith("BLOCK:"))
+        return ClientMessage::Block;
     return ClientMessage::Other;
 }
 

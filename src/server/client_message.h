@@ -18,6 +18,7 @@ enum class ClientMessage {
     Pong,      // "PONG_:", the answer to a keep-alive ping
     Stats,     // "STATS:"
     Contact,   // "CNTAC:"
+    Block,     // "BLOCK:"
     Other,     // anything else: refused
 };
 

@@ -57,9 +57,11 @@ void ClientProtocol::HandleClientText(int slot) {
             return;
         case ClientMessage::Stats:
         case ClientMessage::Contact:
+        case ClientMessage::Block:
             if (password.isEmpty() || m_table.isLoggedIn(slot)) {
-                const auto &handler =
-                    kind == ClientMessage::Stats ? m_seams.statsRequest : m_seams.contactRequest;
+                const auto &handler = kind == ClientMessage::Stats     ? m_seams.statsRequest
+                                      : kind == ClientMessage::Contact ? m_seams.contactRequest
+                                                                       : m_seams.blockRequest;
                 if (!handler)
                     return;
                 if (const std::optional<QString> answer = handler(QString::fromLatin1(bytes)))

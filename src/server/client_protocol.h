@@ -23,6 +23,7 @@ struct ClientProtocolSeams {
     AnswerRequest contactRequest;  // a whole "CNTAC:" message
     TickCount tickCount;           // milliseconds since boot, signed 32-bit
     double defaultPingInterval;    // seconds, for a ServerPing text that is not a number
+    AnswerRequest blockRequest{};  // a whole "BLOCK:" message
 };
 
 // The client side of the conversation: login with a deadline per client, request

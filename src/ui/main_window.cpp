@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -35,6 +36,7 @@
 #include "notify/desktop_notifier.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
+#include "ui/block_list_dialog.h"
 #include "ui/serial_port_choices.h"
 #include "ui/settings_dialog.h"
 #include "ui/tray.h"
@@ -174,6 +176,11 @@ void MainWindow::openSettings() {
     });
 }
 
+void MainWindow::openBlockList() {
+    showNonModal(m_blockListDialog,
+                 [this] { return new BlockListDialog(m_service, m_hooks, this); });
+}
+
 void MainWindow::openAbout() {
     showNonModal(m_aboutDialog, [this] { return new AboutDialog(this); });
 }
@@ -222,6 +229,7 @@ void MainWindow::buildMenus() {
     tools->addSeparator();
     tools->addAction(QStringLiteral("&Settings"), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                      &MainWindow::openSettings);
+    tools->addAction(QStringLiteral("&Block list…"), this, &MainWindow::openBlockList);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     // Does nothing on purpose: there are no help pages; the item and its shortcut stay
@@ -418,6 +426,11 @@ QWidget *MainWindow::buildRecentCalls() {
     connect(m_lstRecentCalls, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem *item) {
         QGuiApplication::clipboard()->setText(item->data(0, Qt::UserRole).toString());
     });
+    m_lstRecentCalls->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *block = new QAction(QStringLiteral("&Block"), m_lstRecentCalls);
+    block->setObjectName(QStringLiteral("actBlockCaller"));
+    connect(block, &QAction::triggered, this, &MainWindow::blockSelectedCaller);
+    m_lstRecentCalls->addAction(block);
     return m_lstRecentCalls;
 }
 
@@ -647,18 +660,30 @@ void MainWindow::showTrayTip() {
         m_tray1->Show(true);
 }
 
-void MainWindow::notifyCall(const CallFields &call) {
+void MainWindow::notifyCall(const CallFields &call, bool blocked) {
     const QString name = trimBlanks(call[CallField::Name]);
     m_lastCaller = name.isEmpty() ? call[CallField::Number] : name;
     showTrayTip();
     // Read at each call, so the settings dialog's choice acts at once.
-    if (!isTrue(storedOrDefault(m_store, key::DesktopNotify)))
+    if (blocked || !isTrue(storedOrDefault(m_store, key::DesktopNotify)))
         return;
     const CallNotification notification = callNotification(call);
     // The naming replaces the call's notification: both carry the call's number and time.
     m_notifier->notify(notification.title, notification.body,
                        call[CallField::Number] + QLatin1Char(' ') + call[CallField::CallTime],
                        call[CallField::Number]);
+}
+
+void MainWindow::blockSelectedCaller() {
+    const QTreeWidgetItem *item = m_lstRecentCalls->currentItem();
+    if (!item)
+        return;
+    const QString number = item->data(0, Qt::UserRole).toString();
+    const QString problem = m_service.addBlockEntry(number, QString());
+    m_hooks.showMessage(
+        this, problem.isEmpty() ? MessageIcon::Information : MessageIcon::Warning,
+        QStringLiteral("Block list"),
+        problem.isEmpty() ? QStringLiteral("%1 is on the block list.").arg(number) : problem);
 }
 
 void MainWindow::restoreWindowState() {

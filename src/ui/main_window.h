@@ -21,6 +21,7 @@ class QTreeWidget;
 namespace ringwise {
 
 class AboutDialog;
+class BlockListDialog;
 class DesktopNotifier;
 class SettingsDialog;
 class SettingsStore;
@@ -54,6 +55,7 @@ public:
     void exportContacts();
     // Shuts the service down and ends the program, tray or not.
     void quit();
+    void openBlockList();
 
     Tray &tray() { return *m_tray1; }
 
@@ -83,7 +85,8 @@ private:
     void showInStatusBar(QLabel &label, const QString &text);
     void appendDeviceOutput(const QString &text);
     void showRecentCalls();
-    void notifyCall(const CallFields &call);
+    void notifyCall(const CallFields &call, bool blocked);
+    void blockSelectedCaller();
     void setDebugView(bool debug);
     void hideToTray();
     void showTrayTip();
@@ -122,6 +125,7 @@ private:
     // The window manager places a new window after it is shown: the boxes follow once.
     bool m_boxesFollowPlacement = false;
     QString m_lastCaller;
+    QPointer<BlockListDialog> m_blockListDialog;
 };
 
 }  // namespace ringwise

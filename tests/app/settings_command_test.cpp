@@ -59,7 +59,8 @@ private slots:
                                 "ServerTlsPort=\nServerTlsCert=\nServerTlsKey=\nDesktopNotify=\n"
                                 "ServerWebPort=\n"
                                 "MqttHost=\nMqttPort=\nMqttUser=\nMqttPassword=********\n"
-                                "MqttTls=\nMqttCa=\nMqttTopic=\nMqttDiscovery=\n"));
+                                "MqttTls=\nMqttCa=\nMqttTopic=\nMqttDiscovery=\n"
+                                "BlockWithheld=\nServerModemHangupMs=\n"));
     }
 
     // The row name is the assignment; the key holds "old" before, and a refusal keeps it.
@@ -100,6 +101,8 @@ private slots:
         row("ServerModemBaud=fast", "ServerModemBaud", "old",
             "ServerModemBaud takes a speed in bit/s such as 115200; got \"fast\".");
         row("ServerModemInit=ATS0=0;AT+FCLASS=8", "ServerModemInit", "ATS0=0;AT+FCLASS=8");
+        row("ServerModemHangupMs=20000", "ServerModemHangupMs", "old",
+            "ServerModemHangupMs takes a whole number from 0 to 10000; got \"20000\".");
         row("ServerCountryCode=358", "ServerCountryCode", "358");
         row("ServerCountryCode=+45", "ServerCountryCode", "old",
             "ServerCountryCode takes a country calling code of 1 to 3 digits such as 45; got "
@@ -114,7 +117,8 @@ private slots:
             "ServerCountryCode, ServerRouterHost, ServerRouterPort, ServerListen, "
             "ServerMaxClients, ServerMaxPerAddress, "
             "ServerTlsPort, ServerTlsCert, ServerTlsKey, DesktopNotify, ServerWebPort, MqttHost, "
-            "MqttPort, MqttUser, MqttPassword, MqttTls, MqttCa, MqttTopic, MqttDiscovery.");
+            "MqttPort, MqttUser, MqttPassword, MqttTls, MqttCa, MqttTopic, MqttDiscovery, "
+            "BlockWithheld, ServerModemHangupMs.");
         row("ServerListen=::1", "ServerListen", "::1");
         row("ServerListen=localhost", "ServerListen", "old",
             "ServerListen takes an IPv4 or IPv6 address, or nothing for every address; got "

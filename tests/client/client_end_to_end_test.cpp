@@ -151,6 +151,9 @@ private slots:
             "INSERT INTO tblCalls (ContactID, CallTime, CallRings, CallNumber) VALUES "
             "(1, '2026-12-06 20:15:04', 3, '04512345'), (2, '2026-12-06 21:00:00', 1, "
             "'87654321'), (1, '2026-12-07 08:30:00', 2, '04512345')",
+            "INSERT INTO tblBlocked (Number, Note, Added) VALUES ('0451*', 'Holm', "
+            "'2026-12-01 10:00:00')",
+            "INSERT INTO tblBlockedCalls (CallID, Entry) VALUES (3, '0451*')",
         });
     }
 
@@ -186,6 +189,14 @@ private slots:
             "Matches: 1, 2\n");
         row({"search", "PHON", "999", "--json"}, "{\"matches\":[],\"record\":null}\n");
         row({"save", "new", "Ida Berg", "", "", "", "", ""}, "New record saved succesfully.\n");
+        row({"block", "list"},
+            "Number  Note  Added                Blocked calls  Last blocked\n"
+            "0451*   Holm  2026-12-01 10:00:00  1              2026-12-07 08:30:00\n");
+        row({"block", "list", "--json"},
+            "[{\"added\":\"2026-12-01 10:00:00\",\"calls\":1,\"last\":\"2026-12-07 08:30:00\","
+            "\"note\":\"Holm\",\"number\":\"0451*\"}]\n");
+        row({"block", "add", "+45 2233*", "sælger"}, "2233* is on the block list.\n");
+        row({"block", "remove", "2233*", "--json"}, "{\"number\":\"2233*\"}\n");
     }
 
     void oneShotCommandPrintsTheAnswer() {
@@ -217,6 +228,8 @@ private slots:
         row("nothing listening", {"watch", "--port", "CLOSED"}, kPassword, {}, 1,
             "cannot reach 127.0.0.1:");
         row("usage", {"last", "many"}, kPassword, {}, 2, "not a number of rows");
+        row("block remove, not listed", {"block", "remove", "999", "--port", "PORT"}, kPassword, {},
+            1, "the server answered with an error: 999 is not on the block list");
     }
 
     void exitStatusSaysWhatWentWrong() {

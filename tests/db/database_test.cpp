@@ -42,8 +42,9 @@ private:
     }
 
     static void checkSchema(Database &db) {
-        QCOMPARE(names(db, "table"), (QStringList{"tblCalls", "tblContacts"}));
-        QCOMPARE(names(db, "index").size(), 7);
+        QCOMPARE(names(db, "table"),
+                 (QStringList{"tblBlocked", "tblBlockedCalls", "tblCalls", "tblContacts"}));
+        QCOMPARE(names(db, "index").size(), 8);
     }
 
 private slots:

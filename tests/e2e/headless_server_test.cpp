@@ -374,6 +374,42 @@ private slots:
                      QStringLiteral("1"));
     }
 
+    // A blocked caller is stored and announced as any other, and the modem hangs up on it;
+    // another caller's call is left alone.
+    void modemHangsUpOnBlockedCallers() {
+        ModemServer m;
+        m.server.setSetting("ServerModemHangupMs", "20");
+        m.server.setSetting("BlockWithheld", "True");
+        QVERIFY2(m.start(), m.server.standardError().constData());
+        const QStringList initialisation = {"ATZ", "AT+VCID=1"};
+        QTRY_COMPARE(m.modem.commands(), initialisation);
+        m.client->write("BLOCK:ADD;2233*;telemarketer");
+        QCOMPARE(receive(*m.client, 15), QByteArray("BLOCK:ADD;2233*"));
+
+        QVERIFY(m.pty.write("RING\r\nNMBR = 12345678\r\n"));
+        QCOMPARE(receive(*m.client, 21), QByteArray("CALL_:,12345678,,,,,,"));
+        QVERIFY(m.pty.write("RING\r\nNMBR = 22334455\r\n"));
+        QCOMPARE(receive(*m.client, 21), QByteArray("CALL_:,22334455,,,,,,"));
+        QTRY_VERIFY(m.server.standardOutput().contains("\nBlocked 22334455: hung up."));
+        QVERIFY(m.pty.write("RING\r\nNMBR = P\r\n"));
+        QCOMPARE(receive(*m.client, 26), QByteArray("CALL_:,Secret number,,,,,,"));
+        QTRY_VERIFY(m.server.standardOutput().contains("\nBlocked Secret number: hung up."));
+        QCOMPARE(m.modem.commands(),
+                 initialisation + QStringList({"ATH1", "ATH0", "ATH1", "ATH0"}));
+        QCOMPARE(databaseValue(m.server, "SELECT group_concat(CallNumber) AS v FROM tblCalls"),
+                 QStringLiteral("12345678,22334455,Secret number"));
+
+        m.client->write("BLOCK:LIST;");
+        const QString time = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d";
+        const QString answer = QString::fromLatin1(receive(*m.client, 123));
+        QVERIFY2(QRegularExpression(QStringLiteral("^BLOCK:LIST;Secret number,BlockWithheld,,1,%1;"
+                                                   "2233\\*,telemarketer,%1,1,%1;$")
+                                        .arg(time))
+                     .match(answer)
+                     .hasMatch(),
+                 qPrintable(answer));
+    }
+
     void modemThatNeverAnswersIsReportedAndHostingRuns() {
         ModemServer m;
         m.modem.setSilent(true);

@@ -176,9 +176,9 @@ private slots:
         QTest::addColumn<bool>("echo");
         QTest::addColumn<QStringList>("commands");
         QTest::newRow("OK to everything") << QStringList() << false << false << kInitialisation;
-        QTest::newRow("echo on, ERROR to AT+VCID=1, extra ATS0=0;AT+FCLASS=8")
-            << QStringList{"ATS0=0", "AT+FCLASS=8"} << true << true
-            << kInitialisation + QStringList{"AT#CID=1", "ATS0=0", "AT+FCLASS=8"};
+        QTest::newRow("echo on, ERROR to AT+VCID=1, extra ATS0=0;AT+FCLASS=8;ATH0")
+            << QStringList{"ATS0=0", "AT+FCLASS=8", "ATH0"} << true << true
+            << kInitialisation + QStringList{"AT#CID=1", "ATS0=0", "AT+FCLASS=8", "ATH0"};
     }
     void initialisation() {
         QFETCH(QStringList, extra);
@@ -194,7 +194,26 @@ private slots:
         QTEST(m.modem.commands(), "commands");
         QCOMPARE(m.reports, QStringList());
         QVERIFY(m.shown.contains("OK"));
+        QVERIFY(!m.shown.join('\n').contains("Blocked"));  // no hang-up of a blocked call
         QCOMPARE(m.calls, QStringList());
+    }
+
+    // The caller redials at once (the tick count stands still): after the hang-up the same
+    // number is a call of its own, hung up on again.
+    void hangUpEndsTheCall() {
+        Modem m;
+        QVERIFY(m.open());
+        QTRY_VERIFY(m.device.isReady());
+        const QString call = "A22334455#R";
+        for (const QStringList &calls : {QStringList{call}, QStringList{call, call}}) {
+            QVERIFY(m.pty.write("RING\r\nNMBR = 22334455\r\n"));
+            QTRY_COMPARE(m.calls, calls);
+            m.device.hangUp("22334455", 10);
+            QTRY_COMPARE(m.shown.count("Blocked 22334455: hung up."), calls.size());
+        }
+        QCOMPARE(m.modem.commands(),
+                 kInitialisation + QStringList({"ATH1", "ATH0", "ATH1", "ATH0"}));
+        QCOMPARE(m.reports, QStringList());
     }
 
     void lonelyRingIsACallWithoutItsNumberOnceTheWindowPasses() {

@@ -1,7 +1,10 @@
 #include <SQLiteCpp/Database.h>
 #include <QtTest>
 
+#include "call/call_record.h"
 #include "db/database.h"
+#include "queries/block_list.h"
+#include "queries/block_requests.h"
 #include "queries/contact_requests.h"
 #include "queries/stats_queries.h"
 #include "support/table_dump.h"
@@ -41,6 +44,15 @@ CREATE INDEX idxContactsUnrecognized ON tblContacts (Unrecognized);
 CREATE INDEX idxCallsContactID ON tblCalls (ContactID);
 )sql";
 
+// Keys and texts a hostile client sends where a key or a number belongs.
+const char *const kInjections[] = {"new", "1 OR 1=1", "5; DROP TABLE tblContacts", "1' OR '1'='1",
+                                   "-1",  "+1",       "99999999999999999999",      ""};
+
+const QDateTime kNow(QDate(2026, 12, 7), QTime(12, 0));
+const char kNoteProblem[] =
+    "BLOCK:ERRO;A note cannot hold a comma, a colon, a semicolon or a control character";
+const char kNotAnEntry[] = "BLOCK:ERRO;An entry is a number, or a prefix ending in *";
+
 // A contact with only a name, as the contact list carries it.
 QString namedRow(int key, const QString &name, const QString &total = QStringLiteral("0")) {
     return QStringLiteral(", %1 , %2 ,  ,  ,  ,  ,  , %3 ,  ").arg(key).arg(name, total);
@@ -79,6 +91,19 @@ class QueriesTest : public QObject {
         m_db->exec("DELETE FROM sqlite_sequence");
         for (const QString &name : names)
             m_db->exec("INSERT INTO tblContacts (FullName) VALUES(?)", {name});
+    }
+    // The answers to the requests on a block list that holds 33333333 and blocks withheld
+    // numbers.
+    QStringList block(const QStringList &requests) {
+        BlockList list(
+            *m_db, [] { return kNow; },
+            BlockListSettings{[] { return QStringLiteral("45"); }, [] { return true; }});
+        list.add("33333333", "seed");
+        BlockRequests handler(list);
+        QStringList answers;
+        for (const QString &request : requests)
+            answers << handler.HandleBlockRequest(request).value_or("none");
+        return answers;
     }
     QString dumpBoth() {
         return test::dumpTable(*m_db, "tblContacts") + "\n--\n" +
@@ -187,8 +212,7 @@ private slots:
         row("NEW,,,,,,", added, 6, "6|''|''|''|''|''|''|0|NULL");
         row("2,Eva Eg,7,8,e@f,9,10", modified, 2, "2|'Eva Eg'|'7'|'8'|'9'|'10'|'e@f'|2|'33333333'");
         row("005,A,1,2,e,3,4", modified, 5, "5|'A'|'1'|'2'|'3'|'4'|'e'|0|''");
-        for (const char *id : {"new", "1 OR 1=1", "5; DROP TABLE tblContacts", "1' OR '1'='1", "-1",
-                               "+1", "99999999999999999999", ""})
+        for (const char *id : kInjections)
             row(QStringLiteral("%1,A,1,2,e,3,4").arg(id),
                 QStringLiteral("ERRO;The contact ID is not a whole number: ") + id);
         row("999,Ann,1,2,a@b,3,4", "ERRO;No contact has the ID 999");
@@ -214,6 +238,89 @@ private slots:
         QCOMPARE(m_sent, QStringList{"CNTAC:" + answer});
         QCOMPARE(test::dumpTable(*m_db, "tblContacts").split('\n'), expected);
         QCOMPARE(test::dumpTable(*m_db, "tblCalls"), calls);
+    }
+
+    // Entries are kept as the call log writes numbers; problems are answered and change
+    // nothing.
+    void blockRequests_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("entries");  // tblBlocked's numbers and notes afterwards
+        const auto row = [](const QString &request, const char *answer, const char *entries) {
+            QTest::newRow(qPrintable(request)) << request << QString(answer) << QString(entries);
+        };
+        const char *seeded = "33333333 seed";
+        row("BLOCK:ADD;+45 22 33-44.55;Sælger", "BLOCK:ADD;22334455",
+            "22334455 Sælger,33333333 seed");
+        row("BLOCK:ADD;(22) 33 *", "BLOCK:ADD;2233*", "2233* ,33333333 seed");
+        row("BLOCK:ADD;+46 8*;", "BLOCK:ADD;00468*", "00468* ,33333333 seed");
+        row("BLOCK:ADD;5; DROP TABLE tblContacts", "BLOCK:ADD;5",
+            "33333333 seed,5  DROP TABLE tblContacts");
+        row("BLOCK:ADD;+45 33 33 33 33", "BLOCK:ERRO;33333333 is already on the block list",
+            seeded);
+        row("BLOCK:ADD;11;a;b", kNoteProblem, seeded);
+        row("BLOCK:ADD;11;CALL_:,11", kNoteProblem, seeded);
+        row(QStringLiteral("BLOCK:ADD;11;%1").arg(QChar(0)), kNoteProblem, seeded);
+        row("BLOCK:ADD;11;" + QString(201, 'x'), "BLOCK:ERRO;A note holds at most 200 characters",
+            seeded);
+        row("BLOCK:ADD;*", "BLOCK:ERRO;An entry needs a digit", seeded);
+        row("BLOCK:ADD;" + QString(33, '1'), "BLOCK:ERRO;An entry holds at most 32 digits", seeded);
+        row("BLOCK:ADD;22*33", kNotAnEntry, seeded);
+        row("BLOCK:ADD;Secret number",
+            "BLOCK:ERRO;Withheld numbers are blocked by the setting BlockWithheld", seeded);
+        row("BLOCK:DEL;33 33 33 33", "BLOCK:DEL;33333333", "");
+        row("BLOCK:DEL;33333333\r\n", "BLOCK:DEL;33333333", "");
+        row("BLOCK:DEL;44444444", "BLOCK:ERRO;44444444 is not on the block list", seeded);
+        row("BLOCK:DEL;Secret number",
+            "BLOCK:ERRO;Withheld numbers are blocked by the setting BlockWithheld", seeded);
+        row("BLOCK:LIST", "BLOCK:ERRO;Not a block request", seeded);
+    }
+    void blockRequests() {
+        QFETCH(QString, request);
+        const QString before = dumpBoth();
+        QTEST(block({request}).value(0), "answer");
+        QStringList entries;
+        for (Query row = m_db->query("SELECT Number, Note FROM tblBlocked ORDER BY Number");
+             !row.atEnd(); row.next())
+            entries << row.field("Number") + ' ' + row.field("Note");
+        QTEST(entries.join(','), "entries");
+        QCOMPARE(dumpBoth(), before);
+    }
+
+    // Whatever a hostile client sends as a number or a note, the answer is a block answer,
+    // the rest of the file stays as it was and only numbers and prefixes are stored.
+    void blockRequestsWithHostileInput() {
+        const QString before = dumpBoth();
+        QStringList requests;
+        for (const char *text : kInjections)
+            requests << QStringLiteral("BLOCK:ADD;%1").arg(text)
+                     << QStringLiteral("BLOCK:ADD;1234;%1").arg(text)
+                     << QStringLiteral("BLOCK:DEL;%1").arg(text);
+        for (const QString &answer : block(requests))
+            QVERIFY2(answer.startsWith("BLOCK:"), qPrintable(answer));
+        QCOMPARE(dumpBoth(), before);
+        for (Query row = m_db->query("SELECT Number FROM tblBlocked"); !row.atEnd(); row.next())
+            QVERIFY2(QRegularExpression("^\\d{1,32}\\*?$").match(row.field("Number")).hasMatch(),
+                     qPrintable(row.field("Number")));
+    }
+
+    // The number itself wins over a prefix, a longer prefix over a shorter one; withheld
+    // calls are counted under BlockWithheld's entry, listed first.
+    void blockedCallsAreMatchedAndCounted() {
+        const QStringList entries = {"2233*", "22*", "22334455", "4*"};
+        QCOMPARE(BlockList::blockingEntry(entries, "22334455"), QStringLiteral("22334455"));
+        QCOMPARE(BlockList::blockingEntry(entries, "22339999"), QStringLiteral("2233*"));
+        QCOMPARE(BlockList::blockingEntry(entries, "22000000"), QStringLiteral("22*"));
+        QCOMPARE(BlockList::blockingEntry(entries, "12233"), QString());
+        QCOMPARE(BlockList::blockingEntry({"*"}, "12233"), QString());
+        QCOMPARE(BlockList::blockingEntry(entries, ""), QString());
+        m_db->exec(
+            "INSERT INTO tblBlockedCalls (CallID, Entry) VALUES (2, '33333333'), "
+            "(6, '33333333'), (5, ?)",
+            {kSecretNumber});
+        QCOMPARE(block({"BLOCK:ADD;4*;Hansen", "BLOCK:LIST;"}).value(1),
+                 "BLOCK:LIST;Secret number,BlockWithheld,,1,12:00;"
+                 "33333333,seed,2026-12-07 12:00:00,2,13:00;4*,Hansen,2026-12-07 12:00:00,0,;");
     }
 
     // Matches are listed in name order, nameless first; a contact whose searched columns
@@ -334,6 +441,8 @@ private slots:
                 "('Bo Jensen', 5), ('anders And', 2), ('Ørsted Hans', 9)");
         }
         m_db->open(path, Database::OpenMode::MustExist);
+        QCOMPARE(block({"BLOCK:LIST;"}), QStringList{"BLOCK:LIST;Secret number,BlockWithheld,,0,;"
+                                                     "33333333,seed,2026-12-07 12:00:00,0,;"});
         stats("STATS:CNTS;00");
         stats("STATS:TOPS;3");
         QCOMPARE(m_sent,

@@ -242,9 +242,13 @@ class UiTest : public QObject {
         }
     }
 
-    // A known caller, then an unknown one whom the directory names.
-    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory) {
+    // A known caller, then an unknown one whom the directory names; the number `blocked` is
+    // on the block list.
+    static void callAndNaming(Fixture &f, test::PseudoTerminal &device, FakeDirectory &directory,
+                              const QString &blocked = {}) {
         connectWithKnownCaller(f, device, directory);
+        if (!blocked.isEmpty())
+            f.service->addBlockEntry(blocked, {});
         QVERIFY(device.write("A11111111#R"));
         auto *list = f.find<QTreeWidget>("lstRecentCalls");
         QTRY_COMPARE(list->topLevelItemCount(), 1);
@@ -481,18 +485,23 @@ private slots:
                  "information Export: Contacts written to " + f.desktop.nextFile + ".vcf.");
     }
 
+    // A blocked caller is listed and named, but neither the call nor its naming is notified.
     void notificationForEveryCallAndNaming_data() {
         QTest::addColumn<QString>("desktopNotify");
+        QTest::addColumn<QString>("blocked");
         QTest::addColumn<QStringList>("notified");
         const QString body = "\n2026-12-06 18:30:05";
         QTest::newRow("DesktopNotify=True")
-            << "True"
+            << "True" << QString()
             << QStringList{"Ib Holm|11111111" + body, "Unknown caller|22222222" + body,
                            "Karen Hansen|22222222" + body};
-        QTest::newRow("DesktopNotify=False") << "False" << QStringList{};
+        QTest::newRow("DesktopNotify=False") << "False" << QString() << QStringList{};
+        QTest::newRow("2222* blocked") << "True"
+                                       << "2222*" << QStringList{"Ib Holm|11111111" + body};
     }
     void notificationForEveryCallAndNaming() {
         QFETCH(QString, desktopNotify);
+        QFETCH(QString, blocked);
         QFETCH(QStringList, notified);
         if (!m_bus->isRunning())
             QSKIP("dbus-daemon is not installed: no private bus for the notifications");
@@ -503,7 +512,7 @@ private slots:
         QVERIFY(device.isValid());
         FakeDirectory directory;
         f.store.Write(key::DesktopNotify, desktopNotify);
-        callAndNaming(f, device, directory);
+        callAndNaming(f, device, directory, blocked);
         if (QTest::currentTestFailed())
             return;
         const auto texts = [&service] {
@@ -525,7 +534,7 @@ private slots:
         }
         // The naming replaces the unknown caller's notification, the second one shown, which
         // offers to copy the number.
-        if (notified.isEmpty())
+        if (notified.size() < 3)
             return;
         QCOMPARE(service.received.last().replacesId, 2u);
         QGuiApplication::clipboard()->clear();
