@@ -13,12 +13,14 @@ FUZZ_SECONDS ?= 60
 
 # Stamps in the build folder: the packages are checked again only when scripts/install-deps
 # changes, and CMake configures again only when CMAKE_ARGS change. Changes to the
-# CMakeLists are picked up by the build itself.
+# CMakeLists are picked up by the build itself. `make run` installs what building and
+# running need; `make test` and `make package` add the test and packaging tools.
 DEPS_STAMP := $(BUILD_DIR)/.deps-checked
+TEST_DEPS_STAMP := $(BUILD_DIR)/.test-deps-checked
 ARGS_STAMP := $(BUILD_DIR)/.cmake-args
 CONFIGURE_STAMP := $(BUILD_DIR)/.configured
 
-.PHONY: all deps configure build run test test-sanitize fuzz install package format-check clean FORCE
+.PHONY: all deps test-deps configure build run test test-sanitize fuzz install package format-check clean FORCE
 
 all: build
 
@@ -26,6 +28,12 @@ deps: $(DEPS_STAMP)
 
 $(DEPS_STAMP): scripts/install-deps
 	scripts/install-deps $(DEPS_ARGS)
+	@mkdir -p $(@D) && touch $@
+
+test-deps: $(TEST_DEPS_STAMP)
+
+$(TEST_DEPS_STAMP): scripts/install-deps
+	scripts/install-deps --test $(DEPS_ARGS)
 	@mkdir -p $(@D) && touch $@
 
 # Rewritten only when the arguments differ, so its date is when they last changed.
@@ -39,13 +47,17 @@ $(CONFIGURE_STAMP): $(DEPS_STAMP) $(ARGS_STAMP)
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_ARGS)
 	@touch $@
 
+# Without make's "Entering directory" lines; CMake's "Built target" lines are off too.
 build: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) -- --no-print-directory
 
+# The desktop program, which runs headless where no display is available; the daemon alone
+# in a build without the GUI.
 run: build
-	$(BUILD_DIR)/ringwise-server
+	@if [ -x $(BUILD_DIR)/ringwise-desktop ]; then exec $(BUILD_DIR)/ringwise-desktop; \
+	else exec $(BUILD_DIR)/ringwise-server; fi
 
-test: build
+test: test-deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # The units name the binary by its full path, so the prefix is set when configuring; only
@@ -55,10 +67,11 @@ install: build
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
 
-# build/ringwise_<version>_<arch>.deb, installed under /usr.
-package: build
+# build/ringwise-server_<version>_<arch>.deb, ringwise-desktop_... and ringwise-client_...,
+# installed under /usr.
+package: test-deps build
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) -- --no-print-directory
 	cd $(BUILD_DIR) && cpack
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer (GCC), in a
@@ -73,9 +86,10 @@ fuzz:
 	    CMAKE_ARGS="-DCMAKE_CXX_COMPILER=clang++-14 -DRINGWISE_FUZZ=ON -DRINGWISE_GUI=OFF -DBUILD_TESTING=OFF"
 	fuzz/run build-fuzz/fuzz $(FUZZ_SECONDS)
 
-format-check: deps
+format-check: test-deps
 	find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | \
 	    xargs -0 clang-format --dry-run --Werror
+	scripts/spdx-headers --check
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -17,35 +17,61 @@ QString plainLines(QString text) {
     return text.remove(QLatin1Char('\r'));
 }
 
+// The characters of one call come within milliseconds, its rings seconds apart.
+constexpr int kQuietDeviceMs = 200;
+
 }  // namespace
 
 HeadlessFrontEnd::HeadlessFrontEnd(Service &service, QObject *parent)
     : QObject(parent), m_out(stdout), m_err(stderr) {
-    // The device output comes a character at a time: it is written once per pass of the
-    // event loop, not with one system call for each.
-    connect(&service, &Service::deviceOutputAppended, this, [this](const QString &text) {
-        m_out << plainLines(text);
-        if (std::exchange(m_flushPending, true))
-            return;
-        QTimer::singleShot(0, this, &HeadlessFrontEnd::flushOutput);
-    });
+    m_quietDevice.setSingleShot(true);
+    m_quietDevice.setInterval(kQuietDeviceMs);
+    connect(&m_quietDevice, &QTimer::timeout, this, &HeadlessFrontEnd::endLine);
+    connect(&service, &Service::deviceOutputAppended, this, &HeadlessFrontEnd::appendDeviceOutput);
     connect(&service, &Service::message, this,
             [this](MessageIcon, const QString &title, const QString &text) {
-                flushOutput();
+                endLine();
                 m_err << title << ": " << plainLines(text) << Qt::endl;
             });
     connect(&service, &Service::hostingLabelsChanged, this, &HeadlessFrontEnd::showHostingLabels);
     connect(&service, &Service::routerStatusChanged, this, [this](const QString &status) {
-        if (!status.isEmpty())
-            m_out << '\n' << status << Qt::endl;
+        if (status.isEmpty())
+            return;
+        endLine();
+        m_out << status << Qt::endl;
     });
     connect(&service, &Service::fatal, this,
             [this](FatalKind, const QString &title, const QString &text) {
-                flushOutput();
+                endLine();
                 m_err << title << ": " << plainLines(text) << Qt::endl;
                 // There is no settings dialog without a desktop: the fatal path just ends.
                 QCoreApplication::exit(1);
             });
+}
+
+// The device output comes a character at a time: it is written once per pass of the event
+// loop, not with one system call for each. Its entries start with a line break, which an
+// ended line has already written.
+void HeadlessFrontEnd::appendDeviceOutput(QString text) {
+    text = plainLines(std::move(text));
+    if (!m_lineOpen && text.startsWith(QLatin1Char('\n')))
+        text.remove(0, 1);
+    if (text.isEmpty())
+        return;
+    m_out << text;
+    m_lineOpen = !text.endsWith(QLatin1Char('\n'));
+    if (m_lineOpen)
+        m_quietDevice.start();
+    if (std::exchange(m_flushPending, true))
+        return;
+    QTimer::singleShot(0, this, &HeadlessFrontEnd::flushOutput);
+}
+
+void HeadlessFrontEnd::endLine() {
+    m_quietDevice.stop();
+    if (std::exchange(m_lineOpen, false))
+        m_out << '\n';
+    flushOutput();
 }
 
 void HeadlessFrontEnd::flushOutput() {
@@ -56,9 +82,11 @@ void HeadlessFrontEnd::flushOutput() {
 void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {
     // The ping countdown changes every second; only hosting and client changes are news.
     if (labels.isHosting != m_shown.isHosting || labels.localIp != m_shown.localIp ||
-        labels.localPort != m_shown.localPort)
-        m_out << "\nIs hosting? " << labels.isHosting << "  Local IP: " << labels.localIp
+        labels.localPort != m_shown.localPort) {
+        endLine();
+        m_out << "Is hosting? " << labels.isHosting << "  Local IP: " << labels.localIp
               << "  Local port: " << labels.localPort << Qt::endl;
+    }
     // Thousands of clients may come or go in one pass of the event loop; the count they
     // leave is written once, after it.
     if (labels.connections != m_shown.connections && !m_countPending) {
@@ -68,7 +96,8 @@ void HeadlessFrontEnd::showHostingLabels(const HostingLabels &labels) {
             if (m_shown.connections == m_countShown)
                 return;
             m_countShown = m_shown.connections;
-            m_out << "\nConnections: " << m_countShown << Qt::endl;
+            endLine();
+            m_out << "Connections: " << m_countShown << Qt::endl;
         });
     }
     m_shown = labels;

@@ -114,11 +114,10 @@ int runHeadless(SettingsStore &store, const QCommandLineParser &parser,
                      [] { QCoreApplication::quit(); });
     if (!service.start(Service::StartConnect::Always))
         return 1;
-    // On a line of its own: the device output ends without a line break.
-    frontEnd.flushOutput();
+    frontEnd.endLine();
     // A router has named itself already, in its state line.
     QTextStream out(stdout);
-    out << "\nSettings: " << store.filePath() << "\nDatabase: " << service.settings().dbPath;
+    out << "Settings: " << store.filePath() << "\nDatabase: " << service.settings().dbPath;
     if (service.routerStatus().isEmpty())
         out << "\nSerial port: " << serialPortText(service.selectedPort());
     out << Qt::endl;
@@ -209,7 +208,8 @@ int main(int argc, char *argv[]) {
     const BlockedSignals blockedSignals;
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv, parser);
     QCoreApplication::setApplicationName(kProductName);
-    QCoreApplication::setApplicationVersion(versionText);
+    // --version prints the name, then this.
+    QCoreApplication::setApplicationVersion(versionText + QLatin1Char('\n') + kLicenceNotice);
     parser.process(*app);
 
     const QString configPath = parser.value(QStringLiteral("config"));

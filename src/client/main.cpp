@@ -147,7 +147,8 @@ bool readTls(const QCommandLineParser &parser, std::optional<QSslConfiguration> 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ringwise-client"));
-    QCoreApplication::setApplicationVersion(versionText);
+    // --version prints the name, then this.
+    QCoreApplication::setApplicationVersion(versionText + QLatin1Char('\n') + kLicenceNotice);
     QCommandLineParser parser;
     describeOptions(parser);
     if (!parser.parse(QCoreApplication::arguments()))

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include <QFile>
 
@@ -45,6 +46,7 @@ SerialDevice::SerialDevice(std::function<void(QChar)> receive, Report report, in
     m_retryTimer.setInterval(retryIntervalMs);
     connect(&m_port, &TerminalPort::received, this, &SerialDevice::handOn);
     connect(&m_port, &TerminalPort::lost, this, [this](const QString &reason) {
+        m_failureReported = true;
         startRetrying(QStringLiteral("%1 was lost: %2.").arg(m_portText, reason));
     });
     connect(&m_retryTimer, &QTimer::timeout, this, &SerialDevice::retry);
@@ -60,6 +62,7 @@ bool SerialDevice::open(const QString &portText, const QString &devicePath) {
     QString problem = QStringLiteral("Cannot open %1: %2.").arg(portText, failure);
     if (isPermissionDenied(devicePath))
         problem += ' ' + deviceGroupAdvice(devicePath);
+    m_failureReported = true;
     startRetrying(problem);
     return false;
 }
@@ -75,6 +78,8 @@ bool SerialDevice::write(const QByteArray &bytes) {
 }
 
 void SerialDevice::closeAndRetry(const std::optional<QString> &problem) {
+    // The port was open: whoever closes it says what the wait is for.
+    m_failureReported = false;
     m_port.close();
     m_held.clear();
     startRetrying(problem);
@@ -83,8 +88,14 @@ void SerialDevice::closeAndRetry(const std::optional<QString> &problem) {
 void SerialDevice::retry() {
     // Stopped first: the device may already fail again while it is being opened.
     m_retryTimer.stop();
-    if (!openPort().isEmpty())
+    if (!openPort().isEmpty()) {
         m_retryTimer.start();
+        return;
+    }
+    // Said once after a failure to open or a lost port, so that whoever read that reads that
+    // the wait is over.
+    if (std::exchange(m_failureReported, false))
+        m_report(QStringLiteral("Serial port"), QStringLiteral("%1 open.").arg(m_portText));
 }
 
 QString SerialDevice::openPort() {

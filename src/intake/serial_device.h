@@ -66,7 +66,8 @@ private:
     QString m_portText;
     QString m_devicePath;
     bool m_holding = false;
-    QByteArray m_held;  // read before the hold began
+    bool m_failureReported = false;  // the port's own failure, until it opens again
+    QByteArray m_held;               // read before the hold began
 };
 
 }  // namespace ringwise

@@ -31,11 +31,18 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent) {
         "online directory and announces each call to the client programs connected over "
         "TCP/IP."));
     text->setWordWrap(true);
+    auto *licence =
+        new QLabel(QStringLiteral("Free software under the GNU General Public License, version 3 "
+                                  "or later (%1), without any warranty.")
+                       .arg(kLicenceName));
+    licence->setObjectName(QStringLiteral("lblLicence"));
+    licence->setWordWrap(true);
 
     auto *panel = new QGroupBox(QStringLiteral("About"));
     auto *panelLayout = new QVBoxLayout(panel);
     panelLayout->addWidget(title);
     panelLayout->addWidget(text);
+    panelLayout->addWidget(licence);
 
     auto *ok = new QPushButton(QStringLiteral("Ok"));
     ok->setDefault(true);

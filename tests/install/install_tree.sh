@@ -1,5 +1,6 @@
 #!/bin/sh
-# install_tree.sh BUILD_DIR ROOT: a fresh `cmake --install` of BUILD_DIR into the DESTDIR ROOT.
+# install_tree.sh BUILD_DIR ROOT COMPONENT: a fresh `cmake --install` of one component (one
+# package's files) of BUILD_DIR into the DESTDIR ROOT.
 set -eu
 rm -rf "$2"
-DESTDIR="$2" cmake --install "$1" >/dev/null
+DESTDIR="$2" cmake --install "$1" --component "$3" >/dev/null

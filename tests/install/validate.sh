@@ -56,6 +56,20 @@ man)
     done
     exit $status
     ;;
+depends)
+    # The server package's Depends, as dpkg-shlibdeps finds them, name no graphical library.
+    need dpkg-shlibdeps
+    build=$1 out=$2
+    rm -rf "$out"
+    cpack --config "$build/CPackConfig.cmake" -B "$out" -D CPACK_COMPONENTS_ALL=server \
+        >"$out.log" 2>&1 || { cat "$out.log"; exit 1; }
+    depends=$(dpkg-deb -f "$out"/ringwise-server_*.deb Depends)
+    echo "Depends: $depends"
+    gui=$(echo "$depends" | tr ',' '\n' |
+        grep -E 'libgtk|libx11|libxcb|libgl|libegl|libwayland|libqt6widgets|libqt6gui|qt6-qpa-plugins' || true)
+    [ -z "$gui" ] || { echo "Graphical libraries among them: $gui"; exit 1; }
+    exit 0
+    ;;
 esac
 echo "unknown check: $kind" >&2
 exit 2

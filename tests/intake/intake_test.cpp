@@ -411,7 +411,8 @@ private slots:
         QTRY_VERIFY(port.device.isOpen());
         QVERIFY(second.write("A2#R"));
         QTRY_VERIFY(port.received.endsWith("A2#R"));
-        QCOMPARE(port.reports.size(), 1);
+        QCOMPARE(port.reports.size(), 2);
+        QCOMPARE(port.reports.last(), "Serial port: " + path + " open.");
     }
 
     void permissionAdviceNamesTheDevicesGroup() {
