@@ -78,11 +78,18 @@ std::optional<QString> ContactRequests::HandleContactRequest(const QString &text
 
 SavedContact ContactRequests::save(std::optional<qint64> contactKey, const QStringList &values,
                                    bool naming) {
-    // The book would keep it whole, but every answer would end the value there.
+    // The book would keep a NUL whole, but every answer would end the value there; a line
+    // break would start a forged line of its own in what clients are sent.
     for (const QString &value : values) {
-        if (value.contains(QChar(0)))
-            return {kErrorHead + QStringLiteral("A contact value cannot hold a NUL character"),
+        for (const QChar character : value) {
+            if (character.unicode() >= 0x20)
+                continue;
+            return {kErrorHead + (character.isNull()
+                                      ? QStringLiteral("A contact value cannot hold a NUL character")
+                                      : QStringLiteral(
+                                            "A contact value cannot hold a control character")),
                     std::nullopt};
+        }
     }
     QVariantList bound;
     for (const QString &value : values)
