@@ -1,5 +1,6 @@
 #include "web/web_server.h"
 
+#include <QHostInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonDocument>
@@ -134,7 +135,10 @@ void WebListener::refuse(QTcpSocket *socket, const RequestGate::Verdict &verdict
     socket->disconnectFromHost();
 }
 
-WebServer::WebServer(WebApi &api, QObject *parent) : QAbstractHttpServer(parent), m_api(api) {
+WebServer::WebServer(WebApi &api, QObject *parent)
+    : QAbstractHttpServer(parent),
+      m_api(api),
+      m_hostGuard(QHostInfo::localHostName(), QHostInfo::localDomainName()) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::takeWebSockets);
 }
 
@@ -155,11 +159,31 @@ quint16 WebServer::port() const {
     return m_listener ? m_listener->serverPort() : 0;
 }
 
+std::optional<WebResponse> WebServer::refusal(const QHttpServerRequest &request) const {
+    const QByteArray host = headerValue(request, "host");
+    if (!m_hostGuard.admitsHost(host))
+        return WebResponse{421,
+                           "text/plain; charset=utf-8",
+                           "This page answers only to the machine's own name or address.\n",
+                           {}};
+    // Reading needs the session or token that only the page's own origin can have; what
+    // changes things, or listens to every call, must also come from it.
+    const bool changes = request.method() != QHttpServerRequest::Method::Get;
+    if ((changes || isWebSocketUpgrade(request)) &&
+        !HostGuard::sameOrigin(headerValue(request, "origin"), host, m_secure))
+        return WebResponse{403, "application/json", R"({"error":"origin"})", {}};
+    return std::nullopt;
+}
+
 bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) {
     // An upgrade the server takes becomes a WebSocket; one it refuses goes to missingHandler.
     if (isWebSocketUpgrade(request))
-        return request.url().path() == QLatin1String(kEventsPath) &&
+        return !refusal(request) && request.url().path() == QLatin1String(kEventsPath) &&
                m_api.admitsCookies(headerValue(request, "cookie"));
+    if (const std::optional<WebResponse> refused = refusal(request)) {
+        write(makeResponder(request, socket), *refused);
+        return true;
+    }
     const WebRequest webRequest{methodName(request.method()),
                                 request.url().path(),
                                 request.query(),
@@ -177,8 +201,9 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
 void WebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) {
     const bool events = request.url().path() == QLatin1String(kEventsPath);
     write(makeResponder(request, socket),
-          events ? WebResponse{401, "application/json", R"({"error":"login"})", {}}
-                 : WebResponse{404, "application/json", R"({"error":"notFound"})", {}});
+          refusal(request).value_or(
+              events ? WebResponse{401, "application/json", R"({"error":"login"})", {}}
+                     : WebResponse{404, "application/json", R"({"error":"notFound"})", {}}));
 }
 
 void WebServer::takeWebSockets() {

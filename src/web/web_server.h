@@ -11,11 +11,13 @@
 #include <optional>
 #include <vector>
 
+#include "web/host_guard.h"
 #include "web/request_gate.h"
 
 namespace ringwise {
 
 class WebApi;
+struct WebResponse;
 
 // The listening port of the web page, plain or TLS. Qt's HTTP server of Debian 12 takes
 // every connection and reads every request whole; the port refuses what it must not: a
@@ -70,10 +72,14 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    // The answer to a request from elsewhere: a Host not this machine's, or a change or a
+    // WebSocket from another origin; none for the page's own.
+    std::optional<WebResponse> refusal(const QHttpServerRequest &request) const;
     void takeWebSockets();
     void forget(QWebSocket *webSocket);
 
     WebApi &m_api;
+    const HostGuard m_hostGuard;
     WebListener *m_listener = nullptr;
     bool m_secure = false;
     std::vector<std::unique_ptr<QWebSocket>> m_webSockets;

@@ -13,6 +13,7 @@
 #include "support/fast_environment.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
+#include "web/host_guard.h"
 #include "web/request_gate.h"
 
 using namespace ringwise;
@@ -54,8 +55,10 @@ struct WebServerFixture {
                 const QByteArray &headers = {}) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, service->webPort());
-        socket.write(request + " HTTP/1.1\r\nHost: localhost\r\nContent-Length: " +
-                     QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body);
+        socket.write(request + " HTTP/1.1\r\n" +
+                     (headers.contains("Host: ") ? "" : "Host: localhost\r\n") +
+                     "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + headers +
+                     "\r\n" + body);
         Answer answer;
         QSignalSpy arrived(&socket, &QTcpSocket::readyRead);
         while (arrived.wait(5000)) {
@@ -141,6 +144,15 @@ private slots:
         QTest::newRow("body over 64 KiB")
             << false << QByteArray("POST /api/contacts/new") << QByteArray(64 * 1024 + 1, 'x')
             << none << 413 << QByteArray("tooLarge");
+        QTest::newRow("another site's name")
+            << false << QByteArray("GET /api/session") << none
+            << QByteArray("Host: evil.example:6997\r\n") << 421 << QByteArray("own name");
+        QTest::newRow("WebSocket from another site") << false << QByteArray("GET /events") << none
+                                                     << kUpgrade + "Origin: http://evil.example\r\n"
+                                                     << 403 << QByteArray(R"({"error":"origin"})");
+        QTest::newRow("post from another site") << false << QByteArray("POST /logout") << none
+                                                << QByteArray("Origin: http://evil.example\r\n")
+                                                << 403 << QByteArray(R"({"error":"origin"})");
         QTest::newRow("paging from a word") << false << QByteArray("GET /api/calls?before=x")
                                             << none << none << 400 << QByteArray("before");
     }
@@ -185,6 +197,36 @@ private slots:
         for (const QByteArray &piece : pieces)
             status = std::max(status, gate.feed(piece).status);
         QTEST(status, "status");
+    }
+
+    // The names a browser may reach the page by, and the origins that may change things.
+    void hostGuard_data() {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<QByteArray>("origin");
+        QTest::addColumn<bool>("admitted");
+        const auto row = [](const char *host, const char *origin, bool admitted) {
+            QTest::newRow(*origin ? origin
+                          : *host ? host
+                                  : "no Host")
+                << QByteArray(host) << QByteArray(origin) << admitted;
+        };
+        for (const char *host : {"127.0.0.1:6997", "[::1]:6997", "localhost", "Kitchen:6997",
+                                 "kitchen.local", "kitchen.lan:6997", "phone.local", ""})
+            row(host, "", true);
+        for (const char *host : {"evil.example:6997", "kitchen.evil.example", "127.0.0.1.nip.io",
+                                 "localhost.evil.example", "user@localhost", "a b"})
+            row(host, "", false);
+        row("127.0.0.1:6997", "http://127.0.0.1:6997", true);
+        row("kitchen.local", "http://KITCHEN.local:80", true);
+        for (const char *origin :
+             {"http://evil.example", "http://127.0.0.1:6998", "https://127.0.0.1:6997", "null"})
+            row("127.0.0.1:6997", origin, false);
+    }
+    void hostGuard() {
+        QFETCH(QByteArray, host);
+        QFETCH(QByteArray, origin);
+        const HostGuard guard(QStringLiteral("kitchen"), QStringLiteral("lan"));
+        QTEST(guard.admitsHost(host) && HostGuard::sameOrigin(origin, host, false), "admitted");
     }
 
     // A login opens a session for 30 days of idleness; wrong passwords count in the client
