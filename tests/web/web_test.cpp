@@ -15,6 +15,7 @@
 #include "support/temp_environment.h"
 #include "web/host_guard.h"
 #include "web/request_gate.h"
+#include "web/web_timeouts.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
@@ -39,7 +40,7 @@ struct Answer {
 
 // The server on a device, its web page on a free loopback port, on a clock the test turns.
 struct WebServerFixture {
-    explicit WebServerFixture(const QString &password = QString()) {
+    explicit WebServerFixture(const QString &password = QString(), WebTimeouts timeouts = {}) {
         store.Write(key::ServerAutoStart, "True");
         store.Write(key::ServerCOM, device.slavePath());
         store.Write(key::ServerCheckDGS, "False");
@@ -47,6 +48,7 @@ struct WebServerFixture {
         ServiceEnvironment environment = loopbackEnvironment();
         environment.now = [this] { return now; };
         environment.webPort = 0;
+        environment.webTimeouts = timeouts;
         service = std::make_unique<Service>(store, environment);
     }
 
@@ -310,6 +312,32 @@ private slots:
         const QJsonObject card = f.http("GET /api/contacts/" + key).json();
         QCOMPARE(card.value("callsTotal"), 1);
         QCOMPARE(card.value("lastCalls")[0].toObject().value("name"), "Karen Holm");
+    }
+
+    // A connection whose request does not come whole in time, or that stays idle after one,
+    // is closed, and a WebSocket that has not answered a ping by the next; one that answers
+    // outlives the deadlines of the connection it came on.
+    void timeouts() {
+        WebServerFixture f(QString(), {200, 400, 300});
+        QVERIFY(f.service->start());
+        QTcpSocket silent;
+        QTcpSocket kept;
+        QTcpSocket deaf;
+        for (QTcpSocket *socket : {&silent, &kept, &deaf})
+            socket->connectToHost(QHostAddress::LocalHost, f.service->webPort());
+        kept.write("GET /app.css HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        deaf.write("GET /events HTTP/1.1\r\nHost: localhost\r\n" + kUpgrade + "\r\n");
+        QWebSocket events;
+        QSignalSpy opened(&events, &QWebSocket::connected);
+        events.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/events").arg(f.service->webPort())));
+        QVERIFY(opened.wait());
+        QTRY_COMPARE(silent.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(kept.state(), QAbstractSocket::ConnectedState);
+        QTRY_COMPARE(kept.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(kept.readAll().startsWith("HTTP/1.1 200"));
+        QTRY_COMPARE(deaf.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(deaf.readAll().startsWith("HTTP/1.1 101"));
+        QCOMPARE(events.state(), QAbstractSocket::ConnectedState);
     }
 
     // Pages of 50 go down the call keys; the live events bring each call and ring.
