@@ -191,6 +191,9 @@ private slots:
                                       << 411;
         QTest::newRow("endless head")
             << QByteArrayList{"GET / HTTP/1.1\r\nX: ", QByteArray(64 * 1024, 'x')} << 431;
+        QTest::newRow("long head in one piece")
+            << QByteArrayList{"GET / HTTP/1.1\r\nX: " + QByteArray(64 * 1024, 'x') + "\r\n\r\n"}
+            << 431;
     }
     void gate() {
         QFETCH(QByteArrayList, pieces);
