@@ -43,8 +43,14 @@ QByteArray methodName(QHttpServerRequest::Method method) {
     }
 }
 
+// As the HTTP server's parser tells one: an "Upgrade" header alone leaves an ordinary
+// request, which must get an ordinary answer.
 bool isWebSocketUpgrade(const QHttpServerRequest &request) {
-    return headerValue(request, "upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+    const QList<QByteArray> connection = headerValue(request, "connection").split(',');
+    return headerValue(request, "upgrade").compare("websocket", Qt::CaseInsensitive) == 0 &&
+           std::any_of(connection.begin(), connection.end(), [](const QByteArray &option) {
+               return option.trimmed().compare("upgrade", Qt::CaseInsensitive) == 0;
+           });
 }
 
 void write(QHttpServerResponder responder, const WebResponse &response) {

@@ -135,6 +135,9 @@ private slots:
                                       << 404 << QByteArray("notFound");
         QTest::newRow("WebSocket elsewhere") << false << QByteArray("GET /api/calls") << none
                                              << kUpgrade << 404 << QByteArray("notFound");
+        QTest::newRow("Upgrade without Connection")
+            << false << QByteArray("GET /events") << none << QByteArray("Upgrade: websocket\r\n")
+            << 404 << QByteArray("notFound");
         QTest::newRow("wrong method") << false << QByteArray("DELETE /api/calls") << none << none
                                       << 405 << QByteArray("Allow: GET");
         QTest::newRow("no token") << false << QByteArray("POST /api/contacts/new")
