@@ -91,10 +91,11 @@ private:
     const HostGuard m_hostGuard;
     WebListener *m_listener = nullptr;
     bool m_secure = false;
-    std::vector<std::unique_ptr<QWebSocket>> m_webSockets;
     const WebTimeouts m_timeouts;
     QTimer m_pings;
-    QSet<const QWebSocket *> m_unanswered;  // pinged, no pong yet
+    // Pinged, no pong yet. Declared first: a WebSocket going with the server is forgotten.
+    QSet<const QWebSocket *> m_unanswered;
+    std::vector<std::unique_ptr<QWebSocket>> m_webSockets;
 };
 
 // The headers every answer of the web port has.
