@@ -313,6 +313,7 @@ private slots:
         const QJsonObject call = f.http("GET /api/calls").json().value("calls")[0].toObject();
         QCOMPARE(call.value("unrecognized"), true);
         const QByteArray key = QByteArray::number(call.value("contactId").toInteger());
+        QCOMPARE(f.http("GET /api/contacts/" + key).json().value("contact")["number"], "22334455");
         const QJsonObject named =
             f.save(key, {{"name", "Karen Holm"}}).json().value("contact").toObject();
         QCOMPARE(named.value("unrecognized"), false);
