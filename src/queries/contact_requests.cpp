@@ -129,18 +129,16 @@ SavedContact ContactRequests::save(std::optional<qint64> contactKey, const QStri
     return {QStringLiteral("CNTAC:SAVE;Record modified succesfully."), contactKey};
 }
 
-Query ContactRequests::findContacts(const QString &term, int limit) {
+Query ContactRequests::findContacts(const QString &term, int limit, SearchField field) {
     return m_database.query(QStringLiteral("SELECT * FROM tblContacts WHERE %1 ORDER BY "
                                            "FullName COLLATE Danish LIMIT ?2")
-                                .arg(QLatin1String(condition(SearchField::AllFields))),
+                                .arg(QLatin1String(condition(field))),
                             {term, limit});
 }
 
 QString ContactRequests::search(const ContactRequest &request) {
-    Query rows = m_database.query(QStringLiteral("SELECT * FROM tblContacts WHERE %1 ORDER BY "
-                                                 "FullName COLLATE Danish")
-                                      .arg(QLatin1String(condition(request.field))),
-                                  {request.term});
+    // A negative limit is none.
+    Query rows = findContacts(request.term, -1, request.field);
 
     QString shown;
     QString matches;
