@@ -84,10 +84,10 @@ SavedContact ContactRequests::save(std::optional<qint64> contactKey, const QStri
         for (const QChar character : value) {
             if (character.unicode() >= 0x20)
                 continue;
-            return {kErrorHead + (character.isNull()
-                                      ? QStringLiteral("A contact value cannot hold a NUL character")
-                                      : QStringLiteral(
-                                            "A contact value cannot hold a control character")),
+            return {kErrorHead +
+                        (character.isNull()
+                             ? QStringLiteral("A contact value cannot hold a NUL character")
+                             : QStringLiteral("A contact value cannot hold a control character")),
                     std::nullopt};
         }
     }
