@@ -206,11 +206,15 @@ std::optional<WebResponse> WebServer::refusal(const QHttpServerRequest &request)
                            "This page answers only to the machine's own name or address.\n",
                            {}};
     // Reading needs the session or token that only the page's own origin can have; what
-    // changes things, or listens to every call, must also come from it.
+    // changes things, or listens to every call, must also come from it. Under the page's
+    // no-referrer policy its own forms and fetches send the origin "null": those changes
+    // still need the token.
+    const QByteArray origin = headerValue(request, "origin");
     const bool changes = request.method() != QHttpServerRequest::Method::Get;
-    if ((changes || isWebSocketUpgrade(request)) &&
-        !HostGuard::sameOrigin(headerValue(request, "origin"), host, m_secure))
-        return WebResponse{403, "application/json", R"({"error":"origin"})", {}};
+    if (isWebSocketUpgrade(request) || (changes && origin != "null")) {
+        if (!HostGuard::sameOrigin(origin, host, m_secure))
+            return WebResponse{403, "application/json", R"({"error":"origin"})", {}};
+    }
     return std::nullopt;
 }
 
