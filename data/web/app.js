@@ -270,9 +270,9 @@ let searchSerial = 0;
 let searchTimer = 0;
 let shownContact = null;  // {contact, lastCalls} on the card, or {contact: null} for a new one
 
-// An unrecognised contact is known by its number, or else by that of its last call.
-function contactLabel(contact, lastCalls = []) {
-  return contact.name || contact.number || (lastCalls[0] || {}).number || t('unknownNumber');
+// An unrecognised contact is known by its number.
+function contactLabel(contact) {
+  return contact.name || contact.number || t('unknownNumber');
 }
 
 // The line under a contact's name in the list: its first number.
@@ -330,7 +330,7 @@ function showContacts(id) {
 
 function fillCard() {
   const {contact, lastCalls} = shownContact;
-  $('card-name').textContent = contact ? contactLabel(contact, lastCalls) : t('newContact');
+  $('card-name').textContent = contact ? contactLabel(contact) : t('newContact');
   $('card-kind').hidden = !(contact && contact.unrecognized);
   const fields = [];
   for (const field of contact ? [...phoneFields, 'email'] : []) {

@@ -24,10 +24,19 @@ quint64 raiseDescriptorLimit() {
     return limit.rlim_cur;
 }
 
-QString descriptorLimitNote(quint64 limit, int maxClients) {
+QString descriptorLimitNote(quint64 limit, int maxClients, int webConnections) {
     const quint64 clients = limit > kOwnDescriptors ? limit - kOwnDescriptors : 0;
-    if (clients >= quint64(maxClients))
+    if (clients >= quint64(maxClients) + quint64(webConnections))
         return {};
+    if (webConnections > 0)
+        return QStringLiteral(
+                   "The limit of %1 open descriptors leaves room for about %2 clients and web "
+                   "page connections together, fewer than ServerMaxClients (%3) and the web "
+                   "page's %4.")
+            .arg(limit)
+            .arg(clients)
+            .arg(maxClients)
+            .arg(webConnections);
     return QStringLiteral(
                "The limit of %1 open descriptors leaves room for about %2 clients, "
                "fewer than ServerMaxClients (%3).")

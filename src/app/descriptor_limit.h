@@ -10,7 +10,7 @@ namespace ringwise {
 quint64 raiseDescriptorLimit();
 
 // A note for the device output when the limit leaves room for fewer clients than
-// ServerMaxClients; empty when it does not.
-QString descriptorLimitNote(quint64 limit, int maxClients);
+// ServerMaxClients and, while the web page is on, its connections; empty when it does not.
+QString descriptorLimitNote(quint64 limit, int maxClients, int webConnections);
 
 }  // namespace ringwise

@@ -14,6 +14,7 @@
 #include "core/service.h"
 #include "core/settings_store.h"
 #include "core/version.h"
+#include "web/web_server.h"
 
 #ifdef RINGWISE_GUI
 #include <QApplication>
@@ -79,7 +80,9 @@ void describeOptions(QCommandLineParser &parser) {
 
 // Said once, after start-up has read ServerMaxClients.
 void noteDescriptorLimit(Service &service, quint64 limit) {
-    const QString note = descriptorLimitNote(limit, service.settings().maxClients);
+    const QString note =
+        descriptorLimitNote(limit, service.settings().maxClients,
+                            service.webPort() != 0 ? WebListener::kMaxConnections : 0);
     if (!note.isEmpty())
         service.noteInDeviceOutput(QStringLiteral("Clients"), note);
 }

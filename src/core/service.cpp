@@ -628,7 +628,7 @@ void Service::startWeb(const QHostAddress &address) {
         }
         tls = credentials.configuration;
     }
-    parts.web = std::make_unique<WebServer>(parts.webApi);
+    parts.web = std::make_unique<WebServer>(parts.webApi, parts.environment.webTimeouts);
     if (!parts.web->listen(address, quint16(port), tls)) {
         parts.web.reset();
         emit message(MessageIcon::Warning, kWebTitle,

@@ -23,6 +23,7 @@
 #include "queries/last_calls.h"
 #include "server/client_protocol.h"
 #include "server/hosting_status.h"
+#include "web/web_timeouts.h"
 
 namespace ringwise {
 
@@ -74,6 +75,7 @@ struct ServiceEnvironment {
     // asks for any free port (0, which webPort() then reports).
     static constexpr int kWebOff = -1;
     std::optional<int> webPort;
+    WebTimeouts webTimeouts;
 };
 
 // Owns everything the server is: settings, database, call record, parser, logger, serial

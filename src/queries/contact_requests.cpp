@@ -78,11 +78,18 @@ std::optional<QString> ContactRequests::HandleContactRequest(const QString &text
 
 SavedContact ContactRequests::save(std::optional<qint64> contactKey, const QStringList &values,
                                    bool naming) {
-    // The book would keep it whole, but every answer would end the value there.
+    // The book would keep a NUL whole, but every answer would end the value there; a line
+    // break would start a forged line of its own in what clients are sent.
     for (const QString &value : values) {
-        if (value.contains(QChar(0)))
-            return {kErrorHead + QStringLiteral("A contact value cannot hold a NUL character"),
+        for (const QChar character : value) {
+            if (character.unicode() >= 0x20)
+                continue;
+            return {kErrorHead +
+                        (character.isNull()
+                             ? QStringLiteral("A contact value cannot hold a NUL character")
+                             : QStringLiteral("A contact value cannot hold a control character")),
                     std::nullopt};
+        }
     }
     QVariantList bound;
     for (const QString &value : values)
@@ -122,18 +129,16 @@ SavedContact ContactRequests::save(std::optional<qint64> contactKey, const QStri
     return {QStringLiteral("CNTAC:SAVE;Record modified succesfully."), contactKey};
 }
 
-Query ContactRequests::findContacts(const QString &term, int limit) {
+Query ContactRequests::findContacts(const QString &term, int limit, SearchField field) {
     return m_database.query(QStringLiteral("SELECT * FROM tblContacts WHERE %1 ORDER BY "
                                            "FullName COLLATE Danish LIMIT ?2")
-                                .arg(QLatin1String(condition(SearchField::AllFields))),
+                                .arg(QLatin1String(condition(field))),
                             {term, limit});
 }
 
 QString ContactRequests::search(const ContactRequest &request) {
-    Query rows = m_database.query(QStringLiteral("SELECT * FROM tblContacts WHERE %1 ORDER BY "
-                                                 "FullName COLLATE Danish")
-                                      .arg(QLatin1String(condition(request.field))),
-                                  {request.term});
+    // A negative limit is none.
+    Query rows = findContacts(request.term, -1, request.field);
 
     QString shown;
     QString matches;

@@ -5,11 +5,11 @@
 #include <optional>
 
 #include "db/query.h"
+#include "queries/contact_request.h"
 
 namespace ringwise {
 
 class Database;
-struct ContactRequest;
 
 // What saving a contact did: the "CNTAC:" answer, and the contact's key once it is saved.
 struct SavedContact {
@@ -33,9 +33,9 @@ public:
     // when no phone field holds one. Throws DatabaseError.
     SavedContact save(std::optional<qint64> contactKey, const QStringList &values,
                       bool naming = false);
-    // The contacts whose name, numbers or e-mail hold the term (case ignored, "%" and "_"
-    // wildcards), in Danish name order, at most `limit`. Throws DatabaseError.
-    Query findContacts(const QString &term, int limit);
+    // The contacts whose field (all: name, numbers or e-mail) holds the term (case ignored,
+    // "%" and "_" wildcards), in Danish name order, at most `limit`. Throws DatabaseError.
+    Query findContacts(const QString &term, int limit, SearchField field = SearchField::AllFields);
 
 private:
     QString search(const ContactRequest &request);

@@ -22,11 +22,11 @@ RequestGate::Verdict RequestGate::feed(QByteArrayView bytes) {
         const qsizetype from = std::max<qsizetype>(0, m_head.size() - (kHeadEnd.size() - 1));
         m_head.append(bytes.data(), bytes.size());
         const qsizetype end = m_head.indexOf(kHeadEnd, from);
-        if (end < 0) {
-            if (m_head.size() > kMaxBytes)
-                return {431, QByteArrayLiteral("tooLarge")};
+        // A head may also come whole in one read.
+        if (end < 0 ? m_head.size() > kMaxBytes : end > kMaxBytes)
+            return {431, QByteArrayLiteral("tooLarge")};
+        if (end < 0)
             return {};
-        }
         const qsizetype rest = m_head.size() - (end + kHeadEnd.size());
         m_head.truncate(end);
         const Verdict verdict = checkHead();

@@ -21,6 +21,8 @@ public:
     };
     // The bytes that arrived since the last call.
     Verdict feed(QByteArrayView bytes);
+    // Between requests: no head or body is part way in.
+    bool idle() const { return m_head.isEmpty() && m_bodyLeft == 0; }
 
 private:
     Verdict checkHead();

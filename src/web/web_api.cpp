@@ -93,6 +93,13 @@ QByteArray cookieValue(const QByteArray &cookies, QByteArrayView name) {
     return QByteArray();
 }
 
+std::pair<QByteArray, QByteArray> sessionCookie(const QByteArray &id, bool secure) {
+    return {"Set-Cookie",
+            WebApi::kSessionCookie + '=' + id + "; Path=/; HttpOnly; SameSite=Strict" +
+                (secure ? "; Secure" : "") +
+                "; Max-Age=" + QByteArray::number(qint64(SessionStore::kIdleDays) * 24 * 3600)};
+}
+
 }  // namespace
 
 WebApi::WebApi(Database &database, WebSeams seams)
@@ -134,8 +141,15 @@ WebResponse WebApi::route(const WebRequest &request) {
     const SessionStore::Session *session = sessionOf(request.cookies);
     if (passwordSet() && !session)
         return api ? error(401, QStringLiteral("login")) : redirect(kLoginPath);
-    if (path == QLatin1String("/"))
-        return get ? page("index.html") : methodNotAllowed("GET");
+    if (path == QLatin1String("/")) {
+        if (!get)
+            return methodNotAllowed("GET");
+        WebResponse response = page("index.html");
+        // The browser keeps the cookie for as long as the session lasts unused: from now.
+        if (session)
+            response.headers.push_back(sessionCookie(session->id, request.secure));
+        return response;
+    }
     if (post && request.token != tokenFor(session))
         return error(403, QStringLiteral("token"));
 
@@ -177,12 +191,8 @@ WebResponse WebApi::login(const WebRequest &request) {
     }
     m_seams.loggedIn(request.peer);
     m_sessions.keepFor(m_seams.password());
-    const SessionStore::Session session = m_sessions.create();
     WebResponse response = redirect("/");
-    response.headers.emplace_back(
-        "Set-Cookie", kSessionCookie + '=' + session.id + "; Path=/; HttpOnly; SameSite=Strict" +
-                          (request.secure ? "; Secure" : "") + "; Max-Age=" +
-                          QByteArray::number(qint64(SessionStore::kIdleDays) * 24 * 3600));
+    response.headers.push_back(sessionCookie(m_sessions.create().id, request.secure));
     return response;
 }
 

@@ -118,7 +118,8 @@ QJsonObject contact(const Query &row) {
     return {{"id", row.field("ID").toLongLong()}, {"name", row.field("FullName")},
             {"home", row.field("HomePhone")},     {"mobile", row.field("MobilePhone")},
             {"email", row.field("Email")},        {"work", row.field("BusinessPhone")},
-            {"fax", row.field("BusinessFax")},    {"unrecognized", unrecognized(row)}};
+            {"fax", row.field("BusinessFax")},    {"unrecognized", unrecognized(row)},
+            {"number", row.field("Unrecognized")}};
 }
 
 std::optional<QJsonObject> contactCard(Database &database, qint64 contactId) {

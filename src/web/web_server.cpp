@@ -1,5 +1,6 @@
 #include "web/web_server.h"
 
+#include <QHostInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonDocument>
@@ -13,6 +14,14 @@ namespace ringwise {
 namespace {
 
 const QByteArray kEventsPath = QByteArrayLiteral("/events");
+const QString kDeadlineName = QStringLiteral("deadline");
+
+// What the web port knows of one connection's bytes, ahead of the HTTP server.
+struct ConnectionState {
+    RequestGate gate;
+    bool refused = false;
+    bool betweenRequests = false;  // the idle deadline runs
+};
 
 QByteArray headerValue(const QHttpServerRequest &request, QByteArrayView name) {
     QByteArray value;
@@ -34,8 +43,14 @@ QByteArray methodName(QHttpServerRequest::Method method) {
     }
 }
 
+// As the HTTP server's parser tells one: an "Upgrade" header alone leaves an ordinary
+// request, which must get an ordinary answer.
 bool isWebSocketUpgrade(const QHttpServerRequest &request) {
-    return headerValue(request, "upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+    const QList<QByteArray> connection = headerValue(request, "connection").split(',');
+    return headerValue(request, "upgrade").compare("websocket", Qt::CaseInsensitive) == 0 &&
+           std::any_of(connection.begin(), connection.end(), [](const QByteArray &option) {
+               return option.trimmed().compare("upgrade", Qt::CaseInsensitive) == 0;
+           });
 }
 
 void write(QHttpServerResponder responder, const WebResponse &response) {
@@ -60,8 +75,9 @@ std::vector<std::pair<QByteArray, QByteArray>> securityHeaders() {
             {"Referrer-Policy", "no-referrer"}};
 }
 
-WebListener::WebListener(std::optional<QSslConfiguration> tls, QObject *parent)
-    : QSslServer(parent), m_tls(tls.has_value()) {
+WebListener::WebListener(std::optional<QSslConfiguration> tls, WebTimeouts timeouts,
+                         QObject *parent)
+    : QSslServer(parent), m_tls(tls.has_value()), m_timeouts(timeouts) {
     if (tls)
         setSslConfiguration(*tls);
 }
@@ -96,23 +112,44 @@ bool WebListener::admit(QTcpSocket *socket) {
     // The count goes back with a child of the socket: Qt's server cuts every connection of
     // the socket's own signals when it hands the socket to a WebSocket.
     connect(new QObject(socket), &QObject::destroyed, this, [this, address] { release(address); });
+    // A peer that went away without a word is found out by the system's keep-alive probes.
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    auto *deadline = new QTimer(socket);
+    deadline->setObjectName(kDeadlineName);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    deadline->start(m_timeouts.requestMs);
     // Connected before the HTTP server connects its own, so the gate reads each new piece
     // first; a refused request's bytes are taken away before the server sees them.
-    auto gate = std::make_shared<RequestGate>();
-    auto refused = std::make_shared<bool>(false);
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, gate, refused] {
-        if (*refused) {
-            socket->readAll();
-            return;
-        }
-        const RequestGate::Verdict verdict = gate->feed(socket->peek(socket->bytesAvailable()));
-        if (verdict.status == 0)
-            return;
-        *refused = true;
-        socket->readAll();
-        refuse(socket, verdict);
-    });
+    auto state = std::make_shared<ConnectionState>();
+    connect(socket, &QTcpSocket::readyRead, socket,
+            [socket, state, deadline, timeouts = m_timeouts] {
+                if (state->refused) {
+                    socket->readAll();
+                    return;
+                }
+                const RequestGate::Verdict verdict =
+                    state->gate.feed(socket->peek(socket->bytesAvailable()));
+                // The idle time restarts when a request is whole; the next one runs against the
+                // request deadline from its first byte, as the first does from the connection.
+                if (state->gate.idle()) {
+                    deadline->start(timeouts.idleMs);
+                    state->betweenRequests = true;
+                } else if (state->betweenRequests) {
+                    deadline->start(timeouts.requestMs);
+                    state->betweenRequests = false;
+                }
+                if (verdict.status == 0)
+                    return;
+                state->refused = true;
+                socket->readAll();
+                refuse(socket, verdict);
+            });
     return true;
+}
+
+void WebListener::becameWebSocket(QTcpSocket *socket) {
+    delete socket->findChild<QTimer *>(kDeadlineName, Qt::FindDirectChildrenOnly);
 }
 
 void WebListener::release(const QHostAddress &address) {
@@ -134,8 +171,14 @@ void WebListener::refuse(QTcpSocket *socket, const RequestGate::Verdict &verdict
     socket->disconnectFromHost();
 }
 
-WebServer::WebServer(WebApi &api, QObject *parent) : QAbstractHttpServer(parent), m_api(api) {
+WebServer::WebServer(WebApi &api, WebTimeouts timeouts, QObject *parent)
+    : QAbstractHttpServer(parent),
+      m_api(api),
+      m_hostGuard(QHostInfo::localHostName(), QHostInfo::localDomainName()),
+      m_timeouts(timeouts) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::takeWebSockets);
+    connect(&m_pings, &QTimer::timeout, this, &WebServer::ping);
+    m_pings.start(m_timeouts.pingMs);
 }
 
 WebServer::~WebServer() = default;
@@ -143,7 +186,7 @@ WebServer::~WebServer() = default;
 bool WebServer::listen(const QHostAddress &address, quint16 port,
                        std::optional<QSslConfiguration> tls) {
     m_secure = tls.has_value();
-    auto listener = std::make_unique<WebListener>(std::move(tls));
+    auto listener = std::make_unique<WebListener>(std::move(tls), m_timeouts);
     if (!listener->listen(address, port))
         return false;
     m_listener = listener.release();
@@ -155,11 +198,40 @@ quint16 WebServer::port() const {
     return m_listener ? m_listener->serverPort() : 0;
 }
 
+std::optional<WebResponse> WebServer::refusal(const QHttpServerRequest &request) const {
+    const QByteArray host = headerValue(request, "host");
+    if (!m_hostGuard.admitsHost(host))
+        return WebResponse{421,
+                           "text/plain; charset=utf-8",
+                           "This page answers only to the machine's own name or address.\n",
+                           {}};
+    // Reading needs the session or token that only the page's own origin can have; what
+    // changes things, or listens to every call, must also come from it. Under the page's
+    // no-referrer policy its own forms and fetches send the origin "null": those changes
+    // still need the token.
+    const QByteArray origin = headerValue(request, "origin");
+    const bool changes = request.method() != QHttpServerRequest::Method::Get;
+    if (isWebSocketUpgrade(request) || (changes && origin != "null")) {
+        if (!HostGuard::sameOrigin(origin, host, m_secure))
+            return WebResponse{403, "application/json", R"({"error":"origin"})", {}};
+    }
+    return std::nullopt;
+}
+
 bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) {
     // An upgrade the server takes becomes a WebSocket; one it refuses goes to missingHandler.
-    if (isWebSocketUpgrade(request))
-        return request.url().path() == QLatin1String(kEventsPath) &&
-               m_api.admitsCookies(headerValue(request, "cookie"));
+    if (isWebSocketUpgrade(request)) {
+        const bool taken = !refusal(request) &&
+                           request.url().path() == QLatin1String(kEventsPath) &&
+                           m_api.admitsCookies(headerValue(request, "cookie"));
+        if (taken)
+            WebListener::becameWebSocket(socket);
+        return taken;
+    }
+    if (const std::optional<WebResponse> refused = refusal(request)) {
+        write(makeResponder(request, socket), *refused);
+        return true;
+    }
     const WebRequest webRequest{methodName(request.method()),
                                 request.url().path(),
                                 request.query(),
@@ -177,8 +249,9 @@ bool WebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
 void WebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) {
     const bool events = request.url().path() == QLatin1String(kEventsPath);
     write(makeResponder(request, socket),
-          events ? WebResponse{401, "application/json", R"({"error":"login"})", {}}
-                 : WebResponse{404, "application/json", R"({"error":"notFound"})", {}});
+          refusal(request).value_or(
+              events ? WebResponse{401, "application/json", R"({"error":"login"})", {}}
+                     : WebResponse{404, "application/json", R"({"error":"notFound"})", {}}));
 }
 
 void WebServer::takeWebSockets() {
@@ -188,6 +261,7 @@ void WebServer::takeWebSockets() {
         socket->setMaxAllowedIncomingMessageSize(RequestGate::kMaxBytes);
         socket->setMaxAllowedIncomingFrameSize(RequestGate::kMaxBytes);
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { forget(socket); });
+        connect(socket, &QWebSocket::pong, this, [this, socket] { m_unanswered.remove(socket); });
         m_webSockets.push_back(std::move(webSocket));
     }
 }
@@ -198,9 +272,26 @@ void WebServer::forget(QWebSocket *webSocket) {
                      [webSocket](const auto &held) { return held.get() == webSocket; });
     if (found == m_webSockets.end())
         return;
+    m_unanswered.remove(webSocket);
     // Its own signal is running: it goes once that returns.
     found->release()->deleteLater();
     m_webSockets.erase(found);
+}
+
+void WebServer::ping() {
+    std::vector<QWebSocket *> silent;
+    for (const auto &webSocket : m_webSockets) {
+        if (m_unanswered.contains(webSocket.get())) {
+            silent.push_back(webSocket.get());
+        } else {
+            m_unanswered.insert(webSocket.get());
+            webSocket->ping();
+        }
+    }
+    // Gone without a word: no closing handshake would be answered either. Aborting one
+    // forgets it at once, so not while the list is being read.
+    for (QWebSocket *webSocket : silent)
+        webSocket->abort();
 }
 
 void WebServer::sendEvent(const QJsonObject &event) {

@@ -4,24 +4,30 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QJsonObject>
+#include <QSet>
 #include <QSslConfiguration>
 #include <QSslServer>
+#include <QTimer>
 #include <QWebSocket>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "web/host_guard.h"
 #include "web/request_gate.h"
+#include "web/web_timeouts.h"
 
 namespace ringwise {
 
 class WebApi;
+struct WebResponse;
 
 // The listening port of the web page, plain or TLS. Qt's HTTP server of Debian 12 takes
 // every connection and reads every request whole; the port refuses what it must not: a
 // connection over kMaxPerAddress from one address or kMaxConnections in all (WebSockets
-// included: each keeps its connection), and, through a RequestGate that reads each socket
-// ahead of the HTTP server, requests too large (413).
+// included: each keeps its connection), through a RequestGate that reads each socket
+// ahead of the HTTP server, requests too large (413), and connections that take too long
+// over a request or stay idle (WebTimeouts).
 class WebListener : public QSslServer {
     Q_OBJECT
 public:
@@ -29,9 +35,12 @@ public:
     static constexpr int kMaxConnections = 1024;
 
     // Without a TLS configuration the port speaks plain HTTP.
-    WebListener(std::optional<QSslConfiguration> tls, QObject *parent = nullptr);
+    WebListener(std::optional<QSslConfiguration> tls, WebTimeouts timeouts,
+                QObject *parent = nullptr);
 
     QTcpSocket *nextPendingConnection() override;
+    // The connection is a WebSocket from now on: the server's pings watch it instead.
+    static void becameWebSocket(QTcpSocket *socket);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -42,6 +51,7 @@ private:
     static void refuse(QTcpSocket *socket, const RequestGate::Verdict &verdict);
 
     const bool m_tls;
+    const WebTimeouts m_timeouts;
     int m_connections = 0;
     QHash<QHostAddress, int> m_perAddress;
 };
@@ -53,7 +63,7 @@ private:
 class WebServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    explicit WebServer(WebApi &api, QObject *parent = nullptr);
+    explicit WebServer(WebApi &api, WebTimeouts timeouts = {}, QObject *parent = nullptr);
     ~WebServer() override;
 
     // False when the port cannot be listened on.
@@ -70,12 +80,21 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    // The answer to a request from elsewhere: a Host not this machine's, or a change or a
+    // WebSocket from another origin; none for the page's own.
+    std::optional<WebResponse> refusal(const QHttpServerRequest &request) const;
     void takeWebSockets();
     void forget(QWebSocket *webSocket);
+    void ping();
 
     WebApi &m_api;
+    const HostGuard m_hostGuard;
     WebListener *m_listener = nullptr;
     bool m_secure = false;
+    const WebTimeouts m_timeouts;
+    QTimer m_pings;
+    // Pinged, no pong yet. Declared first: a WebSocket going with the server is forgotten.
+    QSet<const QWebSocket *> m_unanswered;
     std::vector<std::unique_ptr<QWebSocket>> m_webSockets;
 };
 

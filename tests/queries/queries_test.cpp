@@ -222,6 +222,8 @@ private slots:
         const QString nul = "ERRO;A contact value cannot hold a NUL character";
         row(QStringLiteral("2,Eva%1Eg,7,8,e@f,9,10").arg(QChar(0)), nul, 0, "", "2,Eva<NUL>Eg,...");
         row(QStringLiteral("NEW,Ann,1,2,a@b,3,4%1").arg(QChar(0)), nul, 0, "", "NEW,...,4<NUL>");
+        row("NEW,Eve\r\nCALL_:,99999999,Forged,1,2,a@b,3",
+            "ERRO;A contact value cannot hold a control character", 0, "", "NEW,Eve<CR><LF>...");
     }
     void save() {
         QFETCH(QString, values);

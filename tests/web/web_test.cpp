@@ -13,7 +13,9 @@
 #include "support/fast_environment.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
+#include "web/host_guard.h"
 #include "web/request_gate.h"
+#include "web/web_timeouts.h"
 
 using namespace ringwise;
 using namespace ringwise::test;
@@ -38,7 +40,7 @@ struct Answer {
 
 // The server on a device, its web page on a free loopback port, on a clock the test turns.
 struct WebServerFixture {
-    explicit WebServerFixture(const QString &password = QString()) {
+    explicit WebServerFixture(const QString &password = QString(), WebTimeouts timeouts = {}) {
         store.Write(key::ServerAutoStart, "True");
         store.Write(key::ServerCOM, device.slavePath());
         store.Write(key::ServerCheckDGS, "False");
@@ -46,6 +48,7 @@ struct WebServerFixture {
         ServiceEnvironment environment = loopbackEnvironment();
         environment.now = [this] { return now; };
         environment.webPort = 0;
+        environment.webTimeouts = timeouts;
         service = std::make_unique<Service>(store, environment);
     }
 
@@ -54,8 +57,10 @@ struct WebServerFixture {
                 const QByteArray &headers = {}) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, service->webPort());
-        socket.write(request + " HTTP/1.1\r\nHost: localhost\r\nContent-Length: " +
-                     QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body);
+        socket.write(request + " HTTP/1.1\r\n" +
+                     (headers.contains("Host: ") ? "" : "Host: localhost\r\n") +
+                     "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + headers +
+                     "\r\n" + body);
         Answer answer;
         QSignalSpy arrived(&socket, &QTcpSocket::readyRead);
         while (arrived.wait(5000)) {
@@ -130,6 +135,9 @@ private slots:
                                       << 404 << QByteArray("notFound");
         QTest::newRow("WebSocket elsewhere") << false << QByteArray("GET /api/calls") << none
                                              << kUpgrade << 404 << QByteArray("notFound");
+        QTest::newRow("Upgrade without Connection")
+            << false << QByteArray("GET /events") << none << QByteArray("Upgrade: websocket\r\n")
+            << 404 << QByteArray("notFound");
         QTest::newRow("wrong method") << false << QByteArray("DELETE /api/calls") << none << none
                                       << 405 << QByteArray("Allow: GET");
         QTest::newRow("no token") << false << QByteArray("POST /api/contacts/new")
@@ -141,6 +149,15 @@ private slots:
         QTest::newRow("body over 64 KiB")
             << false << QByteArray("POST /api/contacts/new") << QByteArray(64 * 1024 + 1, 'x')
             << none << 413 << QByteArray("tooLarge");
+        QTest::newRow("another site's name")
+            << false << QByteArray("GET /api/session") << none
+            << QByteArray("Host: evil.example:6997\r\n") << 421 << QByteArray("own name");
+        QTest::newRow("WebSocket from another site") << false << QByteArray("GET /events") << none
+                                                     << kUpgrade + "Origin: http://evil.example\r\n"
+                                                     << 403 << QByteArray(R"({"error":"origin"})");
+        QTest::newRow("post from another site") << false << QByteArray("POST /logout") << none
+                                                << QByteArray("Origin: http://evil.example\r\n")
+                                                << 403 << QByteArray(R"({"error":"origin"})");
         QTest::newRow("paging from a word") << false << QByteArray("GET /api/calls?before=x")
                                             << none << none << 400 << QByteArray("before");
     }
@@ -177,6 +194,9 @@ private slots:
                                       << 411;
         QTest::newRow("endless head")
             << QByteArrayList{"GET / HTTP/1.1\r\nX: ", QByteArray(64 * 1024, 'x')} << 431;
+        QTest::newRow("long head in one piece")
+            << QByteArrayList{"GET / HTTP/1.1\r\nX: " + QByteArray(64 * 1024, 'x') + "\r\n\r\n"}
+            << 431;
     }
     void gate() {
         QFETCH(QByteArrayList, pieces);
@@ -185,6 +205,36 @@ private slots:
         for (const QByteArray &piece : pieces)
             status = std::max(status, gate.feed(piece).status);
         QTEST(status, "status");
+    }
+
+    // The names a browser may reach the page by, and the origins that may change things.
+    void hostGuard_data() {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<QByteArray>("origin");
+        QTest::addColumn<bool>("admitted");
+        const auto row = [](const char *host, const char *origin, bool admitted) {
+            QTest::newRow(*origin ? origin
+                          : *host ? host
+                                  : "no Host")
+                << QByteArray(host) << QByteArray(origin) << admitted;
+        };
+        for (const char *host : {"127.0.0.1:6997", "[::1]:6997", "localhost", "Kitchen:6997",
+                                 "kitchen.local", "kitchen.lan:6997", "phone.local", ""})
+            row(host, "", true);
+        for (const char *host : {"evil.example:6997", "kitchen.evil.example", "127.0.0.1.nip.io",
+                                 "localhost.evil.example", "user@localhost", "a b"})
+            row(host, "", false);
+        row("127.0.0.1:6997", "http://127.0.0.1:6997", true);
+        row("kitchen.local", "http://KITCHEN.local:80", true);
+        for (const char *origin :
+             {"http://evil.example", "http://127.0.0.1:6998", "https://127.0.0.1:6997", "null"})
+            row("127.0.0.1:6997", origin, false);
+    }
+    void hostGuard() {
+        QFETCH(QByteArray, host);
+        QFETCH(QByteArray, origin);
+        const HostGuard guard(QStringLiteral("kitchen"), QStringLiteral("lan"));
+        QTEST(guard.admitsHost(host) && HostGuard::sameOrigin(origin, host, false), "admitted");
     }
 
     // A login opens a session for 30 days of idleness; wrong passwords count in the client
@@ -200,7 +250,9 @@ private slots:
                                    "Max-Age=2592000$")
                     .match(QString::fromLatin1(login.header("Set-Cookie")))
                     .hasMatch());
-        const QByteArray cookie = f.logIn();
+        // The page renews the cookie's 30 days at each visit.
+        const QByteArray cookie = "Cookie: " + login.header("Set-Cookie").split(';')[0] + "\r\n";
+        QCOMPARE(f.http("GET /", {}, cookie).header("Set-Cookie"), login.header("Set-Cookie"));
         const QJsonObject session = f.http("GET /api/session", {}, cookie).json();
         QCOMPARE(session.value("passwordSet"), true);
         QCOMPARE(session.value("token").toString().size(), 32);
@@ -261,6 +313,7 @@ private slots:
         const QJsonObject call = f.http("GET /api/calls").json().value("calls")[0].toObject();
         QCOMPARE(call.value("unrecognized"), true);
         const QByteArray key = QByteArray::number(call.value("contactId").toInteger());
+        QCOMPARE(f.http("GET /api/contacts/" + key).json().value("contact")["number"], "22334455");
         const QJsonObject named =
             f.save(key, {{"name", "Karen Holm"}}).json().value("contact").toObject();
         QCOMPARE(named.value("unrecognized"), false);
@@ -268,6 +321,32 @@ private slots:
         const QJsonObject card = f.http("GET /api/contacts/" + key).json();
         QCOMPARE(card.value("callsTotal"), 1);
         QCOMPARE(card.value("lastCalls")[0].toObject().value("name"), "Karen Holm");
+    }
+
+    // A connection whose request does not come whole in time, or that stays idle after one,
+    // is closed, and a WebSocket that has not answered a ping by the next; one that answers
+    // outlives the deadlines of the connection it came on.
+    void timeouts() {
+        WebServerFixture f(QString(), {200, 400, 300});
+        QVERIFY(f.service->start());
+        QTcpSocket silent;
+        QTcpSocket kept;
+        QTcpSocket deaf;
+        for (QTcpSocket *socket : {&silent, &kept, &deaf})
+            socket->connectToHost(QHostAddress::LocalHost, f.service->webPort());
+        kept.write("GET /app.css HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        deaf.write("GET /events HTTP/1.1\r\nHost: localhost\r\n" + kUpgrade + "\r\n");
+        QWebSocket events;
+        QSignalSpy opened(&events, &QWebSocket::connected);
+        events.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/events").arg(f.service->webPort())));
+        QVERIFY(opened.wait());
+        QTRY_COMPARE(silent.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(kept.state(), QAbstractSocket::ConnectedState);
+        QTRY_COMPARE(kept.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(kept.readAll().startsWith("HTTP/1.1 200"));
+        QTRY_COMPARE(deaf.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(deaf.readAll().startsWith("HTTP/1.1 101"));
+        QCOMPARE(events.state(), QAbstractSocket::ConnectedState);
     }
 
     // Pages of 50 go down the call keys; the live events bring each call and ring.
