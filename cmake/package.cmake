@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make package` (cpack) builds one .deb per install component from the one build tree:
 # build/ringwise-server_<version>_<arch>.deb, ringwise-desktop_... and ringwise-client_...
 # The prefix is the configured one: the Makefile configures /usr for the packages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A client's messages through the real client table, protocol and request handlers, with
 // the statistics and contact answers on an in-memory database checked on their way to the
 // client. The table reads its client from one end of a socketpair (no network) that the

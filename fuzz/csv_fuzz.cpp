@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a CSV file: read, then imported into the seeded book (fuzz/book_checks.h).
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's characters, any bytes, through the parser and the call logger into an
 // in-memory database. After each input the database is sound and every stored number is
 // digits only (or the withheld number).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A modem's bytes, any of them, through the line parser, the mapping onto the box's
 // characters and the call logger into an in-memory database. The mapping gives only the
 // box's characters, and after each input the database is sound and every stored number is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The directory's answer, any bytes, delivered in pieces as a socket would: the first byte
 // sets the piece sizes. Each piece is added to the answer and read as HTTP, as the lookup
 // does when the connection ends; the whole answer's page then goes through the result

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A router's call monitor bytes, any of them, through the line parser, the mapping onto the
 // box's characters and the call logger into an in-memory database, each call's estimated
 // rings written to it by its serial. The mapping gives only the box's characters and ring

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file's bytes through the store and the start-up loader. The loaded port and
 // serial port are always usable, every setting reads, and a second load finds what the
 // first one left: the defaults it writes are not written again, and a file a rewrite would

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time of one LogCall() for a known and an unknown number, in a small book and in a
 // big one: until the "CALL_:," line is handed to the clients, and in all (the log is
 // synced to disk after the hand-out). The indexes on the telephone columns should keep the

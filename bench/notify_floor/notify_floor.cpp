@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The call path against its floor. The real headless server and notify_relay, a program of a
 // few lines that reads the pseudo-terminal and sends one fixed line to every client, take
 // turns on the same calls (server, relay, server, ...) with 1, 10, 50 and 1,000 clients each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor under the server's call path: all a program must do to announce a call is read
 // the device and write every client. This relay reads the pseudo-terminal and, for each "#",
 // sends one fixed line to every client with one send() each; nothing else (no parsing, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the client queries on a large database. Run by hand on a Release build:
 //   queries_bench
 #include <QElapsedTimer>

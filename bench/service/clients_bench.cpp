@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real headless server under many clients (plain sockets on one epoll set).
 //   1. connects 10,000 clients in batches of 500: the time of each batch, ratio last/first;
 //   2. the server's resident memory idle, per idle client, and after they all leave;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One address opens connections to the real headless server as fast as it can, each left
 // open, against the per-address cap (64 by default): the server's resident memory and open
 // descriptors before, during and after, and how many connections it greeted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time from the "#" written to the pseudo-terminal until a client holds the whole
 // "CALL_:," line, with MQTT off, with a broker that takes the calls, and with a broker that
 // takes the connection and never answers; with the broker up also the time until the call is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real headless server for a set time under a steady mixed load:
 //   - a call every second from a pseudo-terminal (now and then a withheld one);
 //   - 200 clients that connect and leave at random: most log in and send valid and invalid

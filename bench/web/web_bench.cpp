@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the web page's answers on a big call log, over HTTP on loopback, and a call's way
 // from "#" on the device to the page's WebSocket. Run by hand on a Release build:
 //   web_bench

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "book/contact_import.h"
 
 #include "book/book_merge.h"

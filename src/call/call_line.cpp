@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "call/call_line.h"
 
 #include "call/call_record.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "db/log_syncer.h"
 
 #include <unistd.h>

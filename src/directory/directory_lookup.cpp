@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "directory/directory_lookup.h"
 
 #include "call/call_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "directory/result_page.h"
 
 #include "directory/page_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "intake/terminal_port.h"
 
 // The kernel's termios2 sets any speed in bit/s; it cannot share a file with <termios.h>.

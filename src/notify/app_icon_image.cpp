@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/app_icon_image.h"
 
 #include <QPainter>

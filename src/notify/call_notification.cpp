@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/call_notification.h"
 
 #include "call/call_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "publish/mosquitto_library.h"
 
 #include "call/library_functions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "publish/mqtt_messages.h"
 
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "server/client_protocol.h"
 
 #include "server/client_message.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/block_list_dialog.h"
 
 #include <QDialogButtonBox>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The web page in headless Chromium against the real server on a pseudo-terminal: login,
 a live call, editing a contact seen through the client protocol, a hostile name.
 

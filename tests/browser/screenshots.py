@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Redraws the README's screenshots of the web page: the real server with a few sample
 contacts and calls (one named by a fake directory), each page at phone and desktop width.
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_file_list.sh ROOT PREFIX LIST...: the files under ROOT/PREFIX are exactly the lines of
 # the LISTs (paths below the prefix), and nothing is installed outside the prefix.
 set -eu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # validate.sh KIND FILE...: the installed files as the desktop's own tools read them.
 # Exits 77 (a skipped test) when the tool is not installed or cannot run here.
 set -u

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the main window, its list of recent calls and the settings dialog into PNG files for the
 // documentation:
 //   QT_QPA_PLATFORM=offscreen build/tests/ui/ringwise_screenshots docs/screenshots
