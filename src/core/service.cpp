@@ -201,12 +201,10 @@ struct Service::Parts {
                       return contacts.findContacts(term, limit);
                   },
                   environment.now, [this] { return blockList.entries(); },
-                  [this](const QString &number, const QString &note) {
-                      return blockChangeProblem([&] { return blockList.add(number, note); });
+                  [&service](const QString &number, const QString &note) {
+                      return service.addBlockEntry(number, note);
                   },
-                  [this](const QString &number) {
-                      return blockChangeProblem([&] { return blockList.remove(number); });
-                  },
+                  [&service](const QString &number) { return service.removeBlockEntry(number); },
                   [this, &service](const QByteArray &file, ImportOptions options) {
                       const ImportSummary summary =
                           ContactImport(database, countryCode(store.Read(key::ServerCountryCode)))

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "book/import_summary.h"
+#include "call/block_entry.h"
 #include "call/seams.h"
 #include "db/query.h"
-#include "queries/block_entry.h"
 #include "web/session_store.h"
 
 namespace ringwise {
