@@ -496,6 +496,11 @@ async function importFile(dryRun) {
   const summary = $('import-summary');
   summary.hidden = false;
   $('import-run').disabled = true;
+  // The server answers a larger body with 413, but may close before the browser has sent it.
+  if (file.size > 64 * 1024) {
+    summary.textContent = t('tooLarge');
+    return;
+  }
   const response = await fetch(`/api/import${query}`, {
     method: 'POST', headers: {'X-Ringwise-Token': token}, body: file,
   });
