@@ -116,6 +116,14 @@ private slots:
                                            << QByteArray("Location: /login\r\n");
         QTest::newRow("API before login") << true << QByteArray("GET /api/calls") << none << none
                                           << 401 << QByteArray(R"({"error":"login"})");
+        QTest::newRow("block without token")
+            << false << QByteArray("POST /api/blocked") << QByteArray(R"({"number":"1"})") << none
+            << 403 << QByteArray(R"({"error":"token"})");
+        QTest::newRow("import over 64 KiB")
+            << false << QByteArray("POST /api/import") << QByteArray(64 * 1024 + 1, 'x') << none
+            << 413 << QByteArray("tooLarge");
+        QTest::newRow("export as CSV") << false << QByteArray("GET /api/export.csv") << none << none
+                                       << 200 << QByteArray("Content-Disposition: attachment");
         QTest::newRow("events before login")
             << true << QByteArray("GET /events") << none << kUpgrade << 401
             << QByteArray(R"({"error":"login"})");
@@ -142,14 +150,6 @@ private slots:
         QTest::newRow("body over 64 KiB")
             << false << QByteArray("POST /api/contacts/new") << QByteArray(64 * 1024 + 1, 'x')
             << none << 413 << QByteArray("tooLarge");
-        QTest::newRow("block without token")
-            << false << QByteArray("POST /api/blocked") << QByteArray(R"({"number":"1"})") << none
-            << 403 << QByteArray(R"({"error":"token"})");
-        QTest::newRow("import over 64 KiB")
-            << false << QByteArray("POST /api/import") << QByteArray(64 * 1024 + 1, 'x') << none
-            << 413 << QByteArray("tooLarge");
-        QTest::newRow("export as CSV") << false << QByteArray("GET /api/export.csv") << none << none
-                                       << 200 << QByteArray("Content-Disposition: attachment");
         QTest::newRow("paging from a word") << false << QByteArray("GET /api/calls?before=x")
                                             << none << none << 400 << QByteArray("before");
     }
@@ -246,39 +246,6 @@ private slots:
                  "/login?throttled=1");
     }
 
-    // Contacts are saved by the client protocol's code, with its reasons; a hostile name
-    // comes back as the same text in well-formed JSON; naming an unrecognised caller makes a
-    // contact with the caller's number.
-    void contacts() {
-        WebServerFixture f;
-        QVERIFY(f.service->start());
-        const QString hostile = QStringLiteral("<script>alert(\"1\")</script>\\");
-        const Answer added = f.save("new", {{"name", hostile}, {"mobile", "40404040"}});
-        QCOMPARE(added.status, 200);
-        const QJsonArray found =
-            f.http("GET /api/contacts?q=%3Cscript").json().value("contacts").toArray();
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().toObject().value("name").toString(), hostile);
-        QCOMPARE(f.save("new", {{"name", QString(QChar(0))}}).json().value("error"),
-                 "A contact value cannot hold a NUL character");
-        QCOMPARE(f.save("999", {{"name", "Eva"}}).json().value("error"),
-                 "No contact has the ID 999");
-        QCOMPARE(f.http("GET /api/contacts/999").status, 404);
-
-        QVERIFY(f.device.write("A22334455#"));
-        QTRY_COMPARE(f.http("GET /api/calls").json().value("calls").toArray().size(), 1);
-        const QJsonObject call = f.http("GET /api/calls").json().value("calls")[0].toObject();
-        QCOMPARE(call.value("unrecognized"), true);
-        const QByteArray key = QByteArray::number(call.value("contactId").toInteger());
-        const QJsonObject named =
-            f.save(key, {{"name", "Karen Holm"}}).json().value("contact").toObject();
-        QCOMPARE(named.value("unrecognized"), false);
-        QCOMPARE(named.value("home"), "22334455");
-        const QJsonObject card = f.http("GET /api/contacts/" + key).json();
-        QCOMPARE(card.value("callsTotal"), 1);
-        QCOMPARE(card.value("lastCalls")[0].toObject().value("name"), "Karen Holm");
-    }
-
     // The block list and the import go through the desktop's code, with its reasons; the
     // export reads back what was imported.
     void blockListAndBook() {
@@ -314,6 +281,39 @@ private slots:
         QCOMPARE(changed.size(), 1);
         QVERIFY(f.http("GET /api/export.vcf").body.contains("FN:Karen Holm"));
         QVERIFY(!post("/api/import", "no card").json().value("failure").toString().isEmpty());
+    }
+
+    // Contacts are saved by the client protocol's code, with its reasons; a hostile name
+    // comes back as the same text in well-formed JSON; naming an unrecognised caller makes a
+    // contact with the caller's number.
+    void contacts() {
+        WebServerFixture f;
+        QVERIFY(f.service->start());
+        const QString hostile = QStringLiteral("<script>alert(\"1\")</script>\\");
+        const Answer added = f.save("new", {{"name", hostile}, {"mobile", "40404040"}});
+        QCOMPARE(added.status, 200);
+        const QJsonArray found =
+            f.http("GET /api/contacts?q=%3Cscript").json().value("contacts").toArray();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().toObject().value("name").toString(), hostile);
+        QCOMPARE(f.save("new", {{"name", QString(QChar(0))}}).json().value("error"),
+                 "A contact value cannot hold a NUL character");
+        QCOMPARE(f.save("999", {{"name", "Eva"}}).json().value("error"),
+                 "No contact has the ID 999");
+        QCOMPARE(f.http("GET /api/contacts/999").status, 404);
+
+        QVERIFY(f.device.write("A22334455#"));
+        QTRY_COMPARE(f.http("GET /api/calls").json().value("calls").toArray().size(), 1);
+        const QJsonObject call = f.http("GET /api/calls").json().value("calls")[0].toObject();
+        QCOMPARE(call.value("unrecognized"), true);
+        const QByteArray key = QByteArray::number(call.value("contactId").toInteger());
+        const QJsonObject named =
+            f.save(key, {{"name", "Karen Holm"}}).json().value("contact").toObject();
+        QCOMPARE(named.value("unrecognized"), false);
+        QCOMPARE(named.value("home"), "22334455");
+        const QJsonObject card = f.http("GET /api/contacts/" + key).json();
+        QCOMPARE(card.value("callsTotal"), 1);
+        QCOMPARE(card.value("lastCalls")[0].toObject().value("name"), "Karen Holm");
     }
 
     // Pages of 50 go down the call keys; the live events bring each call and ring.
