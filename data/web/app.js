@@ -130,6 +130,7 @@ function fillCall(item, call) {
   const when = el('time', 'when', shortTime(call.time));
   when.title = call.time;
   item.replaceChildren(who, when, el('span', 'rings', t('rings', call.rings)));
+  addBlockButton(item, call);
 }
 
 const shownCalls = new Map();  // call id -> {call, item} on the calls page
@@ -409,6 +410,137 @@ async function loadStats() {
       row.calls)));
 }
 
+// --- block list, import and export ------------------------------------------------------
+
+Object.assign(texts.en, {
+  blockList: 'Block list', noBlocked: 'No numbers are blocked.',
+  blockNumberHint: 'Number or prefix*', blockNoteHint: 'Note', block: 'Block',
+  blocked: 'Blocked', remove: 'Remove', importExport: 'Import and export',
+  importReplace: 'Replace differing names and e-mails', importCheck: 'Check',
+  importRun: 'Import', exportVcf: 'Export as vCard', exportCsv: 'Export as CSV',
+  tooLarge: 'The file is larger than 64 KiB: import it with ringwise-server --import FILE.',
+  added: 'Added', lastBlocked: 'last blocked',
+  blockedCalls: (n) => (n === 1 ? '1 blocked call' : `${n} blocked calls`),
+});
+Object.assign(texts.da, {
+  blockList: 'Blokerede numre', noBlocked: 'Ingen numre er blokeret.',
+  blockNumberHint: 'Nummer eller præfiks*', blockNoteHint: 'Note', block: 'Blokér',
+  blocked: 'Blokeret', remove: 'Fjern', importExport: 'Import og eksport',
+  importReplace: 'Erstat afvigende navne og e-mails', importCheck: 'Kontrollér',
+  importRun: 'Importér', exportVcf: 'Eksportér som vCard', exportCsv: 'Eksportér som CSV',
+  tooLarge: 'Filen er større end 64 KiB: importér den med ringwise-server --import FIL.',
+  added: 'Tilføjet', lastBlocked: 'senest blokeret',
+  blockedCalls: (n) => (n === 1 ? '1 blokeret opkald' : `${n} blokerede opkald`),
+});
+
+async function loadBlocked() {
+  const data = await api('/api/blocked');
+  $('blocked-list').replaceChildren(...data.entries.map((entry) => {
+    const who = el('span', 'who');
+    const details = [entry.note, entry.added && `${t('added')} ${shortTime(entry.added)}`,
+      t('blockedCalls', entry.blockedCalls),
+      entry.lastBlocked && `${t('lastBlocked')} ${shortTime(entry.lastBlocked)}`];
+    who.append(el('span', 'name', entry.number),
+      el('span', 'number', details.filter(Boolean).join(' · ')));
+    const item = el('li');
+    item.dataset.number = entry.number;
+    item.append(who);
+    // BlockWithheld's entry has no date and goes with the setting, not from here.
+    if (entry.added) {
+      const remove = el('button', 'quiet', t('remove'));
+      remove.type = 'button';
+      remove.addEventListener('click', () => changeBlocked('/api/blocked/remove',
+        {number: entry.number}));
+      item.append(remove);
+    }
+    return item;
+  }));
+  $('no-blocked').hidden = data.entries.length > 0;
+}
+
+async function changeBlocked(path, body) {
+  try {
+    await api(path, body);
+    $('block-error').hidden = true;
+    await loadBlocked();
+    return true;
+  } catch (error) {
+    if (error instanceof LoginNeeded) return false;
+    $('block-error').textContent = error.message;
+    $('block-error').hidden = false;
+    return false;
+  }
+}
+
+// A "Block" button on a call of the list; the number goes on the block list without a note.
+function addBlockButton(item, call) {
+  if (!call.number) return;
+  const button = el('button', 'quiet block', t('block'));
+  button.type = 'button';
+  button.addEventListener('click', () => {
+    api('/api/blocked', {number: call.number, note: ''})
+      .then(() => {
+        button.textContent = t('blocked');
+        button.disabled = true;
+      })
+      .catch(showError);
+  });
+  item.append(button);
+}
+
+// The file goes as it is; "Check" is a dry run and lets "Import" do the same for real.
+async function importFile(dryRun) {
+  const file = $('import-file').files[0];
+  if (!file) return;
+  const query = `?dryRun=${dryRun ? 1 : 0}&replace=${$('import-replace').checked ? 1 : 0}`;
+  const summary = $('import-summary');
+  summary.hidden = false;
+  $('import-run').disabled = true;
+  // The server answers a larger body with 413, but may close before the browser has sent it.
+  if (file.size > 64 * 1024) {
+    summary.textContent = t('tooLarge');
+    return;
+  }
+  const response = await fetch(`/api/import${query}`, {
+    method: 'POST', headers: {'X-Ringwise-Token': token}, body: file,
+  });
+  if (response.status === 401) {
+    location.assign('/login');
+    return;
+  }
+  if (response.status === 413) {
+    summary.textContent = t('tooLarge');
+    return;
+  }
+  const data = await response.json().catch(() => ({}));
+  summary.textContent = data.text || data.error || `${response.status} ${response.statusText}`;
+  if (!response.ok) return;
+  $('import-run').disabled = !dryRun || Boolean(data.failure);
+  if (!dryRun && !data.failure) {
+    callsStale = true;
+    search().catch(showError);
+  }
+}
+
+function startBlockAndBook() {
+  $('block-form').addEventListener('submit', async (submit) => {
+    submit.preventDefault();
+    const form = $('block-form');
+    const body = {number: form.elements.number.value, note: form.elements.note.value};
+    if (await changeBlocked('/api/blocked', body)) form.reset();
+  });
+  $('import-file').addEventListener('change', () => {
+    $('import-run').disabled = true;
+    $('import-summary').hidden = true;
+  });
+  $('import-check').addEventListener('click', () => importFile(true).catch(showError));
+  $('import-run').addEventListener('click', () => importFile(false).catch(showError));
+  window.addEventListener('hashchange', () => {
+    if (currentView() === 'contacts') loadBlocked().catch(showError);
+  });
+  if (currentView() === 'contacts') loadBlocked().catch(showError);
+}
+
 // --- views ------------------------------------------------------------------------------
 
 const views = ['calls', 'contacts', 'stats'];
@@ -465,6 +597,7 @@ async function start() {
     return;
   }
   route();
+  startBlockAndBook();
   connect();
 }
 

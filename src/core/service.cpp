@@ -3,6 +3,7 @@
 
 #include <QTimer>
 
+#include "book/contact_import.h"
 #include "call/time_format.h"
 #include "core/database_watch.h"
 #include "core/failure_streak.h"
@@ -200,7 +201,20 @@ struct Service::Parts {
                   [this](const QString &term, int limit) {
                       return contacts.findContacts(term, limit);
                   },
-                  environment.now}),
+                  environment.now, [this] { return blockList.entries(); },
+                  [&service](const QString &number, const QString &note) {
+                      return service.addBlockEntry(number, note);
+                  },
+                  [&service](const QString &number) { return service.removeBlockEntry(number); },
+                  [this, &service](const QByteArray &file, ImportOptions options) {
+                      const ImportSummary summary =
+                          ContactImport(database, countryCode(store.Read(key::ServerCountryCode)))
+                              .run(file, options);
+                      // As after File > Import: the recent calls show the names it gave.
+                      if (summary.failure.isEmpty() && !options.dryRun)
+                          emit service.recentCallsChanged();
+                      return summary;
+                  }}),
           publisher(environment.now, [&service](const QString &title, const QString &text) {
               emit service.message(MessageIcon::Warning, title, text);
           }) {}

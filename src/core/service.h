@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "call/block_entry.h"
 #include "call/call_record.h"
 #include "call/seams.h"
 #include "core/contact_files.h"
@@ -20,7 +21,6 @@
 #include "intake/modem_device.h"
 #include "intake/router_device.h"
 #include "intake/serial_device.h"
-#include "queries/block_entry.h"
 #include "queries/last_calls.h"
 #include "server/client_protocol.h"
 #include "server/hosting_status.h"

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "call/block_entry.h"
 #include "call/seams.h"
-#include "queries/block_entry.h"
 
 namespace ringwise {
 

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include "book/contact_export.h"
 #include "db/database.h"
 #include "db/database_error.h"
 #include "web/web_queries.h"
@@ -178,6 +179,8 @@ WebResponse WebApi::route(const WebRequest &request) {
             return error(400, QStringLiteral("before"));
         return json(web_queries::callsPage(m_database, beforeKey));
     }
+    if (std::optional<WebResponse> answer = blockOrBook(request))
+        return *answer;
     return error(404, QStringLiteral("notFound"));
 }
 
@@ -248,6 +251,73 @@ WebResponse WebApi::saveContact(const QString &keyText, const QByteArray &body) 
     if (!card)
         return error(404, QStringLiteral("No contact has the ID %1").arg(*saved.contactId));
     return json({{"contact", card->value("contact")}});
+}
+
+std::optional<WebResponse> WebApi::blockOrBook(const WebRequest &request) {
+    const QString &path = request.path;
+    const bool get = request.method == "GET";
+    const bool post = request.method == "POST";
+    if (path == QLatin1String("/api/blocked")) {
+        if (post)
+            return changeBlockList(request, true);
+        if (!get)
+            return methodNotAllowed("GET, POST");
+        QJsonArray entries;
+        for (const BlockEntry &entry : m_seams.blockEntries()) {
+            entries.append(QJsonObject{{"number", entry.number},
+                                       {"note", entry.note},
+                                       {"added", entry.added},
+                                       {"blockedCalls", entry.blockedCalls},
+                                       {"lastBlocked", entry.lastBlocked}});
+        }
+        return json({{"entries", entries}});
+    }
+    if (path == QLatin1String("/api/blocked/remove"))
+        return post ? changeBlockList(request, false) : methodNotAllowed("POST");
+    if (path == QLatin1String("/api/import"))
+        return post ? importContacts(request) : methodNotAllowed("POST");
+    const std::optional<BookFormat> format =
+        path.startsWith(QLatin1String("/api/export.")) ? bookFormatOf(path) : std::nullopt;
+    if (!format)
+        return std::nullopt;
+    if (!get)
+        return methodNotAllowed("GET");
+    const bool vCard = *format == BookFormat::VCard;
+    return WebResponse{200,
+                       vCard ? "text/vcard; charset=utf-8" : "text/csv; charset=utf-8",
+                       exportContacts(m_database, *format),
+                       {{"Cache-Control", "no-store"},
+                        {"Content-Disposition", vCard ? "attachment; filename=\"contacts.vcf\""
+                                                      : "attachment; filename=\"contacts.csv\""}}};
+}
+
+WebResponse WebApi::changeBlockList(const WebRequest &request, bool add) {
+    const QJsonDocument document = QJsonDocument::fromJson(request.body);
+    if (!document.isObject())
+        return error(400, QStringLiteral("The entry is not a JSON object"));
+    const QString number = document.object().value("number").toString();
+    const QString problem =
+        add ? m_seams.addBlockEntry(number, document.object().value("note").toString())
+            : m_seams.removeBlockEntry(number);
+    if (!problem.isEmpty())
+        return error(400, problem);
+    return json({{"number", number}});
+}
+
+WebResponse WebApi::importContacts(const WebRequest &request) {
+    const auto flag = [&request](const char *name) {
+        return request.query.queryItemValue(QLatin1String(name)) == QLatin1String("1");
+    };
+    const ImportSummary summary =
+        m_seams.importContacts(request.body, ImportOptions{flag("replace"), flag("dryRun")});
+    return json({{"added", summary.added},
+                 {"updated", summary.updated},
+                 {"unchanged", summary.unchanged},
+                 {"refused", summary.refused},
+                 {"notes", QJsonArray::fromStringList(summary.notes)},
+                 {"failure", summary.failure},
+                 {"dryRun", summary.dryRun},
+                 {"text", summary.text()}});
 }
 
 bool WebApi::passwordSet() const {

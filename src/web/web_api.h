@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "book/import_summary.h"
+#include "call/block_entry.h"
 #include "call/seams.h"
 #include "db/query.h"
 #include "web/session_store.h"
@@ -55,6 +57,12 @@ struct WebSeams {
     std::function<WebSavedContact(std::optional<qint64>, const QStringList &)> saveContact;
     std::function<Query(const QString &term, int limit)> findContacts;
     Clock now;
+    // The block list and the contact import through the desktop's code; the changes return
+    // why they were not made, or an empty text.
+    std::function<std::vector<BlockEntry>()> blockEntries;
+    std::function<QString(const QString &number, const QString &note)> addBlockEntry;
+    std::function<QString(const QString &number)> removeBlockEntry;
+    std::function<ImportSummary(const QByteArray &file, ImportOptions)> importContacts;
 };
 
 // The web page's routes: pages and their scripts from the resources, login and logout,
@@ -82,6 +90,10 @@ private:
     WebResponse contacts(const WebRequest &request);
     WebResponse contactCard(const QString &key);
     WebResponse saveContact(const QString &key, const QByteArray &body);
+    // The block list, the import and the export; no answer when the path is none of theirs.
+    std::optional<WebResponse> blockOrBook(const WebRequest &request);
+    WebResponse changeBlockList(const WebRequest &request, bool add);
+    WebResponse importContacts(const WebRequest &request);
     bool passwordSet() const;
     // The session the cookies carry, password changes applied; nullptr when none.
     const SessionStore::Session *sessionOf(const QByteArray &cookies);

@@ -45,12 +45,14 @@ def main(server_binary, client_binary):
     def text_of(selector, text):
         return wait.until(seen.text_to_be_present_in_element((By.CSS_SELECTOR, selector), text))
 
-    def client_record(name):
-        answer = subprocess.run(
-            [client_binary, '--port', str(server.client_port), '--json', 'search', 'NAME', name],
+    def client(*arguments):
+        return subprocess.run(
+            [client_binary, '--port', str(server.client_port), *arguments],
             env=dict(os.environ, RINGWISE_PASSWORD=PASSWORD), capture_output=True, text=True,
-            timeout=10, check=True)
-        return json.loads(answer.stdout)['record']
+            timeout=10, check=True).stdout
+
+    def client_record(name):
+        return json.loads(client('--json', 'search', 'NAME', name))['record']
 
     def log_in(password):
         field = wait.until(seen.element_to_be_clickable((By.ID, 'password')))
@@ -108,6 +110,36 @@ def main(server_binary, client_binary):
         text_of('#card-fields', '40506070')
         record = client_record('karen')
         assert (record['name'], record['mobile']) == ('Karen Holm', '40506070'), record
+
+        # Blocking from the calls list and from the form; the client protocol sees both.
+        driver.get(server.url + '/#calls')
+        click((By.CSS_SELECTOR, '#call-list li:first-child .block'))
+        text_of('#call-list li:first-child .block', 'Blocked')
+        driver.get(server.url + '/#contacts')
+        find(By.CSS_SELECTOR, '#block-form [name=number]').send_keys('7070*')
+        note = find(By.CSS_SELECTOR, '#block-form [name=note]')
+        note.send_keys(HOSTILE + '; x')
+        find(By.CSS_SELECTOR, '#block-form button').click()
+        text_of('#block-error', 'A note cannot hold a comma')
+        note.clear()
+        note.send_keys(HOSTILE)
+        find(By.CSS_SELECTOR, '#block-form button').click()
+        wait.until(lambda _: names('#blocked-list .name') == ['22334455', '7070*'])
+        text_of('#blocked-list li:last-child .number', HOSTILE)
+        listed = client('block', 'list')
+        assert '22334455' in listed and '7070*' in listed, listed
+
+        # A vCard file: checked first, then imported.
+        card = os.path.join(server.root.name, 'book.vcf')
+        with open(card, 'w', encoding='utf-8') as file:
+            file.write('BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Eva Berg\r\nTEL:30303030\r\n'
+                       'END:VCARD\r\n')
+        find(By.ID, 'import-file').send_keys(card)
+        find(By.ID, 'import-check').click()
+        text_of('#import-summary', 'Dry run: nothing was changed.')
+        click((By.ID, 'import-run'))
+        text_of('#import-summary', 'Added 1, updated 0, unchanged 0, refused 0.')
+        assert client_record('eva')['name'] == 'Eva Berg'
 
         # The hostile name in a live call, and in the title and icon of a tab in the background.
         driver.get(server.url + '/#calls')

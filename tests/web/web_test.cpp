@@ -11,6 +11,7 @@
 #include "core/service.h"
 #include "core/settings_store.h"
 #include "core/settings_table.h"
+#include "queries/block_list.h"
 #include "support/fast_environment.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_environment.h"
@@ -121,6 +122,14 @@ private slots:
                                            << QByteArray("Location: /login\r\n");
         QTest::newRow("API before login") << true << QByteArray("GET /api/calls") << none << none
                                           << 401 << QByteArray(R"({"error":"login"})");
+        QTest::newRow("block without token")
+            << false << QByteArray("POST /api/blocked") << QByteArray(R"({"number":"1"})") << none
+            << 403 << QByteArray(R"({"error":"token"})");
+        QTest::newRow("import over 64 KiB")
+            << false << QByteArray("POST /api/import") << QByteArray(64 * 1024 + 1, 'x') << none
+            << 413 << QByteArray("tooLarge");
+        QTest::newRow("export as CSV") << false << QByteArray("GET /api/export.csv") << none << none
+                                       << 200 << QByteArray("Content-Disposition: attachment");
         QTest::newRow("events before login")
             << true << QByteArray("GET /events") << none << kUpgrade << 401
             << QByteArray(R"({"error":"login"})");
@@ -288,6 +297,43 @@ private slots:
         QCOMPARE(f.http("POST /login", "password=wrong").header("Location"), "/login?throttled=1");
         QCOMPARE(f.http("POST /login", "password=another+password").header("Location"),
                  "/login?throttled=1");
+    }
+
+    // The block list and the import go through the desktop's code, with its reasons; the
+    // export reads back what was imported.
+    void blockListAndBook() {
+        WebServerFixture f;
+        QVERIFY(f.service->start());
+        const QByteArray token = f.tokenHeader({});
+        const auto post = [&](const QByteArray &path, const QByteArray &body) {
+            return f.http("POST " + path, body, token);
+        };
+        QCOMPARE(post("/api/blocked", R"({"number":"+45 22 33 44 55","note":"Sælger"})").status,
+                 200);
+        QCOMPARE(post("/api/blocked", R"({"number":"7070*","note":"x;y"})").json(),
+                 QJsonObject({{"error", BlockList::noteProblem("x;y")}}));
+        QCOMPARE(post("/api/blocked/remove", R"({"number":"99"})").json().value("error"),
+                 "99 is not on the block list");
+        const QJsonArray entries = f.http("GET /api/blocked").json().value("entries").toArray();
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0]["number"], "22334455");
+        QCOMPARE(entries[0]["note"], "Sælger");
+        QCOMPARE(post("/api/blocked/remove", R"({"number":"22334455"})").status, 200);
+        QCOMPARE(f.http("GET /api/blocked").json().value("entries").toArray().size(), 0);
+
+        const QByteArray card =
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Karen Holm\r\n"
+            "TEL;TYPE=cell:40404040\r\nEND:VCARD\r\n";
+        QSignalSpy changed(f.service.get(), &Service::recentCallsChanged);
+        const QJsonObject check = post("/api/import?dryRun=1", card).json();
+        QCOMPARE(check.value("added"), 1);
+        QVERIFY(check.value("text").toString().endsWith("Dry run: nothing was changed."));
+        QCOMPARE(changed.size(), 0);
+        QCOMPARE(post("/api/import", card).json().value("text"),
+                 "Added 1, updated 0, unchanged 0, refused 0.");
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(f.http("GET /api/export.vcf").body.contains("FN:Karen Holm"));
+        QVERIFY(!post("/api/import", "no card").json().value("failure").toString().isEmpty());
     }
 
     // Contacts are saved by the client protocol's code, with its reasons; a hostile name
